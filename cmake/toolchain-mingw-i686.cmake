@@ -1,0 +1,4 @@
+# Cross toolchain for the shipped 32-bit program.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(QUILLANE_MINGW_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,139 @@
+// Pixel mapping of one frame over a raw bottom-up BGRA buffer.
+#include "frc/frame_mapping.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "frc/level_tables.h"
+
+namespace {
+
+using Pixels = std::vector<std::uint8_t>;
+
+Pixels Uniform(int width, int height, std::uint8_t level, std::uint8_t fourth = 0) {
+  Pixels p(static_cast<size_t>(width) * height * 4);
+  for (size_t i = 0; i < p.size(); i += 4) {
+    p[i] = p[i + 1] = p[i + 2] = level;
+    p[i + 3] = fourth;
+  }
+  return p;
+}
+
+Pixels Noise(int width, int height, std::uint32_t seed) {
+  Pixels p(static_cast<size_t>(width) * height * 4);
+  for (auto& b : p) {
+    seed = seed * 1664525u + 1013904223u;
+    b = static_cast<std::uint8_t>(seed >> 24);
+  }
+  return p;
+}
+
+// The per-pixel formula written out with a modulo per pixel.
+Pixels Reference(const Pixels& source, int width, int height, std::uint32_t k) {
+  Pixels out(source.size());
+  const std::uint32_t n = LevelTableCount;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const size_t i = (static_cast<size_t>(y) * width + x) * 4;
+      const std::uint32_t phase = (RowPhaseOrder[std::uint32_t(y) % n] + ColumnPhaseOrder[std::uint32_t(x) % n] + k) % n;
+      for (int c = 0; c < 3; ++c) out[i + c] = LevelTable[phase * 256 + source[i + c]];
+      out[i + 3] = source[i + 3];
+    }
+  return out;
+}
+
+class FrameMappingTest : public ::testing::Test {
+ protected:
+  void TearDown() override { ReleaseLevelTables(); }
+};
+
+TEST_F(FrameMappingTest, PhaseTableOfFrameZeroForFourPhases) {
+  // Level v = 1 with offset 0 shows upper (4) only in phase 3, so the output
+  // marks where phase 3 falls; repeated for each rotation of the table.
+  ASSERT_EQ(1, BuildLevelTables(4, 0));
+  const int phases[4][8] = {
+      {0, 1, 2, 3, 0, 1, 2, 3}, {3, 0, 1, 2, 3, 0, 1, 2}, {1, 2, 3, 0, 1, 2, 3, 0}, {2, 3, 0, 1, 2, 3, 0, 1}};
+  for (std::uint32_t k = 0; k < 6; ++k) {
+    Pixels p = Uniform(8, 4, 1);
+    MapFramePixels(p.data(), p.data(), 8, 4, k);
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 8; ++x) {
+        const int phase = (phases[y][x] + int(k)) % 4;
+        EXPECT_EQ(phase == 3 ? 4 : 0, p[(y * 8 + x) * 4]) << "k=" << k << " row " << y << " column " << x;
+      }
+  }
+}
+
+TEST_F(FrameMappingTest, UniformLevelFiveWithOffsetThree) {
+  ASSERT_EQ(1, BuildLevelTables(4, 3));
+  Pixels frame0 = Uniform(8, 2, 5), frame1 = Uniform(8, 2, 5);
+  MapFramePixels(frame0.data(), frame0.data(), 8, 2, 0);
+  MapFramePixels(frame1.data(), frame1.data(), 8, 2, 1);
+  for (int x = 0; x < 8; ++x) {
+    EXPECT_EQ(x % 2 == 0 ? 3 : 7, frame0[x * 4]) << "column " << x;
+    EXPECT_EQ(frame0[x * 4], frame0[x * 4 + 1]);
+    EXPECT_EQ(frame0[x * 4], frame0[x * 4 + 2]);
+    // Frame 1 is frame 0 shifted by one column.
+    if (x > 0) {
+      EXPECT_EQ(frame0[x * 4], frame1[(x - 1) * 4]) << "column " << x;
+    }
+  }
+}
+
+TEST_F(FrameMappingTest, FourthByteIsNeverTouched) {
+  ASSERT_EQ(1, BuildLevelTables(16, 7));
+  Pixels source = Noise(37, 11, 5);
+  for (std::uint32_t k = 0; k < 16; ++k) {
+    Pixels out(source.size(), 0xAA);
+    MapFramePixels(source.data(), out.data(), 37, 11, k);
+    for (size_t i = 3; i < source.size(); i += 4) ASSERT_EQ(source[i], out[i]) << "k=" << k << " byte " << i;
+  }
+}
+
+TEST_F(FrameMappingTest, CountOneCopiesTheSource) {
+  ASSERT_EQ(1, BuildLevelTables(1, 0));
+  Pixels source = Noise(13, 7, 9);
+  Pixels out(source.size());
+  MapFramePixels(source.data(), out.data(), 13, 7, 0);
+  EXPECT_EQ(source, out);
+}
+
+TEST_F(FrameMappingTest, MatchesTheFormulaForManyCountsAndShapes) {
+  const int shapes[][2] = {{1, 1}, {1, 9}, {7, 1}, {3, 2}, {17, 5}, {256, 3}, {300, 2}};
+  for (std::uint32_t count : {1u, 2u, 3u, 4u, 5u, 8u, 16u, 100u, 255u}) {
+    ASSERT_EQ(1, BuildLevelTables(count, count - 1));
+    for (const auto& shape : shapes) {
+      const Pixels source = Noise(shape[0], shape[1], count);
+      for (std::uint32_t k : {0u, 1u, count - 1}) {
+        Pixels separate(source.size()), inPlace = source;
+        MapFramePixels(source.data(), separate.data(), shape[0], shape[1], k);
+        MapFramePixels(inPlace.data(), inPlace.data(), shape[0], shape[1], k);
+        const Pixels expected = Reference(source, shape[0], shape[1], k);
+        ASSERT_EQ(expected, separate) << "N=" << count << " " << shape[0] << "x" << shape[1] << " k=" << k;
+        ASSERT_EQ(expected, inPlace) << "N=" << count << " " << shape[0] << "x" << shape[1] << " k=" << k;
+      }
+    }
+  }
+}
+
+TEST_F(FrameMappingTest, CountsAboveTheProgramRangeStillFollowTheFormula) {
+  ASSERT_EQ(1, BuildLevelTables(300, 0));
+  const Pixels source = Noise(301, 3, 1);
+  Pixels out(source.size());
+  MapFramePixels(source.data(), out.data(), 301, 3, 299);
+  EXPECT_EQ(Reference(source, 301, 3, 299), out);
+}
+
+TEST_F(FrameMappingTest, EmptyDimensionsTouchNothing) {
+  ASSERT_EQ(1, BuildLevelTables(4, 0));
+  Pixels p = Uniform(2, 2, 1);
+  const Pixels before = p;
+  MapFramePixels(p.data(), p.data(), 0, 2, 0);
+  MapFramePixels(p.data(), p.data(), 2, 0, 0);
+  MapFramePixels(p.data(), p.data(), -3, 2, 0);
+  EXPECT_EQ(before, p);
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+// Level tables and phase orders of the simulated panel.
+//
+// A panel with frame rate control shows only every N-th channel level, starting
+// at a correction offset; a level between two grid levels is shown as the lower
+// one in some frames of the N-frame cycle and as the upper one in the others, so
+// that the mean over the cycle equals the input. The tables below hold every
+// decision of that simulation; frame rendering only indexes them.
+//
+// Windows-free: built and tested natively as well as in the program.
+#pragma once
+
+#include <cstdint>
+
+// One row of 256 entries per phase, row-major: LevelTable[p * 256 + v] is the
+// level shown for input level v in phase p. Null when absent.
+extern std::uint8_t* LevelTable;
+// Phase offset contributed by a pixel's column index modulo N. Null when absent.
+extern std::uint32_t* ColumnPhaseOrder;
+// Phase offset contributed by a pixel's row index modulo N. Null when absent.
+extern std::uint32_t* RowPhaseOrder;
+// The N the three arrays were built for; written only by a successful build.
+extern std::uint32_t LevelTableCount;
+
+// Replaces the tables by those for count N (>= 1) and the given offset.
+// Returns 1 on success, 0 when an allocation fails; the previous tables are
+// released first either way, so after a failure some arrays are absent and
+// LevelTableCount keeps its previous value.
+int BuildLevelTables(std::uint32_t count, std::uint32_t offset);
+
+// Releases whatever tables are present. Also runs at process exit.
+void ReleaseLevelTables();
+
+// The rule behind every table entry: the level shown in phase p (0 <= p < count)
+// for input level v (0..255).
+std::uint8_t PanelLevel(std::uint32_t count, std::uint32_t offset, std::uint32_t v, std::uint32_t p);
+
+// Entry p of the row order: the phases interleaved from both ends
+// (0, N-1, 1, N-2, ...).
+std::uint32_t RowPhaseAt(std::uint32_t count, std::uint32_t p);

@@ -1,0 +1,108 @@
+// DibSurface and ConvertToDib32: see dib_surface.h.
+#include "imaging/dib_surface.h"
+
+#include <cstring>
+
+#include "imaging/dib_size.h"
+
+DibSurface SourceSurface;
+
+DibSurface::DibSurface() : bitmap(nullptr), header(), bits(nullptr), byteSize(0), memoryDc(nullptr), savedObject(nullptr) {}
+
+DibSurface::~DibSurface() { Reset(); }
+
+void DibSurface::Reset() {
+  // The bitmap goes before the DC: by the invariant it is not selected into it.
+  if (bitmap) DeleteObject(bitmap);
+  bitmap = nullptr;
+  std::memset(&header, 0, sizeof header);
+  bits = nullptr;
+  byteSize = 0;
+  if (memoryDc) DeleteDC(memoryDc);
+  savedObject = nullptr;
+  memoryDc = nullptr;
+}
+
+void PrepareDib32Header(BITMAPINFO* header) {
+  std::memset(header, 0, sizeof *header);
+  header->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  header->bmiHeader.biPlanes = 1;
+  header->bmiHeader.biBitCount = 32;
+  header->bmiHeader.biCompression = BI_RGB;
+}
+
+namespace {
+
+// A memory DC that is deleted when the scope ends.
+class MemoryDc {
+ public:
+  MemoryDc() : dc_(CreateCompatibleDC(nullptr)) {}
+  ~MemoryDc() {
+    if (dc_) DeleteDC(dc_);
+  }
+  MemoryDc(const MemoryDc&) = delete;
+  MemoryDc& operator=(const MemoryDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+// Takes the missing sizes from the source and computes biSizeImage, checked.
+int CompleteDib32Header(BITMAPINFO* header, const BITMAP& source) {
+  BITMAPINFOHEADER& h = header->bmiHeader;
+  if (h.biWidth == 0) h.biWidth = source.bmWidth;
+  if (h.biHeight == 0) h.biHeight = source.bmHeight;
+  std::uint32_t bytes = 0;
+  if (!DibImageSize(h.biBitCount, h.biWidth, h.biHeight, &bytes)) return 0;
+  h.biSizeImage = bytes;
+  return 1;
+}
+
+}  // namespace
+
+HBITMAP CreateDib32For(BITMAPINFO* header, void** bits, HBITMAP source) {
+  *bits = nullptr;
+  BITMAP info;
+  if (GetObjectW(source, sizeof info, &info) == 0) return nullptr;
+  if (!CompleteDib32Header(header, info)) return nullptr;
+  HBITMAP section = CreateDIBSection(nullptr, header, DIB_RGB_COLORS, bits, nullptr, 0);
+  if (!section) *bits = nullptr;
+  return section;
+}
+
+HBITMAP ConvertToDib32(BITMAPINFO* header, void** bits, HBITMAP source) {
+  *bits = nullptr;
+  BITMAP info;
+  if (GetObjectW(source, sizeof info, &info) == 0) return nullptr;
+  MemoryDc sourceDc;
+  if (!sourceDc.get()) return nullptr;
+  MemoryDc targetDc;
+  if (!targetDc.get()) return nullptr;
+  if (!CompleteDib32Header(header, info)) return nullptr;
+  HBITMAP section = CreateDIBSection(nullptr, header, DIB_RGB_COLORS, bits, nullptr, 0);
+  if (!section) {
+    *bits = nullptr;
+    return nullptr;
+  }
+
+  HGDIOBJ oldSource = SelectObject(sourceDc.get(), source);
+  HGDIOBJ oldTarget = SelectObject(targetDc.get(), section);
+  const BOOL copied = BitBlt(targetDc.get(), 0, 0, info.bmWidth, info.bmHeight, sourceDc.get(), 0, 0, SRCCOPY);
+  SelectObject(sourceDc.get(), oldSource);
+  SelectObject(targetDc.get(), oldTarget);
+  if (!copied) {
+    DeleteObject(section);
+    *bits = nullptr;
+    return nullptr;
+  }
+  return section;
+}
+
+int CreateSurfaceDc(DibSurface* surface) {
+  surface->memoryDc = CreateCompatibleDC(nullptr);
+  if (!surface->memoryDc) return 0;
+  surface->savedObject = SelectObject(surface->memoryDc, surface->bitmap);
+  SelectObject(surface->memoryDc, surface->savedObject);
+  return 1;
+}

@@ -1,0 +1,37 @@
+# Sourced by the project's scripts: configures (once) and builds one flavour.
+#   quillane_build native|win32|win64 [TARGET...]
+# build/native  Linux build of the Windows-free arithmetic, with sanitizers
+# build/win32   the shipped 32-bit program (i686), its plug-in and tests
+# build/win64   the same sources for x86-64, to run the tests where the host
+#               cannot execute 32-bit code
+# build/bench-native  the native arithmetic without sanitizers, for benchmarks
+
+quillane_repo=${quillane_repo:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+
+quillane_build() {
+  local flavour=$1
+  shift
+  local dir="$quillane_repo/build/$flavour"
+  local args=(-G Ninja -DCMAKE_BUILD_TYPE=Release)
+  case "$flavour" in
+    native) args+=(-DQUILLANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+    bench-native) args+=(-DQUILLANE_SANITIZE=OFF -DQUILLANE_TESTS=OFF) ;;
+    win32) args+=(-DCMAKE_TOOLCHAIN_FILE="$quillane_repo/cmake/toolchain-mingw-i686.cmake") ;;
+    win64) args+=(-DCMAKE_TOOLCHAIN_FILE="$quillane_repo/cmake/toolchain-mingw-x86_64.cmake") ;;
+    *) echo "unknown build flavour: $flavour" >&2; return 2 ;;
+  esac
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$quillane_repo" -B "$dir" "${args[@]}" >"$dir.configure.log" 2>&1 \
+      || { cat "$dir.configure.log" >&2; return 1; }
+  fi
+  ninja -C "$dir" --quiet "$@" 2>&1 | grep -v '^ninja: no work to do' || true
+  return "${PIPESTATUS[0]}"
+}
+
+# The Windows flavour the tests run in: the shipped 32-bit build where the host
+# can execute it, otherwise the 64-bit build of the same sources.
+quillane_test_flavour() {
+  # shellcheck source=wine-env.sh
+  . "$quillane_repo/scripts/wine-env.sh"
+  if quillane_can_run_32; then echo win32; else echo win64; fi
+}

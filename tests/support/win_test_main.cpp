@@ -1,0 +1,46 @@
+// Entry of the Windows test programs: GDI+ is up for the whole run, as it is in
+// the program between start-up and shutdown.
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The first use of a DC, a DIB section or the screen makes GDI create objects
+// it then keeps for the process; do that before any test counts objects.
+void WarmUpGdi() {
+  HDC screen = GetDC(nullptr);
+  HBITMAP compatible = CreateCompatibleBitmap(screen, 1, 1);
+  ReleaseDC(nullptr, screen);
+  HDC memory = CreateCompatibleDC(nullptr);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 1;
+  info.bmiHeader.biHeight = 1;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, section);
+  SelectObject(memory, compatible);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(section);
+  DeleteObject(compatible);
+  HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+  DeleteObject(brush);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 2;
+  WarmUpGdi();
+  const int result = RUN_ALL_TESTS();
+  Gdiplus::GdiplusShutdown(token);
+  return result;
+}

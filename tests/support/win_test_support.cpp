@@ -1,0 +1,164 @@
+// Helpers for the Windows test programs: see win_test_support.h.
+#include "tests/support/win_test_support.h"
+
+#include <cstring>
+
+namespace {
+
+MessageBoxWatcher* activeWatcher = nullptr;
+
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+int GdiObjectCount() {
+  const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  if (counted != 0) return static_cast<int>(counted);
+  // Wine answers 0. Its GDI handles carry the table index in the low word and
+  // accept a high word of 0, so every live object shows up in this walk.
+  int live = 0;
+  for (UINT_PTR index = 1; index <= 0xFFFF; ++index)
+    if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0) ++live;
+  return live;
+}
+
+int KernelHandleCount() {
+  DWORD count = 0;
+  if (!GetProcessHandleCount(GetCurrentProcess(), &count)) return -1;
+  return static_cast<int>(count);
+}
+
+MessageBoxWatcher::MessageBoxWatcher()
+    : hook_(SetWindowsHookExW(WH_CBT, HookProc, nullptr, GetCurrentThreadId())) {
+  activeWatcher = this;
+}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+  if (hook_) UnhookWindowsHookEx(hook_);
+  if (activeWatcher == this) activeWatcher = nullptr;
+}
+
+LRESULT CALLBACK MessageBoxWatcher::HookProc(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && activeWatcher) {
+    HWND box = reinterpret_cast<HWND>(wParam);
+    wchar_t className[32] = {};
+    GetClassNameW(box, className, 32);
+    if (std::wcscmp(className, L"#32770") == 0) {
+      SeenMessageBox seen;
+      wchar_t text[1024] = {};
+      GetDlgItemTextW(box, 0xFFFF, text, 1024);
+      seen.text = text;
+      wchar_t caption[256] = {};
+      GetWindowTextW(box, caption, 256);
+      seen.caption = caption;
+      seen.owner = GetWindow(box, GW_OWNER);
+      seen.okOnly = GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr &&
+                    GetDlgItem(box, IDYES) == nullptr && GetDlgItem(box, IDNO) == nullptr;
+      activeWatcher->seen_.push_back(seen);
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TempDirectory::TempDirectory() {
+  wchar_t base[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, base);
+  static LONG serial = 0;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    wchar_t name[MAX_PATH + 64];
+    wsprintfW(name, L"%squillane-test-%lu-%lu-%ld", base, GetCurrentProcessId(), GetTickCount(),
+              InterlockedIncrement(&serial));
+    if (CreateDirectoryW(name, nullptr)) {
+      path_ = name;
+      return;
+    }
+  }
+}
+
+TempDirectory::~TempDirectory() {
+  if (!path_.empty()) RemoveTree(path_);
+}
+
+bool WriteFileBytes(const std::wstring& path, const void* data, size_t size) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = size == 0 || WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == size;
+}
+
+std::vector<unsigned char> ReadFileBytes(const std::wstring& path) {
+  std::vector<unsigned char> bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  const DWORD size = GetFileSize(file, nullptr);
+  bytes.resize(size);
+  DWORD read = 0;
+  if (size && (!ReadFile(file, bytes.data(), size, &read, nullptr) || read != size)) bytes.clear();
+  CloseHandle(file);
+  return bytes;
+}
+
+HBITMAP CreateTestDib(int width, int height, int bitCount, const void* pixels, const RGBQUAD* palette,
+                      int paletteSize, const DWORD* masks) {
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[256];
+  } info = {};
+  info.header.biSize = sizeof(BITMAPINFOHEADER);
+  info.header.biWidth = width;
+  info.header.biHeight = height;
+  info.header.biPlanes = 1;
+  info.header.biBitCount = static_cast<WORD>(bitCount);
+  info.header.biCompression = masks ? BI_BITFIELDS : BI_RGB;
+  if (masks) {
+    std::memcpy(info.colours, masks, 3 * sizeof(DWORD));
+  } else if (palette && paletteSize > 0) {
+    info.header.biClrUsed = static_cast<DWORD>(paletteSize);
+    std::memcpy(info.colours, palette, static_cast<size_t>(paletteSize) * sizeof(RGBQUAD));
+  }
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return nullptr;
+  const size_t stride = ((static_cast<size_t>(bitCount) * static_cast<size_t>(width) + 31) / 32) * 4;
+  const size_t rows = static_cast<size_t>(height < 0 ? -height : height);
+  if (pixels) std::memcpy(bits, pixels, stride * rows);
+  GdiFlush();
+  return bitmap;
+}
+
+HBITMAP CreateTestDib32(int width, int height, unsigned (*fill)(int x, int y)) {
+  std::vector<unsigned> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = fill(x, y);
+  return CreateTestDib(width, height, 32, pixels.data());
+}
+
+std::wstring TestProgramDirectory() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+  path.resize(length);
+  const size_t slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(0, slash);
+}

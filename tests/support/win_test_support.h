@@ -1,0 +1,77 @@
+// Helpers for the Windows test programs: GDI object counting, message boxes
+// closed and recorded by the test, temporary directories, generated bitmaps.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Live GDI objects of this process. GetGuiResources where the system has it;
+// under Wine, which does not count, the handle table is walked instead.
+int GdiObjectCount();
+
+// Kernel handles open in this process (files, events, ...).
+int KernelHandleCount();
+
+// One message box seen by a MessageBoxWatcher.
+struct SeenMessageBox {
+  std::wstring caption;
+  std::wstring text;
+  HWND owner;
+  bool okOnly;  // the box has an OK button and no other
+};
+
+// While alive, every message box that this thread opens is recorded and closed
+// with OK as soon as it is activated, so a test never blocks on one.
+class MessageBoxWatcher {
+ public:
+  MessageBoxWatcher();
+  ~MessageBoxWatcher();
+  MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+  MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+  const std::vector<SeenMessageBox>& Seen() const { return seen_; }
+  void Clear() { seen_.clear(); }
+
+ private:
+  static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
+  HHOOK hook_;
+  std::vector<SeenMessageBox> seen_;
+};
+
+// A uniquely named directory under the temporary folder, removed with all its
+// contents when the object goes.
+class TempDirectory {
+ public:
+  TempDirectory();
+  ~TempDirectory();
+  TempDirectory(const TempDirectory&) = delete;
+  TempDirectory& operator=(const TempDirectory&) = delete;
+
+  const std::wstring& Path() const { return path_; }
+  std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+// Writes bytes to a file; returns true on success.
+bool WriteFileBytes(const std::wstring& path, const void* data, size_t size);
+
+// Reads a whole file; an empty vector when it cannot be read.
+std::vector<unsigned char> ReadFileBytes(const std::wstring& path);
+
+// Creates a DIB section of the given format and copies `pixels` (stride-padded
+// rows, bottom-up unless height < 0) and `palette` (for 8 bits and below) into
+// it; for 16 and 32 bits `masks` may give BI_BITFIELDS masks (red, green, blue).
+// Caller owns the bitmap; null on failure.
+HBITMAP CreateTestDib(int width, int height, int bitCount, const void* pixels,
+                      const RGBQUAD* palette = nullptr, int paletteSize = 0, const DWORD* masks = nullptr);
+
+// A 32-bpp bottom-up DIB section of width x height filled by fill(x, y, row)
+// with BGRA bytes (row counts memory rows, 0 = bottom). Caller owns it.
+HBITMAP CreateTestDib32(int width, int height, unsigned (*fill)(int x, int y));
+
+// The directory of the running test program, without a trailing backslash.
+std::wstring TestProgramDirectory();
