@@ -1,0 +1,34 @@
+// The process-wide handles and values that tie the program together. Each is
+// written once by the code that creates it (start-up, the main window's
+// creation) and read everywhere else.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The executable's instance: loads the control-bar template, registers classes.
+extern HINSTANCE AppInstance;
+
+// The executable's directory without a trailing backslash: base of
+// "settings.ini" and of the plug-in search. Computed once at start-up.
+extern std::wstring ModuleDirectory;
+
+extern HWND MainWindow;   // class "Quillane"; null until its creation returns
+extern HWND ControlBar;   // the bar across the top (dialog template 101)
+extern HWND FrcView;      // class "FRC View": the current frame of the cycle
+extern HWND OriginalView; // class "Original View": the unaltered picture
+
+// Control ids on the control bar.
+constexpr int kIdOpen = 1001;          // push button "開く"
+constexpr int kIdInterval = 1002;      // combo box "間隔": FRC interval N
+constexpr int kIdCorrection = 1003;    // combo box "補正": level-grid offset
+constexpr int kIdDuration = 1004;      // combo box "更新間隔": seconds per frame
+constexpr int kIdShowOriginal = 1005;  // check box "元画像"
+
+// The internal requests to the main window: WM_USER with one of these as wParam.
+constexpr WPARAM kRequestFrameChanged = 0;     // sent by the frame clock
+constexpr WPARAM kRequestSettingsChanged = 1;  // posted after an open or an edit
+
+// Caption of every message box.
+constexpr const wchar_t* kAppCaption = L"Quillane";
