@@ -1,0 +1,55 @@
+// ParseUnsignedText and ParseDurationText: see number_text.h.
+#include "app/number_text.h"
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+constexpr std::uint32_t kLargest = 0xFFFFFFFFu;
+constexpr std::uint32_t kUnitsPerSecond = 10000000;  // 100 ns units
+constexpr int kFractionDigits = 7;
+
+}  // namespace
+
+std::uint32_t ParseUnsignedText(const wchar_t* text, const wchar_t** end) {
+  const wchar_t* p = text;
+  while (IsBlank(*p)) ++p;
+  bool negative = false;
+  if (*p == L'+' || *p == L'-') {
+    negative = *p == L'-';
+    ++p;
+  }
+  if (!IsDigit(*p)) {
+    if (end) *end = text;
+    return 0;
+  }
+  std::uint32_t value = 0;
+  bool overflow = false;
+  for (; IsDigit(*p); ++p) {
+    const std::uint32_t digit = static_cast<std::uint32_t>(*p - L'0');
+    if (value > (kLargest - digit) / 10) overflow = true;
+    if (!overflow) value = value * 10 + digit;
+  }
+  if (end) *end = p;
+  if (overflow) return kLargest;
+  return negative ? 0u - value : value;
+}
+
+std::uint32_t ParseDurationText(const wchar_t* text) {
+  const wchar_t* stop = nullptr;
+  const std::uint32_t secs = ParseUnsignedText(text, &stop);
+  std::uint32_t fraction = 0;
+  if (*stop == L'.') {
+    // Exactly seven positions; the walk never reads past the terminator.
+    const wchar_t* p = stop + 1;
+    for (int i = 0; i < kFractionDigits; ++i) {
+      const wchar_t c = *p;
+      fraction = fraction * 10 + (IsDigit(c) ? static_cast<std::uint32_t>(c - L'0') : 0u);
+      if (c != L'\0') ++p;
+    }
+  }
+  const std::uint64_t duration = std::uint64_t{secs} * kUnitsPerSecond + fraction;
+  return duration > kLargest ? kLargest : static_cast<std::uint32_t>(duration);
+}

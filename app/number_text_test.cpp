@@ -1,0 +1,123 @@
+// The control bar's number parsing: the standard unsigned conversion with a
+// 32-bit result, and the seconds-to-100-ns duration rule, case by case.
+#include "app/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+
+namespace {
+
+struct UnsignedCase {
+  const wchar_t* text;
+  std::uint32_t value;
+  std::ptrdiff_t stop;  // where the parse ends, from the text's start
+};
+
+const UnsignedCase kUnsignedCases[] = {
+    {L"0", 0, 1},
+    {L"4", 4, 1},
+    {L"255", 255, 3},
+    {L"256", 256, 3},
+    {L"007", 7, 3},
+    {L"", 0, 0},
+    {L"abc", 0, 0},
+    {L"   ", 0, 0},        // blanks but no digits: the end is the text itself
+    {L"-", 0, 0},
+    {L"+", 0, 0},
+    {L"- 1", 0, 0},        // a sign must touch the digits
+    {L"+-1", 0, 0},        // one sign only
+    {L"  \t\r\n\v\f12", 12, 9},
+    {L"+12", 12, 3},
+    {L"-1", 4294967295u, 2},
+    {L"-0", 0, 2},
+    {L"-4294967295", 1, 11},
+    {L"-4294967296", 4294967295u, 11},  // out of range saturates, sign or not
+    {L"4294967295", 4294967295u, 10},
+    {L"4294967296", 4294967295u, 10},
+    {L"99999999999999999999", 4294967295u, 20},
+    {L"12abc", 12, 2},
+    {L"3.5", 3, 1},
+    {L"1 2", 1, 1},
+    {L"\x3000" L"5", 0, 0},  // an ideographic space is not a blank
+    {L"\xFF15", 0, 0},       // nor is a full-width digit a digit
+};
+
+TEST(ParseUnsignedText, StandardConversionWith32BitMeaning) {
+  for (const UnsignedCase& c : kUnsignedCases) {
+    const wchar_t* end = nullptr;
+    EXPECT_EQ(c.value, ParseUnsignedText(c.text, &end)) << "text \"" << c.text << "\"";
+    EXPECT_EQ(c.stop, end - c.text) << "stop in \"" << c.text << "\"";
+    EXPECT_EQ(c.value, ParseUnsignedText(c.text, nullptr));
+  }
+}
+
+struct DurationCase {
+  const wchar_t* text;
+  std::uint32_t duration;
+};
+
+const DurationCase kDurationCases[] = {
+    // The worked examples.
+    {L"0.0166667", 166667},
+    {L"0.0041667", 41667},
+    {L"0.5", 5000000},
+    {L".5", 5000000},
+    {L"1", 10000000},
+    {L"2.25x", 22500000},
+    {L"0.1x5", 1050000},
+    {L"", 0},
+    // The other presets.
+    {L"0.0083333", 83333},
+    {L"0.0333333", 333333},
+    // Truncation, padding and non-digits inside the seven positions.
+    {L"0", 0},
+    {L"0.00000001", 0},
+    {L"0.0000001", 1},
+    {L"0.12345678", 1234567},
+    {L"0.1234567999", 1234567},
+    {L"1.", 10000000},
+    {L"1.x", 10000000},
+    {L"0.1234x67", 1234067},
+    {L"0.-5", 500000},   // the sign is one more non-digit position
+    {L"0. 5", 500000},
+    {L"3,5", 30000000},  // only a point starts the fraction
+    {L"abc", 0},
+    {L" .5", 0},         // no integer digits: the parse stops at the blank
+    {L"-.5", 0},
+    {L"-0.5", 5000000},
+    {L"  2.5", 25000000},
+    // Largest durations saturate instead of wrapping around.
+    {L"429.4967295", 4294967295u},
+    {L"429.4967294", 4294967294u},
+    {L"429.4967296", 4294967295u},
+    {L"430", 4294967295u},
+    {L"1000000", 4294967295u},
+    {L"-1", 4294967295u},
+    {L"99999999999999999999.9", 4294967295u},
+};
+
+TEST(ParseDurationText, SecondsToHundredNanosecondUnits) {
+  for (const DurationCase& c : kDurationCases) {
+    EXPECT_EQ(c.duration, ParseDurationText(c.text)) << "text \"" << c.text << "\"";
+  }
+}
+
+// A fraction at the very end of a full 31-character field: the walk must stop
+// at the terminator (ASan would see a read past the buffer).
+TEST(ParseDurationText, PointAtTheEndOfAFullFieldStaysInsideTheText) {
+  for (std::size_t point = 25; point < 31; ++point) {
+    std::wstring text(31, L'0');
+    text[point] = L'.';
+    text[point + 1 < 31 ? point + 1 : 0] = point + 1 < 31 ? L'9' : L'0';
+    const std::size_t size = text.size() + 1;
+    wchar_t* exact = new wchar_t[size];  // exactly the text and its terminator
+    for (std::size_t i = 0; i < size; ++i) exact[i] = i < text.size() ? text[i] : L'\0';
+    const std::uint32_t expected = point + 1 < 31 ? 9000000u : 0u;
+    EXPECT_EQ(expected, ParseDurationText(exact)) << "point at " << point;
+    delete[] exact;
+  }
+}
+
+}  // namespace
