@@ -1,0 +1,360 @@
+// The control bar: the dialog template as compiled into the program, the bar
+// the program creates from it (texts read back from the controls, presets,
+// placement), its attachment as a child, and the forwarding of its commands.
+#include "app/control_bar.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "tests/support/win_test_support.h"
+
+namespace {
+
+// ---- The template, read from the program's resources ----------------------
+
+struct TemplateItem {
+  DWORD style;
+  short x, y, cx, cy;
+  DWORD id;
+  std::wstring windowClass;
+  std::wstring text;
+};
+
+struct DialogTemplate {
+  DWORD style = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+  WORD pointSize = 0, weight = 0;
+  BYTE italic = 0, charset = 0;
+  std::wstring typeface;
+  std::vector<TemplateItem> items;
+};
+
+// Reads a name-or-ordinal field; ordinals of the predefined classes come back
+// as their names.
+std::wstring ReadNameOrOrdinal(const WORD*& p) {
+  if (*p == 0xFFFF) {
+    const WORD ordinal = p[1];
+    p += 2;
+    switch (ordinal) {
+      case 0x80: return L"Button";
+      case 0x81: return L"Edit";
+      case 0x82: return L"Static";
+      case 0x85: return L"ComboBox";
+      default: return L"#" + std::to_wstring(ordinal);
+    }
+  }
+  std::wstring s(reinterpret_cast<const wchar_t*>(p));
+  p += s.size() + 1;
+  return s;
+}
+
+const WORD* AlignDword(const WORD* p) {
+  return reinterpret_cast<const WORD*>((reinterpret_cast<ULONG_PTR>(p) + 3) & ~ULONG_PTR{3});
+}
+
+template <typename T>
+T Take(const WORD*& p) {
+  T value;
+  std::memcpy(&value, p, sizeof value);
+  p += sizeof value / sizeof(WORD);
+  return value;
+}
+
+bool LoadBarTemplate(DialogTemplate* out) {
+  HRSRC found = FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(101), MAKEINTRESOURCEW(5) /* RT_DIALOG */);
+  if (!found) return false;
+  const WORD* p = static_cast<const WORD*>(LockResource(LoadResource(GetModuleHandleW(nullptr), found)));
+  if (!p || p[0] != 1 || p[1] != 0xFFFF) return false;  // DLGTEMPLATEEX only
+  p += 2;
+  Take<DWORD>(p);  // help id
+  Take<DWORD>(p);  // extended style
+  out->style = Take<DWORD>(p);
+  const WORD count = Take<WORD>(p);
+  out->x = Take<short>(p);
+  out->y = Take<short>(p);
+  out->cx = Take<short>(p);
+  out->cy = Take<short>(p);
+  if (!ReadNameOrOrdinal(p).empty()) return false;  // no menu
+  if (!ReadNameOrOrdinal(p).empty()) return false;  // the standard dialog class
+  ReadNameOrOrdinal(p);                             // title
+  if (out->style & DS_SETFONT) {
+    out->pointSize = Take<WORD>(p);
+    out->weight = Take<WORD>(p);
+    out->italic = static_cast<BYTE>(*p & 0xFF);
+    out->charset = static_cast<BYTE>(*p >> 8);
+    ++p;
+    out->typeface = ReadNameOrOrdinal(p);
+  }
+  for (WORD i = 0; i < count; ++i) {
+    p = AlignDword(p);
+    TemplateItem item;
+    Take<DWORD>(p);  // help id
+    Take<DWORD>(p);  // extended style
+    item.style = Take<DWORD>(p);
+    item.x = Take<short>(p);
+    item.y = Take<short>(p);
+    item.cx = Take<short>(p);
+    item.cy = Take<short>(p);
+    item.id = Take<DWORD>(p);
+    item.windowClass = ReadNameOrOrdinal(p);
+    item.text = ReadNameOrOrdinal(p);
+    const WORD extra = Take<WORD>(p);
+    p += (extra + 1) / 2;
+    out->items.push_back(item);
+  }
+  return true;
+}
+
+struct ExpectedItem {
+  int id;  // -1: no id
+  const wchar_t* windowClass;
+  const wchar_t* text;
+  short x, cx, cy;
+  DWORD style;  // besides WS_CHILD | WS_VISIBLE
+};
+
+constexpr DWORD kStatic = SS_CENTER | SS_CENTERIMAGE | WS_GROUP;
+constexpr DWORD kCombo = CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP;
+
+const ExpectedItem kItems[] = {
+    {kIdOpen, L"Button", L"開く", 0, 24, 12, BS_PUSHBUTTON | WS_TABSTOP},
+    {-1, L"Static", L"間隔", 24, 24, 12, kStatic},
+    {kIdInterval, L"ComboBox", L"", 48, 36, 60, kCombo},
+    {-1, L"Static", L"補正", 84, 24, 12, kStatic},
+    {kIdCorrection, L"ComboBox", L"", 108, 36, 60, kCombo},
+    {-1, L"Static", L"更新間隔", 144, 48, 12, kStatic},
+    {kIdDuration, L"ComboBox", L"", 192, 60, 60, kCombo},
+    {kIdShowOriginal, L"Button", L"元画像", 252, 42, 12, BS_AUTOCHECKBOX | WS_TABSTOP},
+};
+
+TEST(ControlBarTemplate, MatchesTheBarLayout) {
+  DialogTemplate t;
+  ASSERT_TRUE(LoadBarTemplate(&t));
+  EXPECT_EQ(DWORD(WS_POPUP | WS_SYSMENU | DS_SHELLFONT), t.style);
+  EXPECT_EQ(0, t.x);
+  EXPECT_EQ(0, t.y);
+  EXPECT_EQ(296, t.cx);
+  EXPECT_EQ(15, t.cy);
+  EXPECT_EQ(8, t.pointSize);
+  EXPECT_EQ(FW_NORMAL, t.weight);
+  EXPECT_EQ(0, t.italic);
+  EXPECT_EQ(L"MS Shell Dlg", t.typeface);
+  ASSERT_EQ(std::size(kItems), t.items.size());
+  for (size_t i = 0; i < t.items.size(); ++i) {
+    const TemplateItem& item = t.items[i];
+    const ExpectedItem& want = kItems[i];
+    SCOPED_TRACE("item " + std::to_string(i));
+    if (want.id == -1)
+      EXPECT_TRUE(item.id == 0xFFFFFFFFu || item.id == 0xFFFFu) << item.id;
+    else
+      EXPECT_EQ(DWORD(want.id), item.id);
+    EXPECT_EQ(0, lstrcmpiW(want.windowClass, item.windowClass.c_str())) << item.windowClass;  // case-blind, as class names are
+    EXPECT_EQ(std::wstring(want.text), item.text);
+    EXPECT_EQ(want.x, item.x);
+    EXPECT_EQ(0, item.y);
+    EXPECT_EQ(want.cx, item.cx);
+    EXPECT_EQ(want.cy, item.cy);
+    EXPECT_EQ(want.style | WS_CHILD | WS_VISIBLE, item.style);
+  }
+}
+
+// ---- The bar as the program creates it --------------------------------------
+
+// A stand-in for the main window that records the commands it receives.
+std::vector<MSG> ReceivedCommands;
+
+LRESULT CALLBACK RecordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND) {
+    MSG m = {};
+    m.hwnd = window;
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    ReceivedCommands.push_back(m);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class ControlBarTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AppInstance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW c = {};
+    c.cbSize = sizeof c;
+    c.lpfnWndProc = RecordingWindowProc;
+    c.hInstance = AppInstance;
+    c.lpszClassName = L"Quillane control bar test";
+    RegisterClassExW(&c);
+    parent_ = CreateWindowExW(0, c.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 800, 200, nullptr, nullptr, AppInstance, nullptr);
+    ASSERT_NE(nullptr, parent_);
+    ReceivedCommands.clear();
+  }
+  void TearDown() override {
+    if (ControlBar) DestroyWindow(ControlBar);
+    DestroyWindow(parent_);
+    ControlBar = nullptr;
+    MainWindow = nullptr;
+    ReceivedCommands.clear();
+  }
+  // The static texts have no id: the bar's children in creation order.
+  std::vector<HWND> Children() const {
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(ControlBar, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+    return children;
+  }
+  static std::wstring Text(HWND window) {
+    wchar_t buffer[64] = {};
+    GetWindowTextW(window, buffer, 64);
+    return buffer;
+  }
+  static std::vector<std::wstring> Entries(int id) {
+    std::vector<std::wstring> entries;
+    const LRESULT count = SendDlgItemMessageW(ControlBar, id, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      wchar_t buffer[64] = {};
+      SendDlgItemMessageW(ControlBar, id, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(buffer));
+      entries.push_back(buffer);
+    }
+    return entries;
+  }
+
+  HWND parent_ = nullptr;
+};
+
+TEST_F(ControlBarTest, CreatesAHiddenPopUpWithTheJapaneseLabels) {
+  HWND bar = CreateControlBar();
+  ASSERT_NE(nullptr, bar);
+  EXPECT_EQ(bar, ControlBar);
+  EXPECT_FALSE(IsWindowVisible(bar));
+  EXPECT_EQ(nullptr, GetWindow(bar, GW_OWNER));
+  const LONG style = GetWindowLongW(bar, GWL_STYLE);
+  EXPECT_TRUE(style & WS_POPUP);
+  EXPECT_FALSE(style & WS_CHILD);
+
+  wchar_t buffer[32];
+  GetDlgItemTextW(bar, kIdOpen, buffer, 32);
+  EXPECT_EQ(std::wstring(L"開く"), buffer);
+  GetDlgItemTextW(bar, kIdShowOriginal, buffer, 32);
+  EXPECT_EQ(std::wstring(L"元画像"), buffer);
+  const std::vector<HWND> children = Children();
+  ASSERT_EQ(8u, children.size());
+  EXPECT_EQ(L"間隔", Text(children[1]));
+  EXPECT_EQ(L"補正", Text(children[3]));
+  EXPECT_EQ(L"更新間隔", Text(children[5]));
+  for (size_t i = 0; i < children.size(); ++i) {
+    EXPECT_TRUE(IsWindowVisible(children[i]) || !IsWindowVisible(bar)) << i;
+    EXPECT_TRUE(GetWindowLongW(children[i], GWL_STYLE) & WS_VISIBLE) << i;
+  }
+  EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(bar, kIdShowOriginal));
+}
+
+TEST_F(ControlBarTest, CombosHoldThePresetsInOrderAndStartEmpty) {
+  ASSERT_NE(nullptr, CreateControlBar());
+  EXPECT_EQ((std::vector<std::wstring>{L"1", L"2", L"4", L"8", L"16"}), Entries(kIdInterval));
+  EXPECT_EQ((std::vector<std::wstring>{L"0", L"1", L"3", L"7", L"15"}), Entries(kIdCorrection));
+  EXPECT_EQ((std::vector<std::wstring>{L"0.0041667", L"0.0083333", L"0.0166667", L"0.0333333"}), Entries(kIdDuration));
+  // The fields are free text: no entry is selected, nothing is sorted.
+  for (int id : {kIdInterval, kIdCorrection, kIdDuration}) {
+    wchar_t buffer[32] = L"x";
+    GetDlgItemTextW(ControlBar, id, buffer, 32);
+    EXPECT_EQ(std::wstring(), buffer) << id;
+    EXPECT_FALSE(GetWindowLongW(GetDlgItem(ControlBar, id), GWL_STYLE) & CBS_SORT) << id;
+  }
+}
+
+TEST_F(ControlBarTest, ControlsSitWhereTheTemplatePlacesThem) {
+  ASSERT_NE(nullptr, CreateControlBar());
+  const std::vector<HWND> children = Children();
+  ASSERT_EQ(std::size(kItems), children.size());
+  for (size_t i = 0; i < children.size(); ++i) {
+    const ExpectedItem& want = kItems[i];
+    SCOPED_TRACE("control " + std::to_string(i));
+    RECT expected = {want.x, 0, want.x + want.cx, 12};
+    MapDialogRect(ControlBar, &expected);
+    RECT actual;
+    GetWindowRect(children[i], &actual);
+    MapWindowPoints(nullptr, ControlBar, reinterpret_cast<POINT*>(&actual), 2);
+    EXPECT_EQ(expected.left, actual.left);
+    EXPECT_EQ(expected.top, actual.top);
+    EXPECT_EQ(expected.right, actual.right);
+    if (want.cy == 60) {
+      // A combo box's own height follows its font; the template's height is
+      // that of the field and its drop-down list together. Windows reports
+      // the dropped rectangle of both; Wine that of the list below the field.
+      RECT list;
+      SendMessageW(children[i], CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&list));
+      RECT field;
+      GetWindowRect(children[i], &field);
+      RECT full = {0, 0, 0, 60};
+      MapDialogRect(ControlBar, &full);
+      const LONG height = list.bottom - list.top;
+      EXPECT_TRUE(height == full.bottom || height == full.bottom - (field.bottom - field.top) - 1)
+          << height << " for a template height of " << full.bottom;
+    } else {
+      EXPECT_EQ(expected.bottom, actual.bottom);
+    }
+  }
+  RECT bar = {0, 0, 296, 15};
+  MapDialogRect(ControlBar, &bar);
+  RECT client;
+  GetClientRect(ControlBar, &client);
+  EXPECT_EQ(bar.right, client.right);
+  EXPECT_EQ(bar.bottom, client.bottom);
+}
+
+TEST_F(ControlBarTest, AttachingMakesItAPlainVisibleChild) {
+  ASSERT_NE(nullptr, CreateControlBar());
+  AttachControlBar(parent_);
+  // Every style bit of the template is gone. The system keeps sibling clipping
+  // on a window that was top-level when its style was replaced.
+  EXPECT_EQ(LONG(WS_CHILD | WS_VISIBLE), GetWindowLongW(ControlBar, GWL_STYLE) & ~WS_CLIPSIBLINGS);
+  EXPECT_EQ(parent_, GetParent(ControlBar));
+  ShowWindow(parent_, SW_SHOWNOACTIVATE);
+  EXPECT_TRUE(IsWindowVisible(ControlBar));
+  // Destroying the main window takes the bar with it.
+  DestroyWindow(parent_);
+  EXPECT_FALSE(IsWindow(ControlBar));
+  ControlBar = nullptr;
+}
+
+TEST_F(ControlBarTest, CommandsReachTheMainWindowUnchangedOnceItExists) {
+  ASSERT_NE(nullptr, CreateControlBar());
+  AttachControlBar(parent_);
+  HWND open = GetDlgItem(ControlBar, kIdOpen);
+
+  // While the main window is being created its handle is not stored yet.
+  MainWindow = nullptr;
+  SendMessageW(open, BM_CLICK, 0, 0);
+  SendMessageW(ControlBar, WM_COMMAND, MAKEWPARAM(kIdInterval, CBN_EDITCHANGE), 0);
+  EXPECT_TRUE(ReceivedCommands.empty());
+
+  MainWindow = parent_;
+  SendMessageW(open, BM_CLICK, 0, 0);
+  ASSERT_EQ(1u, ReceivedCommands.size());
+  EXPECT_EQ(parent_, ReceivedCommands[0].hwnd);
+  EXPECT_EQ(MAKEWPARAM(kIdOpen, BN_CLICKED), ReceivedCommands[0].wParam);
+  EXPECT_EQ(reinterpret_cast<LPARAM>(open), ReceivedCommands[0].lParam);
+
+  // The check box toggles itself and reports the click.
+  SendMessageW(GetDlgItem(ControlBar, kIdShowOriginal), BM_CLICK, 0, 0);
+  EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(ControlBar, kIdShowOriginal));
+  ASSERT_EQ(2u, ReceivedCommands.size());
+  EXPECT_EQ(MAKEWPARAM(kIdShowOriginal, BN_CLICKED), ReceivedCommands[1].wParam);
+
+  // Whatever arrives is passed on as it came, known id or not.
+  HWND combo = GetDlgItem(ControlBar, kIdDuration);
+  SendMessageW(ControlBar, WM_COMMAND, MAKEWPARAM(kIdDuration, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  SendMessageW(ControlBar, WM_COMMAND, WPARAM(0x7ABC1234), LPARAM(0x55AA));
+  ASSERT_EQ(4u, ReceivedCommands.size());
+  EXPECT_EQ(MAKEWPARAM(kIdDuration, CBN_SELCHANGE), ReceivedCommands[2].wParam);
+  EXPECT_EQ(reinterpret_cast<LPARAM>(combo), ReceivedCommands[2].lParam);
+  EXPECT_EQ(WPARAM(0x7ABC1234), ReceivedCommands[3].wParam);
+  EXPECT_EQ(LPARAM(0x55AA), ReceivedCommands[3].lParam);
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+// The frame clock: see frame_clock.h.
+//
+// Threading. The tick runs on the system's multimedia-timer thread. Whether
+// it may still store CurrentFrame and send its request is decided under
+// clockLock: the tick checks that its own timer is still the live one, stores
+// the index and counts itself as sending, all in one locked step; the stop
+// clears the live timer under the same lock. So after the stop has taken the
+// lock, a tick either has already committed to its request (and the stop waits
+// for it to finish, serving it if it is sent to the stopping thread) or it
+// will see that its timer is no longer live and do nothing. The check of the
+// timer's id also stops a callback that the system delivers late for a timer
+// already killed, even after a new timer has started.
+#include "frc/frame_clock.h"
+
+#include <mmsystem.h>
+
+#include <mutex>
+
+#include "app/globals.h"
+#include "frc/engine_state.h"
+#include "frc/frame_index.h"
+
+std::int64_t CounterFrequency = 0;
+
+namespace {
+
+constexpr UINT kTickMilliseconds = 1;
+
+std::mutex clockLock;
+UINT liveTimer = 0;         // guarded by clockLock; 0: no timer may act
+unsigned sendingTicks = 0;  // guarded by clockLock: ticks inside their request
+
+void CALLBACK FrameClockTick(UINT timerId, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
+  {
+    std::lock_guard<std::mutex> guard(clockLock);
+    if (timerId == 0 || timerId != liveTimer) return;
+    const std::uint32_t duration = FrameDuration;
+    const std::uint32_t count = FrcCount;
+    if (duration == 0 || count == 0) return;
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    const std::uint32_t index = FrameIndexAt(counter.QuadPart, duration, CounterFrequency, count);
+    if (index == CurrentFrame) return;
+    CurrentFrame = index;
+    ++sendingTicks;
+  }
+  SendMessageW(reinterpret_cast<HWND>(user), WM_USER, kRequestFrameChanged, 0);
+  std::lock_guard<std::mutex> guard(clockLock);
+  --sendingTicks;
+}
+
+bool TickSending() {
+  std::lock_guard<std::mutex> guard(clockLock);
+  return sendingTicks != 0;
+}
+
+// Waits until no tick is inside its request, delivering the messages other
+// threads send to this one meanwhile (the tick's own request among them).
+void WaitForSendingTicks() {
+  while (TickSending()) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (!TickSending()) break;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, kTickMilliseconds, QS_SENDMESSAGE);
+  }
+}
+
+}  // namespace
+
+void QueryCounterFrequency() {
+  LARGE_INTEGER frequency;
+  CounterFrequency = QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
+}
+
+void StartFrameClock(HWND mainWindow) {
+  StopFrameClock();
+  const UINT timer = timeSetEvent(kTickMilliseconds, kTickMilliseconds, FrameClockTick,
+                                  reinterpret_cast<DWORD_PTR>(mainWindow), TIME_PERIODIC);
+  // A tick that fires before this store finds its timer not yet live and skips.
+  std::lock_guard<std::mutex> guard(clockLock);
+  liveTimer = timer;
+}
+
+void StopFrameClock() {
+  UINT timer;
+  {
+    std::lock_guard<std::mutex> guard(clockLock);
+    timer = liveTimer;
+    liveTimer = 0;
+  }
+  if (timer != 0) timeKillEvent(timer);
+  WaitForSendingTicks();
+}
+
+UINT FrameClockTimer() {
+  std::lock_guard<std::mutex> guard(clockLock);
+  return liveTimer;
+}

@@ -1,0 +1,33 @@
+// The frame clock: a 1 ms periodic multimedia timer that samples the
+// performance counter and, when the frame of the FRC cycle due at that moment
+// differs from CurrentFrame, stores it and sends the frame-changed request
+// (WM_USER, wParam kRequestFrameChanged) to the main window synchronously.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Ticks per second of the performance counter; 0 until QueryCounterFrequency.
+// Written once before any timer exists, read by every tick.
+extern std::int64_t CounterFrequency;
+
+// Queries the performance-counter frequency into CounterFrequency. The main
+// window calls it once while it is created.
+void QueryCounterFrequency();
+
+// Starts the clock's timer (1 ms period and resolution); its ticks send their
+// requests to mainWindow. A running timer is stopped first, so at most one
+// ever exists. A failed start leaves the clock idle.
+// User-interface thread (the thread that stops it).
+void StartFrameClock(HWND mainWindow);
+
+// Stops the clock's timer, if one runs. Once this returns no tick stores
+// CurrentFrame or sends a request. A tick that is blocked sending its request
+// to the calling thread is served while this waits for it, so stopping from
+// the main window's own thread cannot deadlock. Must not be called from inside
+// the handling of the frame-changed request itself.
+void StopFrameClock();
+
+// The identifier of the clock's running timer; 0 when it is stopped.
+UINT FrameClockTimer();
