@@ -1,0 +1,22 @@
+// Loading an image file into SourceSurface: the plug-ins first, GDI+ second.
+#pragma once
+
+#include <windows.h>
+
+#include "imaging/dib_surface.h"
+
+// Decodes the file at path (plug-ins first, then GDI+) and makes it the
+// 32-bpp bottom-up picture of SourceSurface, with its memory DC (Ready), the
+// bitmap left free to be selected elsewhere. Returns 1 on success; 0 when
+// nothing decodes the file (SourceSurface then keeps the previous picture) or
+// a later step fails. Shows no message. The decoded bitmap never outlives the call.
+int LoadSourceImage(const wchar_t* path);
+
+// Makes `decoded` the surface's bitmap when it already is what ConvertToDib32
+// would make of it. `decoded` must be a bottom-up section, as DecodeWithGdiplus
+// makes (GDI reports the height of a top-down section as positive, so that
+// cannot be told from the bitmap); this checks the rest: a 32-bpp BI_RGB DIB
+// section with rows of width * 4 bytes. Then the (empty) surface owns it, its
+// header, bits and byteSize are filled as a conversion fills them, and 1 is
+// returned. Otherwise 0, and neither the surface nor the bitmap is touched.
+int TakeOverDib32(DibSurface* surface, HBITMAP decoded);
