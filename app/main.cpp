@@ -1,35 +1,64 @@
-// Process entry of Quillane: prepares the process-wide services, creates the
-// main window and runs the message loop until it is destroyed.
+// Process entry of Quillane: prepares the process-wide services (arguments,
+// the program's directory, GDI+, the image-decoder plug-ins), creates the main
+// window, opens an image named on the command line, runs the message loop until
+// the main window is gone, then shuts the services down in reverse order.
 #include <windows.h>
+#include <gdiplus.h>
+#include <shellapi.h>
+
+#include "app/globals.h"
+#include "app/main_window.h"
+#include "app/module_directory.h"
+#include "imaging/plugin_host.h"
 
 namespace {
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(window, message, wParam, lParam);
+// Runs until the quit message and returns its exit code. The control bar gets
+// the first look at every message for its keyboard navigation.
+int RunMessageLoop() {
+  MSG message = {};
+  for (;;) {
+    if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+      if (GetMessageW(&message, nullptr, 0, 0) == 0) break;
+      if (!ControlBar || !IsDialogMessageW(ControlBar, &message)) DispatchMessageW(&message);
+    } else {
+      WaitMessage();
+    }
   }
+  return static_cast<int>(message.wParam);
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.style = CS_CLASSDC;
-  windowClass.lpfnWndProc = MainWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  windowClass.lpszClassName = L"Quillane";
-  RegisterClassExW(&windowClass);
-  HWND window = CreateWindowExW(0, L"Quillane", L"Quillane", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
-  if (!window) return 0;
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
-  return static_cast<int>(message.wParam);
+  int argumentCount = 0;
+  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
+  AppInstance = instance;
+  ModuleDirectory = ExecutableDirectory();
+
+  Gdiplus::GdiplusStartupInput gdiplusInput;  // version 1, no callback, nothing suppressed
+  ULONG_PTR gdiplusToken = 0;
+  if (Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr) != Gdiplus::Ok) {
+    LocalFree(arguments);
+    return 0;
+  }
+  LoadPlugins();
+
+  if (!CreateMainWindow()) {
+    // Shut down what was started, as after a normal run.
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+    UnloadPlugins();
+    LocalFree(arguments);
+    return 0;
+  }
+  if (arguments && argumentCount > 1) {
+    OpenImage(arguments[1]);
+    PostSettingsChanged();
+  }
+
+  const int exitCode = RunMessageLoop();
+  Gdiplus::GdiplusShutdown(gdiplusToken);
+  UnloadPlugins();
+  LocalFree(arguments);
+  return exitCode;
 }

@@ -61,7 +61,9 @@ LRESULT CALLBACK MessageBoxWatcher::HookProc(int code, WPARAM wParam, LPARAM lPa
     HWND box = reinterpret_cast<HWND>(wParam);
     wchar_t className[32] = {};
     GetClassNameW(box, className, 32);
-    if (std::wcscmp(className, L"#32770") == 0) {
+    // A message box is a dialog with its text in control 0xFFFF; other dialogs
+    // (the control bar is one) are left alone.
+    if (std::wcscmp(className, L"#32770") == 0 && GetDlgItem(box, 0xFFFF) != nullptr) {
       SeenMessageBox seen;
       wchar_t text[1024] = {};
       GetDlgItemTextW(box, 0xFFFF, text, 1024);

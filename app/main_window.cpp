@@ -1,0 +1,201 @@
+// The main window: see main_window.h.
+#include "app/main_window.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "app/control_bar.h"
+#include "app/globals.h"
+#include "app/settings_file.h"
+#include "frc/apply_settings.h"
+#include "frc/frame_clock.h"
+#include "imaging/load_source.h"
+#include "views/image_view.h"
+
+namespace {
+
+constexpr const wchar_t* kColourDepthMessage =
+    L"画面の色深度が不足しています。24bitカラーまたは32bitカラーに変更してください。";
+constexpr const wchar_t* kCannotOpenMessage = L"ファイルを開けません。";
+
+void ShowMessage(HWND owner, const wchar_t* text) { MessageBoxW(owner, text, kAppCaption, MB_OK); }
+
+void LayoutToClientArea() {
+  RECT client;
+  GetClientRect(MainWindow, &client);
+  LayoutViews(client.right, client.bottom);
+}
+
+void WarnAboutColourDepth(HWND window) {
+  HDC dc = GetDC(window);
+  const int bitsPerPixel = GetDeviceCaps(dc, BITSPIXEL);
+  ReleaseDC(window, dc);
+  if (bitsPerPixel < 24) ShowMessage(window, kColourDepthMessage);
+}
+
+LRESULT OnCreate(HWND window) {
+  WarnAboutColourDepth(window);
+  CreateControlBar();
+  LoadSettings(SettingsFilePath());
+  AttachControlBar(window);
+  CreateImageViews(window);
+  QueryCounterFrequency();
+  DragAcceptFiles(window, TRUE);
+  return 0;
+}
+
+LRESULT OnSize(LPARAM lParam) {
+  LayoutViews(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+  return 0;
+}
+
+void ChooseAndOpenImage() {
+  wchar_t path[MAX_PATH] = {};
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = MainWindow;
+  dialog.lpstrFilter =
+      L"画像ファイル (*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.tif;*.tiff)\0*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.tif;*.tiff\0"
+      L"すべてのファイル (*.*)\0*.*\0";
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+  if (!GetOpenFileNameW(&dialog)) return;
+  OpenImage(path);
+  PostSettingsChanged();
+}
+
+LRESULT OnCommand(WPARAM wParam) {
+  const int id = LOWORD(wParam);
+  const int notification = HIWORD(wParam);
+  switch (id) {
+    case kIdOpen:
+      if (notification == BN_CLICKED) ChooseAndOpenImage();
+      break;
+    case kIdInterval:
+    case kIdCorrection:
+    case kIdDuration:
+      // Posted, not called: the combo box finishes updating its text first.
+      if (notification == CBN_SELCHANGE || notification == CBN_EDITCHANGE) PostSettingsChanged();
+      break;
+    case kIdShowOriginal:
+      if (notification == BN_CLICKED) LayoutToClientArea();
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+LRESULT OnDropFiles(WPARAM wParam) {
+  HDROP drop = reinterpret_cast<HDROP>(wParam);
+  StopFrameClock();
+  // The first file only, at its full length.
+  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  std::vector<wchar_t> path(static_cast<size_t>(length) + 1, L'\0');
+  DragQueryFileW(drop, 0, path.data(), length + 1);
+  DragFinish(drop);
+  OpenImage(path.data());
+  PostSettingsChanged();
+  StartFrameClock(MainWindow);
+  return 0;
+}
+
+LRESULT OnRequest(WPARAM request) {
+  if (request == kRequestFrameChanged) {
+    InvalidateRect(FrcView, nullptr, FALSE);
+    UpdateWindow(FrcView);
+  } else if (request == kRequestSettingsChanged) {
+    StopFrameClock();
+    ApplySettings();
+    StartFrameClock(MainWindow);
+  }
+  return 0;
+}
+
+LRESULT OnPaint(HWND window) {
+  PAINTSTRUCT paint;
+  BeginPaint(window, &paint);
+  EndPaint(window, &paint);
+  return 0;
+}
+
+LRESULT OnDestroy(HWND window) {
+  DragAcceptFiles(window, FALSE);
+  StopFrameClock();
+  SaveSettings(SettingsFilePath());
+  PostQuitMessage(0);
+  return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: return OnCreate(window);
+    case WM_SIZE: return OnSize(lParam);
+    case WM_COMMAND: return OnCommand(wParam);
+    case WM_DROPFILES: return OnDropFiles(wParam);
+    case WM_USER: return OnRequest(wParam);
+    case WM_PAINT: return OnPaint(window);
+    case WM_DESTROY: return OnDestroy(window);
+    default: return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+HWND CreateMainWindow() {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_CLASSDC;
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = AppInstance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszClassName = L"Quillane";
+  RegisterClassExW(&windowClass);
+  MainWindow = CreateWindowExW(0, L"Quillane", L"Quillane", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, AppInstance, nullptr);
+  return MainWindow;
+}
+
+void PostSettingsChanged() { PostMessageW(MainWindow, WM_USER, kRequestSettingsChanged, 0); }
+
+void LayoutViews(int width, int height) {
+  RECT bar;
+  GetWindowRect(ControlBar, &bar);
+  const int barHeight = bar.bottom - bar.top;
+  MoveWindow(ControlBar, 0, 0, width, barHeight, TRUE);
+  if (IsDlgButtonChecked(ControlBar, kIdShowOriginal) == BST_CHECKED) {
+    MoveWindow(FrcView, 0, barHeight, width / 2, height - barHeight, TRUE);
+    MoveWindow(OriginalView, width / 2, barHeight, (width + 1) / 2, height - barHeight, TRUE);
+  } else {
+    MoveWindow(FrcView, 0, barHeight, width, height - barHeight, TRUE);
+    MoveWindow(OriginalView, 0, 0, 0, 0, TRUE);
+  }
+}
+
+int OpenImage(const std::wstring& path) {
+  if (!LoadSourceImage(path.c_str())) {
+    ShowMessage(MainWindow, kCannotOpenMessage);
+    return 0;
+  }
+  const std::wstring title = std::wstring(L"Quillane ") + path;
+  SetWindowTextW(MainWindow, title.c_str());
+  // Collapsing first makes each view see a size change and take the new
+  // picture's scroll ranges, even when its final size is the same as before.
+  MoveWindow(FrcView, 0, 0, 0, 0, TRUE);
+  MoveWindow(OriginalView, 0, 0, 0, 0, TRUE);
+  LayoutToClientArea();
+  // A view that was 0 x 0 and stays so (the original view with the check box
+  // off) sees no size change; it still needs the new picture's ranges so that
+  // it follows its partner's scrolling within them.
+  for (HWND view : {FrcView, OriginalView}) {
+    RECT client;
+    if (view && GetClientRect(view, &client) && client.right == 0 && client.bottom == 0)
+      SendMessageW(view, WM_SIZE, SIZE_RESTORED, 0);
+  }
+  return 1;
+}

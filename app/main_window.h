@@ -1,0 +1,27 @@
+// The main window (class and title "Quillane"): owns the control bar and the
+// two views, turns the user's actions into image loading and engine calls,
+// runs the frame clock, and saves the settings when it closes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Registers class "Quillane" and creates the visible main window; its creation
+// builds the control bar, loads the settings and creates the views. Stores the
+// handle in MainWindow once creation has returned. Null on failure.
+HWND CreateMainWindow();
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Loads an image file into SourceSurface and shows it: retitles the window and
+// lays the views out afresh. On failure shows "ファイルを開けません。" and
+// leaves title and layout as they were. Returns 1 on success, 0 on failure.
+// The caller posts the settings-changed request afterwards.
+int OpenImage(const std::wstring& path);
+
+// Places the control bar and the views in a client area of width x height.
+void LayoutViews(int width, int height);
+
+// Posts the settings-changed request to the main window.
+void PostSettingsChanged();

@@ -1,0 +1,21 @@
+// The settings file: "settings.ini" beside the executable, section "Settings".
+// It copies the control bar's three texts and its check box from the file once
+// at start and back once at exit; it neither parses nor validates the numbers
+// (that happens when the settings are applied).
+#pragma once
+
+#include <string>
+
+// ModuleDirectory + "\settings.ini", however long the directory is.
+std::wstring SettingsFilePath();
+
+// Copies "FRCCount", "FRCOffset", "FRCDuration" (defaults "4", "3",
+// "0.0166667") into controls 1002-1004 unchanged (at most 63 characters each)
+// and "ShowOriginal" (default "0"), read as an unsigned number, into check
+// box 1005. A missing file, section or key gives the default; a present but
+// empty value gives an empty field.
+void LoadSettings(const std::wstring& path);
+
+// Writes the four controls back under the same keys ("ShowOriginal" as "0" or
+// "1"); other keys and sections of the file are left as they were.
+void SaveSettings(const std::wstring& path);
