@@ -209,6 +209,8 @@ HBITMAP DecodeWithPlugins(const wchar_t* path) {
   FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return nullptr;
   DWORD sizeHigh = 0;
+  // A size whose low part is 0xFFFFFFFF is told from a failure by the error code.
+  SetLastError(NO_ERROR);
   const DWORD size = GetFileSize(file.get(), &sizeHigh);
   if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return nullptr;
   // The plug-ins take a 32-bit length: a file of 4 GiB or more is not theirs.
