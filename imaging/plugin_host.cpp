@@ -130,8 +130,8 @@ int TakePicture(HLOCAL headerBlock, HLOCAL pixelBlock, PluginBitmapInfo* header,
 }  // namespace
 
 void LoadPlugins() {
-  PluginTable = nullptr;
-  PluginCount = 0;
+  // A table loaded before is released, not lost.
+  UnloadPlugins();
   // A std::wstring holds the directory and any name the search returns whole.
   const std::wstring pattern = ModuleDirectory + L"\\*.spi";
 
