@@ -14,6 +14,10 @@ namespace {
 
 using namespace Gdiplus::DllExports;
 
+// The frame dimensions of GDI+, spelled out here so that no GUID library is needed.
+const GUID kFrameDimensionTime = {0x6aedbd6d, 0x3fb5, 0x418a, {0x83, 0xa6, 0x7f, 0x45, 0x22, 0x9d, 0xc8, 0x72}};
+const GUID kFrameDimensionPage = {0x7462dc86, 0x6180, 0x4c7e, {0x8e, 0x3f, 0xee, 0x73, 0x33, 0xa7, 0xa4, 0x83}};
+
 // Channels within `tolerance` of each other (for lossy and blended results).
 bool Near(std::uint32_t a, std::uint32_t b, int tolerance) {
   for (int shift = 0; shift < 24; shift += 8) {
@@ -105,7 +109,7 @@ TEST_F(GdiplusDecodeTest, AnimatedGifShowsItsFirstFrame) {
     Gdiplus::GpImage* image = nullptr;
     ASSERT_EQ(Gdiplus::Ok, GdipLoadImageFromFile(path.c_str(), &image));
     UINT frames = 0;
-    GdipImageGetFrameCount(image, &Gdiplus::FrameDimensionTime, &frames);
+    GdipImageGetFrameCount(image, &kFrameDimensionTime, &frames);
     GdipDisposeImage(image);
     ASSERT_EQ(2u, frames);
   }
@@ -129,7 +133,7 @@ TEST_F(GdiplusDecodeTest, MultiPageTiffShowsItsFirstPage) {
     Gdiplus::GpImage* image = nullptr;
     ASSERT_EQ(Gdiplus::Ok, GdipLoadImageFromFile(path.c_str(), &image));
     UINT pages = 0;
-    GdipImageGetFrameCount(image, &Gdiplus::FrameDimensionPage, &pages);
+    GdipImageGetFrameCount(image, &kFrameDimensionPage, &pages);
     GdipDisposeImage(image);
     ASSERT_EQ(2u, pages);
   }

@@ -1,12 +1,12 @@
 // The image-decoder plug-in host: see plugin_host.h.
 #include "imaging/plugin_host.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 
 #include "app/globals.h"
+#include "imaging/dib_size.h"
 #include "imaging/plugin_layout.h"
 
 HMODULE* PluginTable = nullptr;
@@ -130,8 +130,8 @@ int TakePicture(HLOCAL headerBlock, HLOCAL pixelBlock, PluginBitmapInfo* header,
 }  // namespace
 
 void LoadPlugins() {
-  PluginTable = nullptr;
-  PluginCount = 0;
+  // A table loaded before is released, not lost.
+  UnloadPlugins();
   // A std::wstring holds the directory and any name the search returns whole.
   const std::wstring pattern = ModuleDirectory + L"\\*.spi";
 
@@ -209,6 +209,8 @@ HBITMAP DecodeWithPlugins(const wchar_t* path) {
   FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return nullptr;
   DWORD sizeHigh = 0;
+  // A size whose low part is 0xFFFFFFFF is told from a failure by the error code.
+  SetLastError(NO_ERROR);
   const DWORD size = GetFileSize(file.get(), &sizeHigh);
   if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return nullptr;
   // The plug-ins take a 32-bit length: a file of 4 GiB or more is not theirs.
@@ -240,15 +242,16 @@ HBITMAP DecodeWithPlugins(const wchar_t* path) {
   HBITMAP section =
       CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!section) return nullptr;
-  // Never write past what the section really holds.
+  // Never write past what the section was made with.
   DIBSECTION made;
-  const std::uint64_t copyBytes = header.header.biSizeImage;
+  std::uint32_t allocated = 0;
+  const DWORD copyBytes = header.header.biSizeImage;
   if (!bits || GetObjectW(section, sizeof made, &made) != sizeof made ||
-      std::uint64_t{static_cast<DWORD>(made.dsBm.bmWidthBytes)} * static_cast<DWORD>(std::abs(made.dsBm.bmHeight)) <
-          copyBytes) {
+      !DibImageSize(made.dsBmih.biBitCount, made.dsBmih.biWidth, made.dsBmih.biHeight, &allocated) ||
+      allocated < copyBytes) {
     DeleteObject(section);
     return nullptr;
   }
-  std::memcpy(bits, pixels.get(), static_cast<size_t>(copyBytes));
+  std::memcpy(bits, pixels.get(), copyBytes);
   return section;
 }

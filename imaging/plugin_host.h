@@ -48,7 +48,7 @@ struct PluginBitmapInfo {
 };
 
 // Fills PluginTable from "*.spi" in ModuleDirectory (files and directories
-// alike take an entry). Call UnloadPlugins before loading again.
+// alike take an entry), releasing whatever it held before.
 void LoadPlugins();
 
 // Frees every loaded module and empties PluginTable.

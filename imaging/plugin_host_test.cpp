@@ -115,6 +115,9 @@ TEST_F(PluginHostTest, NonLibrariesTakeNullEntriesAndArePassedOver) {
   EXPECT_EQ(2, height);
   DeleteObject(bitmap);
 
+  // Loading again releases the first table instead of keeping its modules loaded.
+  LoadPlugins();
+  EXPECT_EQ(3, PluginCount);
   UnloadPlugins();
   EXPECT_EQ(0, PluginCount);
   EXPECT_EQ(nullptr, PluginTable);
