@@ -9,13 +9,15 @@ cd "$quillane_repo"
 
 bash scripts/install-deps.sh
 mkdir -p build
-quillane_build win32 Quillane
+quillane_build win32 Quillane netpbm
 flavour=$(quillane_test_flavour)
 if [ "$flavour" != win32 ]; then
   echo "run: this host cannot execute 32-bit code; launching the 64-bit build of the same sources" >&2
-  quillane_build "$flavour" Quillane
+  quillane_build "$flavour" Quillane netpbm
 fi
 program="$quillane_repo/build/$flavour/Quillane.exe"
+# The example plug-in goes beside the program, where plug-ins are looked for.
+cp -f "$quillane_repo/build/$flavour/plugins/netpbm.spi" "$quillane_repo/build/$flavour/netpbm.spi"
 image=${1:-$quillane_repo/samples/ramp.png}
 
 args=()
