@@ -1,0 +1,153 @@
+// ApplySettings when the frames of the cycle do not fit into the process: a
+// real allocation failure, not a simulated one. The shipped program is a
+// 32-bit process with about 2 GiB of address space; where the tests run as a
+// 64-bit process they are started a second time under an address-space limit
+// of that order (see frc/CMakeLists.txt), and the picture is sized so that a few
+// dozen of its frames fit into the room left and 255 do not.
+#include "frc/apply_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "app/control_bar.h"
+#include "app/globals.h"
+#include "frc/engine_state.h"
+#include "frc/level_tables.h"
+#include "imaging/dib_surface.h"
+#include "tests/support/win_test_support.h"
+
+namespace {
+
+constexpr std::uint64_t kMiB = 1024 * 1024;
+
+bool CanReserve(std::uint64_t bytes) {
+  if (bytes > SIZE_MAX) return false;
+  void* block = VirtualAlloc(nullptr, static_cast<SIZE_T>(bytes), MEM_RESERVE, PAGE_NOACCESS);
+  if (!block) return false;
+  VirtualFree(block, 0, MEM_RELEASE);
+  return true;
+}
+
+// The largest block of address space this process can still reserve, to the
+// MiB; anything from 4 GiB up is reported as 4 GiB + 1 MiB. Reserving counts
+// against a host limit on the process's address space just as committing does.
+std::uint64_t AddressSpaceRoom() {
+  const std::uint64_t top = 4096 * kMiB + kMiB;
+  if (CanReserve(top)) return top;
+  std::uint64_t low = 0, high = top;  // low reservable, high not
+  while (high - low > kMiB) {
+    const std::uint64_t middle = low + (high - low) / 2;
+    if (CanReserve(middle))
+      low = middle;
+    else
+      high = middle;
+  }
+  return low;
+}
+
+unsigned Grey(int x, int y) { return unsigned((x ^ y) & 0xFF) * 0x010101u; }
+
+TEST(ApplySettingsMemoryTest, FramesThatDoNotFitLeaveNoFrameSetAndTheNewCounts) {
+  const std::uint64_t room = AddressSpaceRoom();
+  if (room > 4096 * kMiB)
+    GTEST_SKIP() << "address space of " << room / kMiB << " MiB: 255 frames would fit; this case runs under a limit";
+
+  // Most of the largest free block is held back (reserving costs no memory),
+  // so that the frames meet the end of the address space after touching a few
+  // hundred MiB rather than all of it.
+  constexpr std::uint64_t kLeft = 256 * kMiB;
+  void* held = room > 2 * kLeft ? VirtualAlloc(nullptr, static_cast<SIZE_T>(room - kLeft), MEM_RESERVE, PAGE_NOACCESS) : nullptr;
+  const std::uint64_t frameBytes = (held ? kLeft : room) / 8;
+  int side = 16;
+  while (std::uint64_t(side + 16) * (side + 16) * 4 <= frameBytes) side += 16;
+  std::printf("[          ] %llu MiB of address space left (%s); frames of %d x %d (%llu MiB)\n",
+              static_cast<unsigned long long>(room / kMiB), held ? "most held back" : "all of it", side, side,
+              static_cast<unsigned long long>(std::uint64_t(side) * side * 4 / kMiB));
+
+  AppInstance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW c = {};
+  c.cbSize = sizeof c;
+  c.lpfnWndProc = DefWindowProcW;
+  c.hInstance = AppInstance;
+  c.lpszClassName = L"Quillane memory test";
+  RegisterClassExW(&c);
+  MainWindow = CreateWindowExW(0, c.lpszClassName, L"Quillane", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                               AppInstance, nullptr);
+  ASSERT_NE(nullptr, MainWindow);
+  ASSERT_NE(nullptr, CreateControlBar());
+  AttachControlBar(MainWindow);
+
+  HBITMAP picture = CreateTestDib32(side, side, Grey);
+  ASSERT_NE(nullptr, picture);
+  PrepareDib32Header(&SourceSurface.header);
+  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, picture);
+  DeleteObject(picture);
+  ASSERT_NE(nullptr, SourceSurface.bitmap);
+  SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
+  ASSERT_EQ(1, CreateSurfaceDc(&SourceSurface));
+
+  // The first message box makes the system create what it keeps for later ones.
+  MessageBoxWatcher boxes;
+  SetDlgItemTextW(ControlBar, kIdInterval, L"0");
+  ApplySettings();
+  ASSERT_EQ(1u, boxes.Seen().size());
+  boxes.Clear();
+
+  // A small cycle fits and is the state before.
+  SetDlgItemTextW(ControlBar, kIdInterval, L"4");
+  SetDlgItemTextW(ControlBar, kIdCorrection, L"3");
+  SetDlgItemTextW(ControlBar, kIdDuration, L"0.0166667");
+  ApplySettings();
+  ASSERT_TRUE(boxes.Seen().empty());
+  ASSERT_NE(nullptr, FrameSet);
+  CurrentFrame = 3;
+  const int gdiBefore = GdiObjectCount();
+
+  SetDlgItemTextW(ControlBar, kIdInterval, L"255");
+  SetDlgItemTextW(ControlBar, kIdCorrection, L"7");
+  SetDlgItemTextW(ControlBar, kIdDuration, L"0.0041667");
+  ApplySettings();
+  ASSERT_EQ(1u, boxes.Seen().size());
+  EXPECT_EQ(L"メモリが不足しています。", boxes.Seen()[0].text);
+  EXPECT_EQ(L"Quillane", boxes.Seen()[0].caption);
+  EXPECT_EQ(MainWindow, boxes.Seen()[0].owner);
+  EXPECT_TRUE(boxes.Seen()[0].okOnly);
+  EXPECT_EQ(nullptr, FrameSet);
+  EXPECT_EQ(255u, FrcCount.load());
+  EXPECT_EQ(7u, FrcOffset);
+  EXPECT_EQ(0u, CurrentFrame.load());
+  EXPECT_EQ(41667u, FrameDuration.load());
+  // The old frames and those rendered before the failure are released. (The
+  // first failure makes the system keep a few objects of its own; a second
+  // one must not add any.)
+  const int afterFailure = GdiObjectCount();
+  EXPECT_LE(afterFailure, gdiBefore);
+  ApplySettings();
+  ASSERT_EQ(2u, boxes.Seen().size());
+  EXPECT_EQ(L"メモリが不足しています。", boxes.Seen()[1].text);
+  EXPECT_EQ(nullptr, FrameSet);
+  EXPECT_EQ(afterFailure, GdiObjectCount());
+
+  // With the memory back, a smaller cycle renders again.
+  SetDlgItemTextW(ControlBar, kIdInterval, L"8");
+  ApplySettings();
+  EXPECT_EQ(2u, boxes.Seen().size());
+  EXPECT_EQ(8u, FrameSetCount(FrameSet));
+
+  ReleaseFrameSet(FrameSet);
+  FrameSet = nullptr;
+  FrcCount = 0;
+  FrcOffset = 0;
+  CurrentFrame = 0;
+  FrameDuration = 0;
+  ReleaseLevelTables();
+  SourceSurface.Reset();
+  DestroyWindow(MainWindow);
+  MainWindow = nullptr;
+  ControlBar = nullptr;
+  if (held) VirtualFree(held, 0, MEM_RELEASE);
+}
+
+}  // namespace
