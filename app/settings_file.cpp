@@ -23,6 +23,19 @@ const TextSetting kTextSettings[] = {
     {L"FRCDuration", L"0.0166667", kIdDuration},
 };
 
+// The profile functions cut longer paths to MAX_PATH; such a file is neither
+// read nor written rather than another one under the cut path.
+bool UsablePath(const std::wstring& path) { return path.size() < MAX_PATH; }
+
+// Reads one key; an unusable path reads like a missing file: the default.
+void ReadSetting(const std::wstring& path, const wchar_t* key, const wchar_t* fallback, wchar_t* value) {
+  if (UsablePath(path)) {
+    GetPrivateProfileStringW(kSection, key, fallback, value, kValueLength, path.c_str());
+  } else {
+    lstrcpynW(value, fallback, kValueLength);
+  }
+}
+
 }  // namespace
 
 std::wstring SettingsFilePath() { return ModuleDirectory + L"\\settings.ini"; }
@@ -30,14 +43,15 @@ std::wstring SettingsFilePath() { return ModuleDirectory + L"\\settings.ini"; }
 void LoadSettings(const std::wstring& path) {
   wchar_t value[kValueLength];
   for (const TextSetting& setting : kTextSettings) {
-    GetPrivateProfileStringW(kSection, setting.key, setting.fallback, value, kValueLength, path.c_str());
+    ReadSetting(path, setting.key, setting.fallback, value);
     SetDlgItemTextW(ControlBar, setting.control, value);
   }
-  GetPrivateProfileStringW(kSection, L"ShowOriginal", L"0", value, kValueLength, path.c_str());
+  ReadSetting(path, L"ShowOriginal", L"0", value);
   CheckDlgButton(ControlBar, kIdShowOriginal, ParseUnsignedText(value, nullptr));
 }
 
 void SaveSettings(const std::wstring& path) {
+  if (!UsablePath(path)) return;
   wchar_t value[kValueLength];
   for (const TextSetting& setting : kTextSettings) {
     value[0] = L'\0';

@@ -6,7 +6,9 @@
 
 #include <string>
 
-// ModuleDirectory + "\settings.ini", however long the directory is.
+// ModuleDirectory + "\settings.ini", however long the directory is. A path of
+// MAX_PATH characters or more is never cut: the file is then not used at all
+// (loading gives the defaults, saving writes nothing).
 std::wstring SettingsFilePath();
 
 // Copies "FRCCount", "FRCOffset", "FRCDuration" (defaults "4", "3",

@@ -181,6 +181,26 @@ TEST_F(MainWindowTest, StoredTextsArriveUncheckedAndOtherKeysSurvive) {
   EXPECT_TRUE(boxes_.Seen().empty()) << "loading never validates";
 }
 
+// A program directory so long that the settings path passes MAX_PATH: the
+// file is not used at all, and nothing is written under a cut path.
+TEST_F(MainWindowTest, NoSettingsFileBeyondMaxPath) {
+  std::wstring deep = directory_.Path();
+  while (deep.size() < 300) {
+    deep += L"\\" + std::wstring(40, L'd');
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  }
+  ModuleDirectory = deep;
+  EXPECT_EQ(deep + L"\\settings.ini", SettingsFilePath());
+  Open();
+  EXPECT_EQ(L"4", ControlText(kIdInterval));
+  EXPECT_EQ(L"0.0166667", ControlText(kIdDuration));
+  SetText(kIdCorrection, L"5");
+  Close();
+  const std::wstring cut = SettingsFilePath().substr(0, MAX_PATH - 1);
+  for (const std::wstring& candidate : {SettingsFilePath(), cut, cut.substr(0, cut.find_last_of(L'\\')) + L"\\settings.ini"})
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(candidate.c_str())) << "written: " << testing::PrintToString(candidate);
+}
+
 TEST_F(MainWindowTest, ShowOriginalStoredAsOneStartsSideBySide) {
   ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", SettingsFilePath().c_str()));
   Open();
