@@ -185,13 +185,7 @@ class ControlBarTest : public ::testing::Test {
  protected:
   void SetUp() override {
     AppInstance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW c = {};
-    c.cbSize = sizeof c;
-    c.lpfnWndProc = RecordingWindowProc;
-    c.hInstance = AppInstance;
-    c.lpszClassName = L"Quillane control bar test";
-    RegisterClassExW(&c);
-    parent_ = CreateWindowExW(0, c.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 800, 200, nullptr, nullptr, AppInstance, nullptr);
+    parent_ = CreateTestWindow(L"Quillane control bar test", RecordingWindowProc, L"", 800, 200);
     ASSERT_NE(nullptr, parent_);
     ReceivedCommands.clear();
   }

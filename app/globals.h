@@ -30,5 +30,10 @@ constexpr int kIdShowOriginal = 1005;  // check box "元画像"
 constexpr WPARAM kRequestFrameChanged = 0;     // sent by the frame clock
 constexpr WPARAM kRequestSettingsChanged = 1;  // posted after an open or an edit
 
+// Fills windowClass as every window class of the program is: class-wide DC,
+// this program's instance, the arrow cursor, the stock white brush, no icon,
+// menu or extra bytes; with the given procedure and name.
+void FillWindowClass(WNDCLASSEXW* windowClass, WNDPROC procedure, const wchar_t* className);
+
 // Caption of every message box.
 constexpr const wchar_t* kAppCaption = L"Quillane";

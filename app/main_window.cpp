@@ -147,14 +147,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 HWND CreateMainWindow() {
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.style = CS_CLASSDC;
-  windowClass.lpfnWndProc = MainWindowProc;
-  windowClass.hInstance = AppInstance;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  windowClass.lpszClassName = L"Quillane";
+  WNDCLASSEXW windowClass;
+  FillWindowClass(&windowClass, MainWindowProc, L"Quillane");
   RegisterClassExW(&windowClass);
   MainWindow = CreateWindowExW(0, L"Quillane", L"Quillane", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, AppInstance, nullptr);

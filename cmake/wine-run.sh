@@ -21,6 +21,14 @@ out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 timeout -k 5 "${QUILLANE_WINE_TIMEOUT:-180}" "$QUILLANE_WINE" "$@" </dev/null >"$out" 2>"$err"
 status=$?
+# A program that ran prints something; a failure with no output at all is Wine
+# failing to start it (seen rarely under load), which is worth one more try.
+if [ "$status" -ne 0 ] && [ "$status" -ne 124 ] && [ ! -s "$out" ]; then
+  echo "wine-run: $exe ended with status $status before printing anything; starting it once more" >&2
+  cat "$err" >&2
+  timeout -k 5 "${QUILLANE_WINE_TIMEOUT:-180}" "$QUILLANE_WINE" "$@" </dev/null >"$out" 2>"$err"
+  status=$?
+fi
 cat "$out"
 cat "$err" >&2
 [ "$status" -eq 124 ] && echo "wine-run: $exe timed out" >&2

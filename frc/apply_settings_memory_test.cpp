@@ -67,14 +67,7 @@ TEST(ApplySettingsMemoryTest, FramesThatDoNotFitLeaveNoFrameSetAndTheNewCounts) 
               static_cast<unsigned long long>(std::uint64_t(side) * side * 4 / kMiB));
 
   AppInstance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW c = {};
-  c.cbSize = sizeof c;
-  c.lpfnWndProc = DefWindowProcW;
-  c.hInstance = AppInstance;
-  c.lpszClassName = L"Quillane memory test";
-  RegisterClassExW(&c);
-  MainWindow = CreateWindowExW(0, c.lpszClassName, L"Quillane", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
-                               AppInstance, nullptr);
+  MainWindow = CreateTestWindow(L"Quillane memory test", DefWindowProcW, L"Quillane", 300, 200);
   ASSERT_NE(nullptr, MainWindow);
   ASSERT_NE(nullptr, CreateControlBar());
   AttachControlBar(MainWindow);

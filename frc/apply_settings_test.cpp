@@ -61,13 +61,7 @@ class ApplySettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     AppInstance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW c = {};
-    c.cbSize = sizeof c;
-    c.lpfnWndProc = DefWindowProcW;
-    c.hInstance = AppInstance;
-    c.lpszClassName = L"Quillane apply test";
-    RegisterClassExW(&c);
-    MainWindow = CreateWindowExW(0, c.lpszClassName, L"Quillane", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr, AppInstance, nullptr);
+    MainWindow = CreateTestWindow(L"Quillane apply test", DefWindowProcW, L"Quillane", 400, 300);
     ASSERT_NE(nullptr, MainWindow);
     ASSERT_NE(nullptr, CreateControlBar());
     AttachControlBar(MainWindow);

@@ -14,6 +14,7 @@
 #include "app/globals.h"
 #include "frc/engine_state.h"
 #include "frc/frame_index.h"
+#include "tests/support/win_test_support.h"
 
 namespace {
 
@@ -81,20 +82,9 @@ class FrameClockTest : public ::testing::Test {
  protected:
   void SetUp() override {
     AppInstance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW c = {};
-    c.cbSize = sizeof c;
-    c.hInstance = AppInstance;
-    c.lpfnWndProc = TestMainProc;
-    c.lpszClassName = L"Quillane clock test main";
-    RegisterClassExW(&c);
-    c.lpfnWndProc = TestViewProc;
-    c.lpszClassName = L"Quillane clock test view";
-    RegisterClassExW(&c);
-    MainWindow = CreateWindowExW(0, L"Quillane clock test main", L"Quillane", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
-                                 nullptr, nullptr, AppInstance, nullptr);
+    MainWindow = CreateTestWindow(L"Quillane clock test main", TestMainProc, L"Quillane", 300, 200);
     ASSERT_NE(nullptr, MainWindow);
-    testView = CreateWindowExW(0, L"Quillane clock test view", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 100, MainWindow,
-                               nullptr, AppInstance, nullptr);
+    testView = CreateTestWindow(L"Quillane clock test view", TestViewProc, L"", 200, 100, MainWindow);
     ShowWindow(MainWindow, SW_SHOWNOACTIVATE);
     UpdateWindow(MainWindow);
     seen = Observed();

@@ -146,14 +146,9 @@ int ScrollTarget(int code, int page, int position, int trackPosition, bool* move
 }
 
 void CreateImageViews(HWND parent) {
-  WNDCLASSEXW viewClass = {};
-  viewClass.cbSize = sizeof viewClass;
-  viewClass.style = CS_CLASSDC;
-  viewClass.lpfnWndProc = FrcViewProc;
-  viewClass.hInstance = AppInstance;
-  viewClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  viewClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  viewClass.lpszClassName = L"FRC View";
+  // One structure, filled once and reused for the second class.
+  WNDCLASSEXW viewClass;
+  FillWindowClass(&viewClass, FrcViewProc, L"FRC View");
   RegisterClassExW(&viewClass);
   FrcView = CreateView(parent, L"FRC View");
   viewClass.lpfnWndProc = OriginalViewProc;

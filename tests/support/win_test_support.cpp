@@ -164,3 +164,16 @@ std::wstring TestProgramDirectory() {
   const size_t slash = path.find_last_of(L'\\');
   return slash == std::wstring::npos ? path : path.substr(0, slash);
 }
+
+HWND CreateTestWindow(const wchar_t* className, WNDPROC procedure, const wchar_t* title, int width, int height,
+                      HWND parent) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = className;
+  RegisterClassExW(&windowClass);  // fails harmlessly when already registered
+  const DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW;
+  return CreateWindowExW(0, className, title, style, 0, 0, width, height, parent, nullptr, instance, nullptr);
+}

@@ -73,5 +73,11 @@ HBITMAP CreateTestDib(int width, int height, int bitCount, const void* pixels,
 // with BGRA bytes (row counts memory rows, 0 = bottom). Caller owns it.
 HBITMAP CreateTestDib32(int width, int height, unsigned (*fill)(int x, int y));
 
+// Registers a window class of this program with the given procedure (once per
+// name) and creates a window of it: a hidden top-level WS_OVERLAPPEDWINDOW at
+// (0, 0), or a visible child when parent is given. Null on failure.
+HWND CreateTestWindow(const wchar_t* className, WNDPROC procedure, const wchar_t* title, int width, int height,
+                      HWND parent = nullptr);
+
 // The directory of the running test program, without a trailing backslash.
 std::wstring TestProgramDirectory();
