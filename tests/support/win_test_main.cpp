@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 // The first use of a DC, a DIB section or the screen makes GDI create objects
@@ -35,6 +37,9 @@ void WarmUpGdi() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Unbuffered: whatever a crashing test printed still reaches the log, and a
+  // log with nothing at all means the program never started.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
   ::testing::InitGoogleTest(&argc, argv);
   Gdiplus::GdiplusStartupInput input;
   ULONG_PTR token = 0;
