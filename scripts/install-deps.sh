@@ -4,13 +4,16 @@
 # second run costs a second or two.
 set -euo pipefail
 
+# The x86-64 compiler and 64-bit Wine run the Windows tests on hosts that
+# cannot execute 32-bit code (see scripts/wine-env.sh).
 packages=(
   g++-mingw-w64-i686-posix
+  g++-mingw-w64-x86-64-posix
   wine
   wine32:i386
+  wine64
   xvfb
   xauth
-  xdotool
   fonts-vlgothic
   cmake
   ninja-build
