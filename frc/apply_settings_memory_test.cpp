@@ -103,10 +103,7 @@ TEST(ApplySettingsMemoryTest, FramesThatDoNotFitLeaveNoFrameSetAndTheNewCounts) 
   SetDlgItemTextW(ControlBar, kIdDuration, L"0.0041667");
   ApplySettings();
   ASSERT_EQ(1u, boxes.Seen().size());
-  EXPECT_EQ(L"メモリが不足しています。", boxes.Seen()[0].text);
-  EXPECT_EQ(L"Quillane", boxes.Seen()[0].caption);
-  EXPECT_EQ(MainWindow, boxes.Seen()[0].owner);
-  EXPECT_TRUE(boxes.Seen()[0].okOnly);
+  ExpectProgramMessage(boxes.Seen()[0], L"メモリが不足しています。", MainWindow);
   EXPECT_EQ(nullptr, FrameSet);
   EXPECT_EQ(255u, FrcCount.load());
   EXPECT_EQ(7u, FrcOffset);

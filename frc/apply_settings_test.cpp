@@ -149,10 +149,7 @@ TEST_F(ApplySettingsTest, IntervalOutOfRangeChangesNothing) {
     MessageBoxWatcher boxes;
     ApplySettings();
     ASSERT_EQ(1u, boxes.Seen().size()) << "interval \"" << interval << "\"";
-    EXPECT_EQ(std::wstring(kRangeMessage), boxes.Seen()[0].text);
-    EXPECT_EQ(L"Quillane", boxes.Seen()[0].caption);
-    EXPECT_EQ(MainWindow, boxes.Seen()[0].owner);
-    EXPECT_TRUE(boxes.Seen()[0].okOnly);
+    ExpectProgramMessage(boxes.Seen()[0], std::wstring(kRangeMessage), MainWindow);
     EXPECT_EQ(frames, FrameSet);
     EXPECT_EQ(4u, FrcCount.load());
     EXPECT_EQ(3u, FrcOffset);

@@ -265,10 +265,7 @@ TEST_F(MainWindowTest, UnreadableFileKeepsThePreviousPicture) {
   HBITMAP before = SourceSurface.bitmap;
   EXPECT_EQ(0, OpenImage(bad));
   ASSERT_EQ(1u, boxes_.Seen().size());
-  EXPECT_EQ(L"ファイルを開けません。", boxes_.Seen()[0].text);
-  EXPECT_EQ(L"Quillane", boxes_.Seen()[0].caption);
-  EXPECT_EQ(MainWindow, boxes_.Seen()[0].owner);
-  EXPECT_TRUE(boxes_.Seen()[0].okOnly);
+  ExpectProgramMessage(boxes_.Seen()[0], L"ファイルを開けません。", MainWindow);
   EXPECT_EQ(before, SourceSurface.bitmap);
   EXPECT_EQ(L"Quillane " + good, WindowText(MainWindow));
 }

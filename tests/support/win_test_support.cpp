@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include <gtest/gtest.h>
+
 namespace {
 
 MessageBoxWatcher* activeWatcher = nullptr;
@@ -79,6 +81,13 @@ LRESULT CALLBACK MessageBoxWatcher::HookProc(int code, WPARAM wParam, LPARAM lPa
     }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void ExpectProgramMessage(const SeenMessageBox& box, const std::wstring& text, HWND owner) {
+  EXPECT_EQ(text, box.text);
+  EXPECT_EQ(L"Quillane", box.caption);
+  EXPECT_EQ(owner, box.owner);
+  EXPECT_TRUE(box.okOnly);
 }
 
 TempDirectory::TempDirectory() {

@@ -40,6 +40,10 @@ class MessageBoxWatcher {
   std::vector<SeenMessageBox> seen_;
 };
 
+// Checks that a recorded box is one of the program's messages: the given text,
+// caption "Quillane", OK only, owned by owner.
+void ExpectProgramMessage(const SeenMessageBox& box, const std::wstring& text, HWND owner);
+
 // A uniquely named directory under the temporary folder, removed with all its
 // contents when the object goes.
 class TempDirectory {
