@@ -126,14 +126,7 @@ TEST(ApplySettingsMemoryTest, FramesThatDoNotFitLeaveNoFrameSetAndTheNewCounts) 
   EXPECT_EQ(2u, boxes.Seen().size());
   EXPECT_EQ(8u, FrameSetCount(FrameSet));
 
-  ReleaseFrameSet(FrameSet);
-  FrameSet = nullptr;
-  FrcCount = 0;
-  FrcOffset = 0;
-  CurrentFrame = 0;
-  FrameDuration = 0;
-  ReleaseLevelTables();
-  SourceSurface.Reset();
+  ResetEngineState();
   DestroyWindow(MainWindow);
   MainWindow = nullptr;
   ControlBar = nullptr;

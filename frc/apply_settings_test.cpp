@@ -26,18 +26,6 @@ unsigned Pattern(int x, int y) {
   return unsigned((x * 37 + y * 11) & 0xFF) | unsigned((x * 5 + 100) & 0xFF) << 8 | unsigned((y * 29) & 0xFF) << 16;
 }
 
-// Empties the engine state and the picture, as at start-up.
-void ResetEngine() {
-  ReleaseFrameSet(FrameSet);
-  FrameSet = nullptr;
-  FrcCount = 0;
-  FrcOffset = 0;
-  CurrentFrame = 0;
-  FrameDuration = 0;
-  ReleaseLevelTables();
-  SourceSurface.Reset();
-}
-
 // Loads a generated picture into SourceSurface as image loading would.
 void LoadPicture(int width, int height) {
   HBITMAP picture = CreateTestDib32(width, height, Pattern);
@@ -65,10 +53,10 @@ class ApplySettingsTest : public ::testing::Test {
     ASSERT_NE(nullptr, MainWindow);
     ASSERT_NE(nullptr, CreateControlBar());
     AttachControlBar(MainWindow);
-    ResetEngine();
+    ResetEngineState();
   }
   void TearDown() override {
-    ResetEngine();
+    ResetEngineState();
     if (FrcView) DestroyWindow(FrcView);
     FrcView = nullptr;
     DestroyWindow(MainWindow);  // takes the control bar with it

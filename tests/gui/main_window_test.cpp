@@ -92,12 +92,7 @@ class MainWindowTest : public ::testing::Test {
     }
     StopFrameClock();
     MainWindow = ControlBar = FrcView = OriginalView = nullptr;
-    ReleaseFrameSet(FrameSet);
-    FrameSet = nullptr;
-    FrcCount = 0;
-    CurrentFrame = 0;
-    FrameDuration = 0;
-    SourceSurface.Reset();
+    ResetEngineState();
   }
 
   // Applies pending requests and stops the clock, so that CurrentFrame holds.

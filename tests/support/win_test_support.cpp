@@ -1,6 +1,10 @@
 // Helpers for the Windows test programs: see win_test_support.h.
 #include "tests/support/win_test_support.h"
 
+#include "frc/engine_state.h"
+#include "frc/level_tables.h"
+#include "imaging/dib_surface.h"
+
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -185,4 +189,15 @@ HWND CreateTestWindow(const wchar_t* className, WNDPROC procedure, const wchar_t
   RegisterClassExW(&windowClass);  // fails harmlessly when already registered
   const DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW;
   return CreateWindowExW(0, className, title, style, 0, 0, width, height, parent, nullptr, instance, nullptr);
+}
+
+void ResetEngineState() {
+  ReleaseFrameSet(FrameSet);
+  FrameSet = nullptr;
+  FrcCount = 0;
+  FrcOffset = 0;
+  CurrentFrame = 0;
+  FrameDuration = 0;
+  ReleaseLevelTables();
+  SourceSurface.Reset();
 }

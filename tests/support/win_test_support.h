@@ -83,5 +83,9 @@ HBITMAP CreateTestDib32(int width, int height, unsigned (*fill)(int x, int y));
 HWND CreateTestWindow(const wchar_t* className, WNDPROC procedure, const wchar_t* title, int width, int height,
                       HWND parent = nullptr);
 
+// Empties the engine state, the level tables and the loaded picture, as at
+// start-up, so that a test starts from nothing.
+void ResetEngineState();
+
 // The directory of the running test program, without a trailing backslash.
 std::wstring TestProgramDirectory();
