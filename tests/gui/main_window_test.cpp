@@ -351,6 +351,8 @@ TEST_F(MainWindowTest, ViewsPaintTheCurrentFrameAndTheSource) {
   ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", SettingsFilePath().c_str()));
   Open();
   ResizeClient(400, 240);
+  // Away from the corner where other test programs' windows appear, and above them.
+  SetWindowPos(MainWindow, HWND_TOPMOST, 500, 400, 0, 0, SWP_NOSIZE);
   ASSERT_EQ(1, OpenImage(WriteImage(L"ramp.bmp", 300, 200, Ramp)));
   PostSettingsChanged();
   Settle();
