@@ -72,14 +72,7 @@ TEST(ApplySettingsMemoryTest, FramesThatDoNotFitLeaveNoFrameSetAndTheNewCounts) 
   ASSERT_NE(nullptr, CreateControlBar());
   AttachControlBar(MainWindow);
 
-  HBITMAP picture = CreateTestDib32(side, side, Grey);
-  ASSERT_NE(nullptr, picture);
-  PrepareDib32Header(&SourceSurface.header);
-  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, picture);
-  DeleteObject(picture);
-  ASSERT_NE(nullptr, SourceSurface.bitmap);
-  SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
-  ASSERT_EQ(1, CreateSurfaceDc(&SourceSurface));
+  ASSERT_TRUE(LoadTestPicture(side, side, Grey));
 
   // The first message box makes the system create what it keeps for later ones.
   MessageBoxWatcher boxes;

@@ -27,17 +27,7 @@ unsigned Pattern(int x, int y) {
 }
 
 // Loads a generated picture into SourceSurface as image loading would.
-void LoadPicture(int width, int height) {
-  HBITMAP picture = CreateTestDib32(width, height, Pattern);
-  ASSERT_NE(nullptr, picture);
-  SourceSurface.Reset();
-  PrepareDib32Header(&SourceSurface.header);
-  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, picture);
-  DeleteObject(picture);
-  ASSERT_NE(nullptr, SourceSurface.bitmap);
-  SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
-  ASSERT_EQ(1, CreateSurfaceDc(&SourceSurface));
-}
+void LoadPicture(int width, int height) { ASSERT_TRUE(LoadTestPicture(width, height, Pattern)); }
 
 std::wstring FieldText(int id) {
   wchar_t text[64] = {};

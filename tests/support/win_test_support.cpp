@@ -201,3 +201,15 @@ void ResetEngineState() {
   ReleaseLevelTables();
   SourceSurface.Reset();
 }
+
+bool LoadTestPicture(int width, int height, unsigned (*fill)(int x, int y)) {
+  HBITMAP picture = CreateTestDib32(width, height, fill);
+  if (!picture) return false;
+  SourceSurface.Reset();
+  PrepareDib32Header(&SourceSurface.header);
+  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, picture);
+  DeleteObject(picture);
+  if (!SourceSurface.bitmap) return false;
+  SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
+  return CreateSurfaceDc(&SourceSurface) == 1;
+}

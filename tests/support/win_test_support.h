@@ -83,6 +83,10 @@ HBITMAP CreateTestDib32(int width, int height, unsigned (*fill)(int x, int y));
 HWND CreateTestWindow(const wchar_t* className, WNDPROC procedure, const wchar_t* title, int width, int height,
                       HWND parent = nullptr);
 
+// Fills SourceSurface with a generated width x height picture, as image loading
+// would (converted, with its memory DC). Returns true on success.
+bool LoadTestPicture(int width, int height, unsigned (*fill)(int x, int y));
+
 // Empties the engine state, the level tables and the loaded picture, as at
 // start-up, so that a test starts from nothing.
 void ResetEngineState();
