@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int kBarTemplate = 101;
-
 const wchar_t* const kIntervalPresets[] = {L"1", L"2", L"4", L"8", L"16"};
 const wchar_t* const kCorrectionPresets[] = {L"0", L"1", L"3", L"7", L"15"};
 const wchar_t* const kDurationPresets[] = {L"0.0041667", L"0.0083333", L"0.0166667", L"0.0333333"};

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "app/resource_ids.h"
+
 // The executable's instance: loads the control-bar template, registers classes.
 extern HINSTANCE AppInstance;
 
@@ -19,12 +21,6 @@ extern HWND ControlBar;   // the bar across the top (dialog template 101)
 extern HWND FrcView;      // class "FRC View": the current frame of the cycle
 extern HWND OriginalView; // class "Original View": the unaltered picture
 
-// Control ids on the control bar.
-constexpr int kIdOpen = 1001;          // push button "開く"
-constexpr int kIdInterval = 1002;      // combo box "間隔": FRC interval N
-constexpr int kIdCorrection = 1003;    // combo box "補正": level-grid offset
-constexpr int kIdDuration = 1004;      // combo box "更新間隔": seconds per frame
-constexpr int kIdShowOriginal = 1005;  // check box "元画像"
 
 // The internal requests to the main window: WM_USER with one of these as wParam.
 constexpr WPARAM kRequestFrameChanged = 0;     // sent by the frame clock

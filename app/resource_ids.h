@@ -1,0 +1,23 @@
+// Resource, control and command ids of Quillane, written once here and
+// included by the resource script and the code alike. Plain macros, since
+// the resource compiler reads this file too.
+#pragma once
+
+// Dialog template of the control bar.
+#define IDD_CONTROL_BAR 101
+
+// Controls on the control bar; their commands go to the main window.
+#define IDC_OPEN 1001           // push button "開く"
+#define IDC_INTERVAL 1002       // combo box "間隔": FRC interval N
+#define IDC_CORRECTION 1003     // combo box "補正": level-grid offset
+#define IDC_DURATION 1004       // combo box "更新間隔": seconds per frame
+#define IDC_SHOW_ORIGINAL 1005  // check box "元画像"
+
+#ifndef RC_INVOKED
+constexpr int kBarTemplate = IDD_CONTROL_BAR;
+constexpr int kIdOpen = IDC_OPEN;
+constexpr int kIdInterval = IDC_INTERVAL;
+constexpr int kIdCorrection = IDC_CORRECTION;
+constexpr int kIdDuration = IDC_DURATION;
+constexpr int kIdShowOriginal = IDC_SHOW_ORIGINAL;
+#endif
