@@ -18,18 +18,10 @@ extern std::wstring ModuleDirectory;
 
 extern HWND MainWindow;   // class "Quillane"; null until its creation returns
 extern HWND ControlBar;   // the bar across the top (dialog template 101)
-extern HWND FrcView;      // class "FRC View": the current frame of the cycle
-extern HWND OriginalView; // class "Original View": the unaltered picture
-
 
 // The internal requests to the main window: WM_USER with one of these as wParam.
 constexpr WPARAM kRequestFrameChanged = 0;     // sent by the frame clock
 constexpr WPARAM kRequestSettingsChanged = 1;  // posted after an open or an edit
-
-// Fills windowClass as every window class of the program is: class-wide DC,
-// this program's instance, the arrow cursor, the stock white brush, no icon,
-// menu or extra bytes; with the given procedure and name.
-void FillWindowClass(WNDCLASSEXW* windowClass, WNDPROC procedure, const wchar_t* className);
 
 // Caption of every message box.
 constexpr const wchar_t* kAppCaption = L"Quillane";

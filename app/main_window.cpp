@@ -6,13 +6,14 @@
 
 #include <vector>
 
+#include "app/apply_settings.h"
 #include "app/control_bar.h"
 #include "app/globals.h"
 #include "app/settings_file.h"
-#include "frc/apply_settings.h"
 #include "frc/frame_clock.h"
 #include "imaging/load_source.h"
 #include "views/image_view.h"
+#include "views/window_class.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ LRESULT OnCreate(HWND window) {
   CreateControlBar();
   LoadSettings(SettingsFilePath());
   AttachControlBar(window);
-  CreateImageViews(window);
+  CreateImageViews(window, AppInstance);
   QueryCounterFrequency();
   DragAcceptFiles(window, TRUE);
   return 0;
@@ -100,7 +101,7 @@ LRESULT OnDropFiles(WPARAM wParam) {
   DragFinish(drop);
   OpenImage(path.data());
   PostSettingsChanged();
-  StartFrameClock(MainWindow);
+  StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
   return 0;
 }
 
@@ -111,7 +112,7 @@ LRESULT OnRequest(WPARAM request) {
   } else if (request == kRequestSettingsChanged) {
     StopFrameClock();
     ApplySettings();
-    StartFrameClock(MainWindow);
+    StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
   }
   return 0;
 }
@@ -148,7 +149,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 HWND CreateMainWindow() {
   WNDCLASSEXW windowClass;
-  FillWindowClass(&windowClass, MainWindowProc, L"Quillane");
+  FillWindowClass(&windowClass, AppInstance, MainWindowProc, L"Quillane");
   RegisterClassExW(&windowClass);
   MainWindow = CreateWindowExW(0, L"Quillane", L"Quillane", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, AppInstance, nullptr);

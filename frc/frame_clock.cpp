@@ -16,7 +16,6 @@
 
 #include <mutex>
 
-#include "app/globals.h"
 #include "frc/engine_state.h"
 #include "frc/frame_index.h"
 
@@ -29,8 +28,15 @@ constexpr UINT kTickMilliseconds = 1;
 std::mutex clockLock;
 UINT liveTimer = 0;         // guarded by clockLock; 0: no timer may act
 unsigned sendingTicks = 0;  // guarded by clockLock: ticks inside their request
+// Where a frame change is reported; written while no timer is live.
+HWND targetWindow = nullptr;  // guarded by clockLock
+UINT targetMessage = 0;       // guarded by clockLock
+WPARAM targetRequest = 0;     // guarded by clockLock
 
-void CALLBACK FrameClockTick(UINT timerId, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
+void CALLBACK FrameClockTick(UINT timerId, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
+  HWND window;
+  UINT message;
+  WPARAM request;
   {
     std::lock_guard<std::mutex> guard(clockLock);
     if (timerId == 0 || timerId != liveTimer) return;
@@ -43,8 +49,11 @@ void CALLBACK FrameClockTick(UINT timerId, UINT, DWORD_PTR user, DWORD_PTR, DWOR
     if (index == CurrentFrame) return;
     CurrentFrame = index;
     ++sendingTicks;
+    window = targetWindow;
+    message = targetMessage;
+    request = targetRequest;
   }
-  SendMessageW(reinterpret_cast<HWND>(user), WM_USER, kRequestFrameChanged, 0);
+  SendMessageW(window, message, request, 0);
   std::lock_guard<std::mutex> guard(clockLock);
   --sendingTicks;
 }
@@ -72,10 +81,15 @@ void QueryCounterFrequency() {
   CounterFrequency = QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
 }
 
-void StartFrameClock(HWND mainWindow) {
+void StartFrameClock(HWND window, UINT message, WPARAM request) {
   StopFrameClock();
-  const UINT timer = timeSetEvent(kTickMilliseconds, kTickMilliseconds, FrameClockTick,
-                                  reinterpret_cast<DWORD_PTR>(mainWindow), TIME_PERIODIC);
+  {
+    std::lock_guard<std::mutex> guard(clockLock);
+    targetWindow = window;
+    targetMessage = message;
+    targetRequest = request;
+  }
+  const UINT timer = timeSetEvent(kTickMilliseconds, kTickMilliseconds, FrameClockTick, 0, TIME_PERIODIC);
   // A tick that fires before this store finds its timer not yet live and skips.
   std::lock_guard<std::mutex> guard(clockLock);
   liveTimer = timer;

@@ -1,7 +1,7 @@
 // The frame clock: a 1 ms periodic multimedia timer that samples the
 // performance counter and, when the frame of the FRC cycle due at that moment
-// differs from CurrentFrame, stores it and sends the frame-changed request
-// (WM_USER, wParam kRequestFrameChanged) to the main window synchronously.
+// differs from CurrentFrame, stores it and sends a request message
+// synchronously to the window it was started for.
 #pragma once
 
 #include <windows.h>
@@ -16,11 +16,11 @@ extern std::int64_t CounterFrequency;
 // window calls it once while it is created.
 void QueryCounterFrequency();
 
-// Starts the clock's timer (1 ms period and resolution); its ticks send their
-// requests to mainWindow. A running timer is stopped first, so at most one
-// ever exists. A failed start leaves the clock idle.
-// User-interface thread (the thread that stops it).
-void StartFrameClock(HWND mainWindow);
+// Starts the clock's timer (1 ms period and resolution); each frame change
+// sends `message` with wParam `request` and lParam 0 to `window`. A running
+// timer is stopped first, so at most one ever exists. A failed start leaves
+// the clock idle. User-interface thread (the thread that stops it).
+void StartFrameClock(HWND window, UINT message, WPARAM request);
 
 // Stops the clock's timer, if one runs. Once this returns no tick stores
 // CurrentFrame or sends a request. A tick that is blocked sending its request

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/globals.h"
 #include "frc/engine_state.h"
 #include "frc/frame_index.h"
 #include "tests/support/win_test_support.h"
@@ -31,10 +30,15 @@ struct Observed {
   bool record = false;
 };
 Observed seen;
+HWND testMain = nullptr;
 HWND testView = nullptr;
+// The request the clock is started with: not the program's own, so that a
+// clock that ignored what it was told would be seen.
+constexpr UINT kFrameMessage = WM_APP + 7;
+constexpr WPARAM kFrameRequest = 3;
 
 LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_USER && wParam == kRequestFrameChanged) {
+  if (message == kFrameMessage && wParam == kFrameRequest) {
     ++seen.requests;
     if (seen.stopped) ++seen.requestsAfterStop;
     const std::uint32_t frame = CurrentFrame;
@@ -81,12 +85,11 @@ bool PumpUntil(DWORD milliseconds, Done done) {
 class FrameClockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    AppInstance = GetModuleHandleW(nullptr);
-    MainWindow = CreateTestWindow(L"Quillane clock test main", TestMainProc, L"Quillane", 300, 200);
-    ASSERT_NE(nullptr, MainWindow);
-    testView = CreateTestWindow(L"Quillane clock test view", TestViewProc, L"", 200, 100, MainWindow);
-    ShowWindow(MainWindow, SW_SHOWNOACTIVATE);
-    UpdateWindow(MainWindow);
+    testMain = CreateTestWindow(L"Quillane clock test main", TestMainProc, L"Quillane", 300, 200);
+    ASSERT_NE(nullptr, testMain);
+    testView = CreateTestWindow(L"Quillane clock test view", TestViewProc, L"", 200, 100, testMain);
+    ShowWindow(testMain, SW_SHOWNOACTIVATE);
+    UpdateWindow(testMain);
     seen = Observed();
     QueryCounterFrequency();
     FrcCount = 0;
@@ -95,8 +98,8 @@ class FrameClockTest : public ::testing::Test {
   }
   void TearDown() override {
     StopFrameClock();
-    DestroyWindow(MainWindow);
-    MainWindow = nullptr;
+    DestroyWindow(testMain);
+    testMain = nullptr;
     testView = nullptr;
     FrcCount = 0;
     CurrentFrame = 0;
@@ -104,7 +107,7 @@ class FrameClockTest : public ::testing::Test {
   }
   static void Start() {
     seen.stopped = false;
-    StartFrameClock(MainWindow);
+    StartFrameClock(testMain, kFrameMessage, kFrameRequest);
   }
   static void Stop() {
     StopFrameClock();

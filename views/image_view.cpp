@@ -1,8 +1,11 @@
 // The two scrolled image views: see image_view.h.
 #include "views/image_view.h"
 
-#include "app/globals.h"
 #include "frc/engine_state.h"
+#include "views/window_class.h"
+
+HWND FrcView = nullptr;
+HWND OriginalView = nullptr;
 
 namespace {
 
@@ -96,9 +99,9 @@ LRESULT ViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam, const Vi
   }
 }
 
-HWND CreateView(HWND parent, const wchar_t* className) {
+HWND CreateView(HWND parent, HINSTANCE instance, const wchar_t* className) {
   return CreateWindowExW(WS_EX_CLIENTEDGE, className, nullptr, WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL,
-                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, AppInstance,
+                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, instance,
                          nullptr);
 }
 
@@ -145,14 +148,14 @@ int ScrollTarget(int code, int page, int position, int trackPosition, bool* move
   }
 }
 
-void CreateImageViews(HWND parent) {
+void CreateImageViews(HWND parent, HINSTANCE instance) {
   // One structure, filled once and reused for the second class.
   WNDCLASSEXW viewClass;
-  FillWindowClass(&viewClass, FrcViewProc, L"FRC View");
+  FillWindowClass(&viewClass, instance, FrcViewProc, L"FRC View");
   RegisterClassExW(&viewClass);
-  FrcView = CreateView(parent, L"FRC View");
+  FrcView = CreateView(parent, instance, L"FRC View");
   viewClass.lpfnWndProc = OriginalViewProc;
   viewClass.lpszClassName = L"Original View";
   RegisterClassExW(&viewClass);
-  OriginalView = CreateView(parent, L"Original View");
+  OriginalView = CreateView(parent, instance, L"Original View");
 }

@@ -9,10 +9,13 @@
 
 #include "imaging/dib_surface.h"
 
-// Registers both classes and creates FrcView, then OriginalView, as children of
-// parent (stored in the globals of app/globals.h). Failures are not checked:
-// a view that could not be made stays null and is never painted.
-void CreateImageViews(HWND parent);
+extern HWND FrcView;       // class "FRC View"; null until created
+extern HWND OriginalView;  // class "Original View"; null until created
+
+// Registers both classes for instance and creates FrcView, then OriginalView,
+// as children of parent. Failures are not checked: a view that could not be
+// made stays null and is never painted.
+void CreateImageViews(HWND parent, HINSTANCE instance);
 
 LRESULT CALLBACK FrcViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK OriginalViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam);

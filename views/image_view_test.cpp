@@ -5,7 +5,6 @@
 
 #include <vector>
 
-#include "app/globals.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
@@ -74,11 +73,11 @@ TEST(DrawViewPictureTest, CopiesOneToOneFromTheScrollPositionAndLeavesTheBitmapF
 }
 
 TEST(ImageViewsTest, NoPictureMeansNoScrollBars) {
-  AppInstance = GetModuleHandleW(nullptr);
-  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, AppInstance, nullptr);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, instance, nullptr);
   ASSERT_NE(nullptr, parent);
   SourceSurface.Reset();
-  CreateImageViews(parent);
+  CreateImageViews(parent, instance);
   ASSERT_NE(nullptr, FrcView);
   ASSERT_NE(nullptr, OriginalView);
   wchar_t name[32] = {};
@@ -100,13 +99,13 @@ TEST(ImageViewsTest, NoPictureMeansNoScrollBars) {
 }
 
 TEST(ImageViewsTest, ClientAsWideAsThePictureStillScrollsOnePixel) {
-  AppInstance = GetModuleHandleW(nullptr);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
   HBITMAP source = CreateTestDib32(640, 50, [](int, int) { return 0u; });
   PrepareDib32Header(&SourceSurface.header);
   SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, source);
   DeleteObject(source);
-  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 900, 600, nullptr, nullptr, AppInstance, nullptr);
-  CreateImageViews(parent);
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 900, 600, nullptr, nullptr, instance, nullptr);
+  CreateImageViews(parent, instance);
   for (int clientWidth : {640, 641}) {
     // Size the window so that its client area is exactly clientWidth wide.
     MoveWindow(FrcView, 0, 0, 700, 400, TRUE);

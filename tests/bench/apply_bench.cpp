@@ -12,7 +12,7 @@
 
 #include "app/control_bar.h"
 #include "app/globals.h"
-#include "frc/apply_settings.h"
+#include "app/apply_settings.h"
 #include "frc/engine_state.h"
 #include "frc/level_tables.h"
 #include "imaging/dib_surface.h"

@@ -58,7 +58,7 @@ void Measure(const char* label, std::uint32_t duration) {
   FrcCount = kCount;
   FrameDuration = duration;
   CurrentFrame = 0;
-  StartFrameClock(MainWindow);
+  StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < kRunMilliseconds) {
     MSG message;

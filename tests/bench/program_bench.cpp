@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "views/image_view.h"
 #include "app/main_window.h"
 #include "frc/engine_state.h"
 #include "frc/frame_clock.h"

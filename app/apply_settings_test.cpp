@@ -1,7 +1,7 @@
 // ApplySettings against the real control bar and GDI: parsing and validation
 // of the three fields, the correction written back, the frames it renders, the
 // state it leaves after every kind of failure and the messages it shows.
-#include "frc/apply_settings.h"
+#include "app/apply_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 
 #include "app/control_bar.h"
 #include "app/globals.h"
+#include "views/image_view.h"
 #include "frc/engine_state.h"
 #include "frc/frame_mapping.h"
 #include "frc/level_tables.h"

@@ -4,7 +4,7 @@
 // 64-bit process they are started a second time under an address-space limit
 // of that order (see frc/CMakeLists.txt), and the picture is sized so that a few
 // dozen of its frames fit into the room left and 255 do not.
-#include "frc/apply_settings.h"
+#include "app/apply_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -5,12 +5,11 @@
 // Reads the interval, correction and update-interval fields of ControlBar,
 // validates them (an interval outside 1..255 is refused with a message; a
 // correction at or above the interval is rewritten to interval - 1 in its
-// field), rebuilds the level tables and renders every frame of the cycle from
-// SourceSurface into a new FrameSet, and publishes FrcCount, FrcOffset,
-// CurrentFrame (0) and FrameDuration. Does nothing at all while no picture is
-// loaded. On lack of memory the frame set is left absent and a message says
-// so. After a successful rebuild FrcView, when it exists, is invalidated once
-// so the new frames show even if the clock never changes the frame.
+// field), rebuilds the frame cycle from SourceSurface (RebuildFrameSet) and
+// publishes FrameDuration. Does nothing at all while no picture is loaded.
+// On lack of memory the frame set is left absent and a message says so. After
+// a successful rebuild FrcView, when it exists, is invalidated once so the
+// new frames show even if the clock never changes the frame.
 //
 // User-interface thread only, with the frame clock stopped.
 void ApplySettings();
