@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "app/about_box.h"
 #include "app/apply_settings.h"
 #include "app/control_bar.h"
 #include "app/globals.h"
@@ -44,7 +45,17 @@ LRESULT OnCreate(HWND window) {
   CreateImageViews(window, AppInstance);
   QueryCounterFrequency();
   DragAcceptFiles(window, TRUE);
+  AddAboutToSystemMenu(window);
   return 0;
+}
+
+// The low four bits of a system command are the system's own.
+LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+  if ((wParam & 0xFFF0) == static_cast<WPARAM>(kIdAbout)) {
+    ShowAboutBox(window);
+    return 0;
+  }
+  return DefWindowProcW(window, WM_SYSCOMMAND, wParam, lParam);
 }
 
 LRESULT OnSize(LPARAM lParam) {
@@ -139,6 +150,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE: return OnCreate(window);
     case WM_SIZE: return OnSize(lParam);
     case WM_COMMAND: return OnCommand(wParam);
+    case WM_SYSCOMMAND: return OnSysCommand(window, wParam, lParam);
     case WM_DROPFILES: return OnDropFiles(wParam);
     case WM_USER: return OnRequest(wParam);
     case WM_PAINT: return OnPaint(window);

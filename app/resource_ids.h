@@ -13,6 +13,11 @@
 #define IDC_DURATION 1004       // combo box "更新間隔": seconds per frame
 #define IDC_SHOW_ORIGINAL 1005  // check box "元画像"
 
+// Items added to the main window's system menu (WM_SYSCOMMAND). The system
+// uses the low four bits of these commands and the ids from 0xF000 up, so
+// ours are multiples of 16 below 0xF000.
+#define IDM_ABOUT 0x0110  // "バージョン情報..."
+
 #ifndef RC_INVOKED
 constexpr int kBarTemplate = IDD_CONTROL_BAR;
 constexpr int kIdOpen = IDC_OPEN;
@@ -20,4 +25,5 @@ constexpr int kIdInterval = IDC_INTERVAL;
 constexpr int kIdCorrection = IDC_CORRECTION;
 constexpr int kIdDuration = IDC_DURATION;
 constexpr int kIdShowOriginal = IDC_SHOW_ORIGINAL;
+constexpr int kIdAbout = IDM_ABOUT;
 #endif
