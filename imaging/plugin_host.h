@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <type_traits>
 
 // The plug-in operations, called with the platform's standard calling
 // convention. Every argument is one 32-bit word in the 32-bit program; the
@@ -24,6 +25,16 @@ typedef int(WINAPI* IsSupportedProc)(INT_PTR reserved, const void* data);
 // neither handle.
 typedef int(WINAPI* GetPictureProc)(const void* image, DWORD length, DWORD flag, HLOCAL* header, HLOCAL* pixels,
                                     INT_PTR reserved1, DWORD reserved2);
+
+#if defined(_M_IX86) || defined(__i386__)
+// On x86 a plug-in removes its own arguments from the stack: a call through
+// any other convention would leave the stack unbalanced after every call.
+static_assert(std::is_same<IsSupportedProc, int(__stdcall*)(INT_PTR, const void*)>::value,
+              "IsSupported must be called as __stdcall");
+static_assert(std::is_same<GetPictureProc, int(__stdcall*)(const void*, DWORD, DWORD, HLOCAL*, HLOCAL*, INT_PTR,
+                                                           DWORD)>::value,
+              "GetPicture must be called as __stdcall");
+#endif
 
 // The loaded plug-ins: one entry per "*.spi" match, in the order the directory
 // search returned them; null for a match that did not load. Empty (null, 0)
