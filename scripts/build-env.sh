@@ -5,6 +5,8 @@
 # build/win64   the same sources for x86-64, to run the tests where the host
 #               cannot execute 32-bit code
 # build/bench-native  the native arithmetic without sanitizers, for benchmarks
+# build/release32 the shipped 32-bit program and plug-in alone, optimised and
+#               stripped, for the package (scripts/package.sh)
 
 quillane_repo=${quillane_repo:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 
@@ -18,6 +20,8 @@ quillane_build() {
     bench-native) args+=(-DQUILLANE_SANITIZE=OFF -DQUILLANE_TESTS=OFF) ;;
     win32) args+=(-DCMAKE_TOOLCHAIN_FILE="$quillane_repo/cmake/toolchain-mingw-i686.cmake") ;;
     win64) args+=(-DCMAKE_TOOLCHAIN_FILE="$quillane_repo/cmake/toolchain-mingw-x86_64.cmake") ;;
+    release32) args+=(-DCMAKE_TOOLCHAIN_FILE="$quillane_repo/cmake/toolchain-mingw-i686.cmake" -DQUILLANE_TESTS=OFF
+                      -DCMAKE_EXE_LINKER_FLAGS=-s -DCMAKE_SHARED_LINKER_FLAGS=-s) ;;
     *) echo "unknown build flavour: $flavour" >&2; return 2 ;;
   esac
   if [ ! -f "$dir/build.ninja" ]; then
