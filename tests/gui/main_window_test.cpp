@@ -14,6 +14,7 @@
 #include "frc/engine_state.h"
 #include "frc/frame_clock.h"
 #include "imaging/dib_surface.h"
+#include "quillane_version.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/win_test_support.h"
 #include "views/image_view.h"
@@ -149,6 +150,20 @@ TEST_F(MainWindowTest, StartsWithDefaultsAndSavesFourKeysAtExit) {
   EXPECT_EQ(L"0.0166667", IniValue(L"FRCDuration"));
   EXPECT_EQ(L"0", IniValue(L"ShowOriginal"));
   for (const SeenMessageBox& box : boxes_.Seen()) ADD_FAILURE() << "message box: " << testing::PrintToString(box.text);
+}
+
+TEST_F(MainWindowTest, SystemMenuOpensTheVersionBox) {
+  Open();
+  wchar_t label[64] = {};
+  GetMenuStringW(GetSystemMenu(MainWindow, FALSE), kIdAbout, label, 64, MF_BYCOMMAND);
+  EXPECT_STREQ(L"バージョン情報...", label);
+  SendMessageW(MainWindow, WM_SYSCOMMAND, kIdAbout, 0);
+  ASSERT_EQ(1u, boxes_.Seen().size());
+  const std::wstring bits = sizeof(void*) == 8 ? L"64" : L"32";
+  ExpectProgramMessage(boxes_.Seen()[0],
+                       L"Quillane " QUILLANE_VERSION_WIDE L" (" + bits +
+                           L" ビット版)\nCopyright (c) 2026 The Quillane developers\nMIT ライセンスで配布しています。",
+                       MainWindow);
 }
 
 TEST_F(MainWindowTest, StoredTextsArriveUncheckedAndOtherKeysSurvive) {
