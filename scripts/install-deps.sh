@@ -19,6 +19,7 @@ packages=(
   ninja-build
   g++
   googletest
+  zip
 )
 
 sudo_cmd=()

@@ -45,10 +45,12 @@ cp samples/ramp.png "$stage/samples/"
 { printf '\357\273\277'; user_readme | cat -s | sed 's/$/\r/'; } >"$stage/README.txt"
 sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
 chmod 644 "$stage"/* "$stage"/samples/*
+touch -d "2026-01-01 00:00:00 UTC" "$stage"/* "$stage"/samples/*
 
 zip="$output/Quillane-$version-win32.zip"
 rm -f "$zip"
-# Zip times are local times: fix the zone as well as the time.
-(cd "$stage" && LC_ALL=C find . -type f -printf '%P\n' | LC_ALL=C sort |
-  TZ=UTC xargs cmake -E tar cf "$zip" --format=zip --mtime="2026-01-01 00:00:00 UTC" --)
+# Info-ZIP's zip with -X stores each file's modification time and mode only
+# (libarchive, behind "cmake -E tar", also stores access and change times,
+# which no two runs share). Zip times are local times: the zone is fixed too.
+(cd "$stage" && LC_ALL=C find . -type f -printf '%P\n' | LC_ALL=C sort | TZ=UTC zip -q -X -D "$zip" -@)
 echo "$zip"
