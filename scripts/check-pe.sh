@@ -81,7 +81,9 @@ else
   fixed=" bd 04 ef fe 00 00 01 00$(le16_hex "$minor")$(le16_hex "$major")$(le16_hex 0)$(le16_hex "$patch")"
   [[ "${version_info:18:90}" == "$(utf16_hex VS_VERSION_INFO)" ]] || fail "version resource has no VS_VERSION_INFO"
   [[ "${version_info:120:48}" == "$fixed" ]] || fail "version resource does not say file version $version"
-  [[ "$version_info" == *"$(utf16_hex Quillane)"* ]] || fail "version resource does not name Quillane"
+  for text in Quillane "Copyright (c) 2026 The Quillane developers"; do
+    [[ "$version_info" == *"$(utf16_hex "$text")"* ]] || fail "version resource does not say $text"
+  done
 fi
 
 # --- the program -----------------------------------------------------------

