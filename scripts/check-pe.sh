@@ -22,8 +22,8 @@ fail() {
 system_dlls=" kernel32.dll user32.dll gdi32.dll gdiplus.dll comdlg32.dll shell32.dll winmm.dll msvcrt.dll \
   advapi32.dll comctl32.dll ole32.dll oleaut32.dll shlwapi.dll version.dll "
 
-# Little-endian unsigned integer of `size` bytes at `offset` of the file.
-read_le() { od -An -tu"$3" -j"$2" -N"$3" "$1" 2>/dev/null | tr -d ' '; }
+# read_le FILE OFFSET SIZE: the little-endian unsigned integer of SIZE bytes at OFFSET.
+read_le() { od --endian=little -An -tu"$3" -j"$2" -N"$3" "$1" 2>/dev/null | tr -d ' '; }
 
 # The machine field decides whether objdump can read the rest at all.
 pe_offset=$(read_le "$file" 60 4)
