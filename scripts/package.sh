@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the 32-bit release (optimised, stripped) and writes the package for
 # Windows users:
-#   package.sh [OUTPUT_DIR]      (default: dist/)
+#   package.sh [OUTPUT_DIR]      (default: dist/ in the work tree)
 # OUTPUT_DIR/Quillane-VERSION-win32.zip holds exactly Quillane.exe, netpbm.spi
 # beside it, README.txt (the user part of README.md), LICENSE.txt and
 # samples/ramp.png. The same sources give the same bytes: the linker writes no
@@ -9,10 +9,10 @@
 # Prints the package's path.
 set -euo pipefail
 quillane_repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+output=$(mkdir -p "${1:-$quillane_repo/dist}" && cd "${1:-$quillane_repo/dist}" && pwd)
 cd "$quillane_repo"
 . scripts/build-env.sh
 
-output=$(mkdir -p "${1:-dist}" && cd "${1:-dist}" && pwd)
 bash scripts/install-deps.sh
 mkdir -p build
 quillane_build release32 Quillane netpbm
@@ -39,7 +39,7 @@ user_readme() {
 stage="$release/package"
 rm -rf "$stage"
 mkdir -p "$stage/samples"
-cp build/release32/Quillane.exe build/release32/plugins/netpbm.spi "$stage/"
+cp "$release/Quillane.exe" "$release/plugins/netpbm.spi" "$stage/"
 cp samples/ramp.png "$stage/samples/"
 # Notepad: a byte-order mark to read the Japanese as UTF-8, CRLF line ends.
 { printf '\357\273\277'; user_readme | cat -s | sed 's/$/\r/'; } >"$stage/README.txt"
