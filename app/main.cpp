@@ -6,6 +6,8 @@
 #include <gdiplus.h>
 #include <shellapi.h>
 
+#include "app/command_line.h"
+#include "app/export_command.h"
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/module_directory.h"
@@ -13,13 +15,16 @@
 
 namespace {
 
-// Runs until the quit message and returns its exit code. The control bar gets
-// the first look at every message for its keyboard navigation.
+// Runs until the quit message and returns its exit code. The main window's
+// shortcuts come first, then the control bar gets a look at every message for
+// its keyboard navigation.
 int RunMessageLoop() {
+  HACCEL shortcuts = LoadAcceleratorsW(AppInstance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
   MSG message = {};
   for (;;) {
     if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
       if (GetMessageW(&message, nullptr, 0, 0) == 0) break;
+      if (shortcuts && TranslateAcceleratorW(MainWindow, shortcuts, &message)) continue;
       if (!ControlBar || !IsDialogMessageW(ControlBar, &message)) DispatchMessageW(&message);
     } else {
       WaitMessage();
@@ -44,6 +49,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
   LoadPlugins();
 
+  const CommandLine command = ParseCommandLine(arguments ? argumentCount - 1 : 0, arguments ? arguments + 1 : nullptr);
+  if (command.mode != CommandMode::kWindow) {
+    const int code = RunCommandLine(command);
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+    UnloadPlugins();
+    LocalFree(arguments);
+    return code;
+  }
   if (!CreateMainWindow()) {
     // Shut down what was started, as after a normal run.
     Gdiplus::GdiplusShutdown(gdiplusToken);

@@ -10,6 +10,7 @@
 #include "app/apply_settings.h"
 #include "app/control_bar.h"
 #include "app/globals.h"
+#include "app/save_cycle.h"
 #include "app/settings_file.h"
 #include "frc/frame_clock.h"
 #include "imaging/load_source.h"
@@ -95,6 +96,10 @@ LRESULT OnCommand(WPARAM wParam) {
       break;
     case kIdShowOriginal:
       if (notification == BN_CLICKED) LayoutToClientArea();
+      break;
+    case kIdSave:
+      // The button's click, or Ctrl+S (an accelerator's notification is 1).
+      if (notification == BN_CLICKED || notification == 1) SaveCycleFromWindow(MainWindow);
       break;
     default:
       break;

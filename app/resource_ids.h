@@ -12,6 +12,10 @@
 #define IDC_CORRECTION 1003     // combo box "補正": level-grid offset
 #define IDC_DURATION 1004       // combo box "更新間隔": seconds per frame
 #define IDC_SHOW_ORIGINAL 1005  // check box "元画像"
+#define IDC_SAVE 1006           // push button "保存...": export the cycle on screen
+
+// Keyboard shortcuts of the main window (Ctrl+S: IDC_SAVE).
+#define IDR_ACCELERATORS 102
 
 // Items added to the main window's system menu (WM_SYSCOMMAND). The system
 // uses the low four bits of these commands and the ids from 0xF000 up, so
@@ -26,4 +30,5 @@ constexpr int kIdCorrection = IDC_CORRECTION;
 constexpr int kIdDuration = IDC_DURATION;
 constexpr int kIdShowOriginal = IDC_SHOW_ORIGINAL;
 constexpr int kIdAbout = IDM_ABOUT;
+constexpr int kIdSave = IDC_SAVE;
 #endif

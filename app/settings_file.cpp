@@ -50,6 +50,14 @@ void LoadSettings(const std::wstring& path) {
   CheckDlgButton(ControlBar, kIdShowOriginal, ParseUnsignedText(value, nullptr));
 }
 
+std::wstring ReadSettingText(const std::wstring& path, const wchar_t* key) {
+  wchar_t value[kValueLength] = {};
+  for (const TextSetting& setting : kTextSettings) {
+    if (lstrcmpW(setting.key, key) == 0) ReadSetting(path, setting.key, setting.fallback, value);
+  }
+  return value;
+}
+
 void SaveSettings(const std::wstring& path) {
   if (!UsablePath(path)) return;
   wchar_t value[kValueLength];

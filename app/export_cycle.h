@@ -1,0 +1,39 @@
+// Export of a frame cycle as files: every frame as a 24-bit PNG, the cycle's
+// mean and its flicker map as PNGs, and a short text summary. The window's
+// save button and the command line's --export both write through here.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "imaging/dib_surface.h"
+
+enum class ExportResult {
+  kWritten,             // every file is in the folder under its final name
+  kCannotCreateFolder,  // the folder does not exist and cannot be made
+  kCannotWrite,         // a file could not be written or put under its name
+};
+
+// Where and why an export failed: the file or folder, and the Windows error.
+struct ExportFailure {
+  std::wstring path;
+  DWORD error;
+};
+
+// Writes into folder (created with its parents when missing): frame_000.png ...
+// for frames[0 .. count) (three digits), mean.png, flicker.png and cycle.txt,
+// for the cycle made from source with interval count and correction offset.
+// Every file is first written under a temporary name in the folder and all
+// are renamed at the end; on any failure the files of this export are removed
+// again, so none is left under its final name (a file of that name that was
+// there before may be gone). Files of other names are never touched.
+// The frames and source are 32-bpp bottom-up surfaces of one size; they are
+// only read. GDI+ must be started. User-interface thread (or any one thread).
+ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, const DibSurface* frames,
+                         std::uint32_t count, std::uint32_t offset, ExportFailure* failure);
+
+// The failure as one line for a person: the path and the system's text for
+// the error.
+std::wstring DescribeExportFailure(const ExportFailure& failure);

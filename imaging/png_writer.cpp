@@ -1,0 +1,141 @@
+// PNG and whole-file writing: see png_writer.h.
+#include "imaging/png_writer.h"
+
+#include <gdiplus.h>
+
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+using namespace Gdiplus::DllExports;
+
+// A GDI+ bitmap disposed of when the scope ends.
+class GdipBitmapGuard {
+ public:
+  GdipBitmapGuard() : bitmap_(nullptr) {}
+  ~GdipBitmapGuard() {
+    if (bitmap_) GdipDisposeImage(bitmap_);
+  }
+  GdipBitmapGuard(const GdipBitmapGuard&) = delete;
+  GdipBitmapGuard& operator=(const GdipBitmapGuard&) = delete;
+  Gdiplus::GpBitmap** out() { return &bitmap_; }
+  Gdiplus::GpBitmap* get() const { return bitmap_; }
+
+ private:
+  Gdiplus::GpBitmap* bitmap_;
+};
+
+// A file handle closed when the scope ends.
+class FileGuard {
+ public:
+  explicit FileGuard(HANDLE file) : file_(file) {}
+  ~FileGuard() {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+  }
+  FileGuard(const FileGuard&) = delete;
+  FileGuard& operator=(const FileGuard&) = delete;
+  HANDLE get() const { return file_; }
+  // Closes now; returns 0 or the error of the close (a write the system
+  // delayed can fail only here).
+  DWORD Close() {
+    const BOOL closed = CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+    return closed ? 0 : GetLastError();
+  }
+
+ private:
+  HANDLE file_;
+};
+
+bool FindPngEncoder(CLSID* clsid) {
+  UINT count = 0, bytes = 0;
+  if (GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+  std::vector<unsigned char> buffer(bytes);
+  Gdiplus::ImageCodecInfo* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+  if (GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+  for (UINT i = 0; i < count; ++i) {
+    if (codecs[i].MimeType && std::wcscmp(codecs[i].MimeType, L"image/png") == 0) {
+      *clsid = codecs[i].Clsid;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The grey ramp of an 8-bit grey picture: entry i is (i, i, i).
+bool SetGreyPalette(Gdiplus::GpBitmap* bitmap) {
+  std::vector<unsigned char> buffer(sizeof(Gdiplus::ColorPalette) + 255 * sizeof(Gdiplus::ARGB));
+  Gdiplus::ColorPalette* palette = reinterpret_cast<Gdiplus::ColorPalette*>(buffer.data());
+  palette->Flags = Gdiplus::PaletteFlagsGrayScale;
+  palette->Count = 256;
+  for (Gdiplus::ARGB i = 0; i < 256; ++i) palette->Entries[i] = 0xFF000000u | i << 16 | i << 8 | i;
+  return GdipSetImagePalette(bitmap, palette) == Gdiplus::Ok;
+}
+
+// Encodes into the writer's stream, emptied first; returns the PNG's size, or
+// 0 when the encoder fails.
+ULONG EncodeToStream(PngWriter* writer, Gdiplus::GpBitmap* bitmap) {
+  const LARGE_INTEGER start = {};
+  const ULARGE_INTEGER empty = {};
+  if (FAILED(writer->stream->Seek(start, STREAM_SEEK_SET, nullptr)) || FAILED(writer->stream->SetSize(empty)))
+    return 0;
+  if (GdipSaveImageToStream(bitmap, writer->stream, &writer->encoder, nullptr) != Gdiplus::Ok) return 0;
+  ULARGE_INTEGER end = {};
+  if (FAILED(writer->stream->Seek(start, STREAM_SEEK_CUR, &end)) || end.QuadPart > 0xFFFFFFFFu) return 0;
+  return static_cast<ULONG>(end.QuadPart);
+}
+
+}  // namespace
+
+int OpenPngWriter(PngWriter* writer) {
+  writer->stream = nullptr;
+  if (!FindPngEncoder(&writer->encoder)) return 0;
+  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &writer->stream))) {
+    writer->stream = nullptr;
+    return 0;
+  }
+  return 1;
+}
+
+void ClosePngWriter(PngWriter* writer) {
+  if (writer->stream) writer->stream->Release();
+  writer->stream = nullptr;
+}
+
+DWORD WritePngFile(PngWriter* writer, const wchar_t* path, const void* topRow, int width, int height, int stride,
+                   PngPixels pixels) {
+  // The scan0 constructor only wraps the memory; the encoder reads it in place.
+  GdipBitmapGuard bitmap;
+  const Gdiplus::PixelFormat format = pixels == PngPixels::kBgr24 ? PixelFormat24bppRGB : PixelFormat8bppIndexed;
+  if (GdipCreateBitmapFromScan0(width, height, stride, format, static_cast<BYTE*>(const_cast<void*>(topRow)),
+                                bitmap.out()) != Gdiplus::Ok) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  if (pixels == PngPixels::kGrey8 && !SetGreyPalette(bitmap.get())) return ERROR_NOT_ENOUGH_MEMORY;
+  const ULONG size = EncodeToStream(writer, bitmap.get());
+  if (size == 0) return ERROR_NOT_ENOUGH_MEMORY;
+
+  HGLOBAL memory = nullptr;
+  if (FAILED(GetHGlobalFromStream(writer->stream, &memory))) return ERROR_NOT_ENOUGH_MEMORY;
+  const void* data = GlobalLock(memory);
+  if (!data) return ERROR_NOT_ENOUGH_MEMORY;
+  const DWORD result = WriteWholeFile(path, data, size);
+  GlobalUnlock(memory);
+  return result;
+}
+
+DWORD WriteWholeFile(const wchar_t* path, const void* data, std::size_t size) {
+  FileGuard file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) return GetLastError();
+  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes, chunk, &written, nullptr)) return GetLastError();
+    if (written == 0) return ERROR_WRITE_FAULT;
+    bytes += written;
+    size -= written;
+  }
+  return file.Close();
+}
