@@ -1,0 +1,132 @@
+// Export benchmark: the files of a 1920 x 1080 picture's cycle with N = 16
+// (render, frames as PNG, mean and flicker, summary) against the bare work
+// they cannot avoid: the same render plus GDI+'s PNG encoding of each frame
+// into memory.
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "app/export_cycle.h"
+#include "frc/engine_state.h"
+#include "frc/rebuild_frames.h"
+#include "imaging/dib_surface.h"
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr std::uint32_t kCount = 16;
+constexpr std::uint32_t kOffset = 15;
+
+using namespace Gdiplus::DllExports;
+
+double NowMs() {
+  using namespace std::chrono;
+  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool LoadPicture() {
+  BITMAPINFO header;
+  PrepareDib32Header(&header);
+  header.bmiHeader.biWidth = kWidth;
+  header.bmiHeader.biHeight = kHeight;
+  void* bits = nullptr;
+  HBITMAP picture = CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!picture) return false;
+  std::uint8_t* p = static_cast<std::uint8_t*>(bits);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x, p += 4) {
+      p[0] = std::uint8_t(x * 255 / (kWidth - 1));
+      p[1] = std::uint8_t(y * 255 / (kHeight - 1));
+      p[2] = std::uint8_t((x + y) & 0xFF);
+      p[3] = 0;
+    }
+  PrepareDib32Header(&SourceSurface.header);
+  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, picture);
+  DeleteObject(picture);
+  return SourceSurface.bitmap != nullptr;
+}
+
+bool PngEncoder(CLSID* clsid) {
+  UINT count = 0, bytes = 0;
+  GdipGetImageEncodersSize(&count, &bytes);
+  std::string buffer(bytes, '\0');
+  Gdiplus::ImageCodecInfo* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(&buffer[0]);
+  if (bytes == 0 || GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+  for (UINT i = 0; i < count; ++i)
+    if (lstrcmpW(codecs[i].MimeType, L"image/png") == 0) *clsid = codecs[i].Clsid;
+  return true;
+}
+
+// Each frame, straight from its memory, through the PNG encoder into memory.
+bool EncodeFrames(const CLSID& png) {
+  for (std::uint32_t k = 0; k < kCount; ++k) {
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return false;
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    BYTE* top = static_cast<BYTE*>(FrameSet[k].bits) + std::size_t(kHeight - 1) * kWidth * 4;
+    bool ok = GdipCreateBitmapFromScan0(kWidth, kHeight, -kWidth * 4, PixelFormat32bppRGB, top, &bitmap) ==
+              Gdiplus::Ok;
+    ok = ok && GdipSaveImageToStream(bitmap, stream, &png, nullptr) == Gdiplus::Ok;
+    if (bitmap) GdipDisposeImage(bitmap);
+    stream->Release();
+    if (!ok) return false;
+  }
+  return true;
+}
+
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+int main() {
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  CLSID png;
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok || !LoadPicture() || !PngEncoder(&png)) {
+    std::printf("setup failed\n");
+    return 1;
+  }
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"quillane-export-bench-" + std::to_wstring(GetCurrentProcessId());
+
+  const double start = NowMs();
+  const bool rendered = RebuildFrameSet(SourceSurface, kCount, kOffset) == FrameBuild::kBuilt;
+  const double renderMs = NowMs() - start;
+  const bool encoded = rendered && EncodeFrames(png);
+  const double baselineMs = NowMs() - start;
+
+  const double exportStart = NowMs();
+  ExportFailure failure = {L"", 0};
+  const bool exported = RebuildFrameSet(SourceSurface, kCount, kOffset) == FrameBuild::kBuilt &&
+                        ExportCycle(folder, SourceSurface, FrameSet, kCount, kOffset, &failure) == ExportResult::kWritten;
+  const double exportMs = NowMs() - exportStart;
+  RemoveFolder(folder);
+  if (!encoded || !exported) {
+    std::printf("export failed\n");
+    return 1;
+  }
+  std::printf("render 1080p N=16: %.0f ms\n", renderMs);
+  std::printf("render + PNG encoding 1080p N=16: %.0f ms\n", baselineMs);
+  std::printf("export 1080p N=16: %.0f ms (%.2f x render + PNG encoding)\n", exportMs, exportMs / baselineMs);
+  ReleaseFrameSet(FrameSet);
+  FrameSet = nullptr;
+  SourceSurface.Reset();
+  Gdiplus::GdiplusShutdown(token);
+  return 0;
+}
