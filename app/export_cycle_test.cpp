@@ -19,7 +19,9 @@
 namespace {
 
 // Every level from 0 up in blue, a slower ramp in green, red from the row.
-unsigned Levels(int x, int y) { return unsigned((x * 7 + y) & 0xFF) | unsigned((x + y * 5) & 0xFF) << 8 | unsigned(y * 40 & 0xFF) << 16; }
+unsigned Levels(int x, int y) {
+  return unsigned((x * 7 + y) & 0xFF) | unsigned((x + y * 5) & 0xFF) << 8 | unsigned(y * 40 & 0xFF) << 16;
+}
 // Every channel at least 15: inside the grids of the corrections used here.
 unsigned OnGrid(int x, int y) { return Levels(x, y) | 0x0F0F0Fu; }
 unsigned One(int, int) { return 0x010101u; }

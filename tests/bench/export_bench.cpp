@@ -113,8 +113,9 @@ int main() {
 
   const double exportStart = NowMs();
   ExportFailure failure = {L"", 0};
-  const bool exported = RebuildFrameSet(SourceSurface, kCount, kOffset) == FrameBuild::kBuilt &&
-                        ExportCycle(folder, SourceSurface, FrameSet, kCount, kOffset, &failure) == ExportResult::kWritten;
+  bool exported = RebuildFrameSet(SourceSurface, kCount, kOffset) == FrameBuild::kBuilt;
+  exported = exported &&
+             ExportCycle(folder, SourceSurface, FrameSet, kCount, kOffset, &failure) == ExportResult::kWritten;
   const double exportMs = NowMs() - exportStart;
   RemoveFolder(folder);
   if (!encoded || !exported) {

@@ -18,7 +18,9 @@
 namespace {
 
 unsigned Stripes(int x, int) { return (x / 4) % 2 ? 0xFFFFFFu : 0x102030u; }
-unsigned Ramp(int x, int y) { return unsigned(x * 7 & 0xFF) << 16 | unsigned((x + y) * 3 & 0xFF) << 8 | unsigned(y * 11 & 0xFF); }
+unsigned Ramp(int x, int y) {
+  return unsigned(x * 7 & 0xFF) << 16 | unsigned((x + y) * 3 & 0xFF) << 8 | unsigned(y * 11 & 0xFF);
+}
 
 std::string Utf8(const std::wstring& text) {
   const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -145,11 +147,15 @@ class ProgramTest : public ::testing::Test {
     HWND picker = WaitForWindow(process_.dwProcessId, L"#32770");
     ASSERT_NE(nullptr, picker);
     HWND edit = nullptr;
-    ASSERT_TRUE(PumpUntil([&] { return !EnumChildWindows(picker, FindEdit, reinterpret_cast<LPARAM>(&edit)) && edit; }));
+    ASSERT_TRUE(PumpUntil([&] {
+      EnumChildWindows(picker, FindEdit, reinterpret_cast<LPARAM>(&edit));
+      return edit != nullptr;
+    }));
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
     PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     // cycle.txt gets its name last.
-    EXPECT_TRUE(PumpUntil([&] { return GetFileAttributesW((folder + L"\\cycle.txt").c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000));
+    const std::wstring last = folder + L"\\cycle.txt";
+    EXPECT_TRUE(PumpUntil([&] { return GetFileAttributesW(last.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000));
   }
 
   DWORD CloseAndWait(HWND mainWindow) {
@@ -226,7 +232,8 @@ TEST_F(ProgramTest, ExportReportsEachErrorWithItsExitCodeAndLeavesTheSettingsAlo
   } cases[] = {
       {L"--export \"" + out + L"\" \"" + missing + L"\"", 2,
        cannotOpen + Utf8(missing) + "\n" + cannotOpenJa + Utf8(missing) + "\n"},
-      {L"--export \"" + out + L"\" \"" + text + L"\"", 2, cannotOpen + Utf8(text) + "\n" + cannotOpenJa + Utf8(text) + "\n"},
+      {L"--export \"" + out + L"\" \"" + text + L"\"", 2,
+       cannotOpen + Utf8(text) + "\n" + cannotOpenJa + Utf8(text) + "\n"},
       {L"--export \"" + out + L"\" --interval 0 \"" + image + L"\"", 1, range + "0\n" + rangeJa + "0\n"},
       {L"--export \"" + out + L"\" --interval 256 \"" + image + L"\"", 1, range + "256\n" + rangeJa + "256\n"},
       {L"--export \"" + out + L"\" --frames 3 \"" + image + L"\"", 1,
@@ -289,6 +296,36 @@ TEST_F(ProgramTest, SaveButtonAndCtrlSWriteWhatTheCommandLineWrites) {
   SendInput(4, keys4, sizeof(INPUT));
   PickFolder(keys);
   ExpectSameFiles(directory_.File(L"cli"), keys);
+
+  // A folder where the last file's name is taken: the message, and no file.
+  const std::wstring blocked = directory_.File(L"blocked");
+  ASSERT_TRUE(CreateDirectoryW(blocked.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((blocked + L"\\cycle.txt").c_str(), nullptr));
+  PostMessageW(GetDlgItem(bar, 1006), BM_CLICK, 0, 0);
+  HWND picker = WaitForWindow(process_.dwProcessId, L"#32770");
+  ASSERT_NE(nullptr, picker);
+  HWND edit = nullptr;
+  EnumChildWindows(picker, FindEdit, reinterpret_cast<LPARAM>(&edit));
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(blocked.c_str()));
+  PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  HWND box = nullptr;
+  wchar_t message[512] = {};
+  ASSERT_TRUE(PumpUntil([&] {
+    box = WaitForWindow(process_.dwProcessId, L"#32770", 0);
+    return box && GetDlgItemTextW(box, 0xFFFF, message, 512) > 0;
+  }, 60000));
+  EXPECT_EQ(0u, std::wstring(message).find(L"保存できません。\n" + blocked + L"\\cycle.txt ("));
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_TRUE(FileNames(blocked).empty());
+  EXPECT_EQ(0u, CloseAndWait(main));
+}
+
+TEST_F(ProgramTest, SaveDoesNothingWithoutAPicture) {
+  Start(L"");
+  HWND main = WaitForWindow(process_.dwProcessId, L"Quillane");
+  ASSERT_NE(nullptr, main);
+  PostMessageW(GetDlgItem(FindWindowExW(main, nullptr, L"#32770", nullptr), 1006), BM_CLICK, 0, 0);
+  EXPECT_EQ(nullptr, WaitForWindow(process_.dwProcessId, L"#32770", 500));
   EXPECT_EQ(0u, CloseAndWait(main));
 }
 
