@@ -39,13 +39,6 @@ void ExpectSameFiles(const std::wstring& expected, const std::wstring& actual) {
   }
 }
 
-BOOL CALLBACK FindEdit(HWND window, LPARAM lParam) {
-  wchar_t className[16] = {};
-  GetClassNameW(window, className, 16);
-  if (wcscmp(className, L"Edit") != 0 || !IsWindowVisible(window)) return TRUE;
-  *reinterpret_cast<HWND*>(lParam) = window;
-  return FALSE;
-}
 
 struct Found {
   DWORD processId;
@@ -91,11 +84,14 @@ class ProgramTest : public ::testing::Test {
     }
   }
 
-  void Start(const std::wstring& arguments) {
+  // Starts the program; with output given, both its standard outputs go there.
+  void Start(const std::wstring& arguments, HANDLE output = nullptr) {
     std::wstring commandLine = L"\"" + program_ + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    ASSERT_TRUE(CreateProcessW(program_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
+    startup.hStdOutput = startup.hStdError = output;
+    ASSERT_TRUE(CreateProcessW(program_.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
                                directory_.Path().c_str(), &startup, &process_));
   }
 
@@ -107,22 +103,13 @@ class ProgramTest : public ::testing::Test {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE file = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                               CREATE_ALWAYS, 0, nullptr);
-    std::wstring commandLine = L"\"" + program_ + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = file;
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessW(program_.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                        directory_.Path().c_str(), &startup, &process);
+    Start(arguments, file);
     CloseHandle(file);
     DWORD code = 12345;
-    EXPECT_TRUE(started && WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0);
-    if (started) {
-      GetExitCodeProcess(process.hProcess, &code);
-      CloseHandle(process.hProcess);
-      CloseHandle(process.hThread);
-    }
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process_.hProcess, 60000));
+    GetExitCodeProcess(process_.hProcess, &code);
+    TearDown();
+    process_ = PROCESS_INFORMATION();
     *output = FileText(outputPath);
     return code;
   }
@@ -130,12 +117,9 @@ class ProgramTest : public ::testing::Test {
   // Types folder into the running program's folder picker and presses OK.
   void AnswerPicker(const std::wstring& folder) {
     HWND picker = WaitForWindow(process_.dwProcessId, L"#32770");
-    HWND edit = nullptr;
-    ASSERT_TRUE(picker && PumpUntil([&] {
-      EnumChildWindows(picker, FindEdit, reinterpret_cast<LPARAM>(&edit));
-      return edit != nullptr;
-    }));
-    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    ASSERT_NE(nullptr, picker);
+    HWND name = FindWindowExW(picker, nullptr, L"Edit", nullptr);
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
     PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   }
 
@@ -262,14 +246,10 @@ TEST_F(ProgramTest, SaveButtonAndCtrlSWriteWhatTheCommandLineWrites) {
 
   SetForegroundWindow(main);
   ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == main; }));
-  INPUT keys[4] = {};
-  const WORD sequence[4][2] = {{VK_CONTROL, 0}, {'S', 0}, {'S', KEYEVENTF_KEYUP}, {VK_CONTROL, KEYEVENTF_KEYUP}};
-  for (int i = 0; i < 4; ++i) {
-    keys[i].type = INPUT_KEYBOARD;
-    keys[i].ki.wVk = sequence[i][0];
-    keys[i].ki.dwFlags = sequence[i][1];
-  }
-  SendInput(4, keys, sizeof(INPUT));
+  keybd_event(VK_CONTROL, 0, 0, 0);
+  keybd_event('S', 0, 0, 0);
+  keybd_event('S', 0, KEYEVENTF_KEYUP, 0);
+  keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
   SaveInto(directory_.File(L"keys"));
 
   // A folder where the last file's name is taken: the message, and no file.
