@@ -2,6 +2,8 @@
 // the program's directory, GDI+, the image-decoder plug-ins), creates the main
 // window, opens an image named on the command line, runs the message loop until
 // the main window is gone, then shuts the services down in reverse order.
+// Started with the plug-in child switch, the process is the plug-in decoding
+// child instead and creates no window.
 #include <windows.h>
 #include <gdiplus.h>
 #include <shellapi.h>
@@ -11,7 +13,8 @@
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/module_directory.h"
-#include "imaging/plugin_host.h"
+#include "imaging/plugin_child.h"
+#include "imaging/plugin_isolation.h"
 
 namespace {
 
@@ -38,6 +41,11 @@ int RunMessageLoop() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   int argumentCount = 0;
   LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
+  if (IsPluginChildCommand(argumentCount, arguments)) {
+    const int childExit = RunPluginChild(argumentCount, arguments);
+    LocalFree(arguments);
+    return childExit;
+  }
   AppInstance = instance;
   ModuleDirectory = ExecutableDirectory();
 
@@ -47,7 +55,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     LocalFree(arguments);
     return 0;
   }
-  LoadPlugins();
+  StartIsolatedPlugins(ModuleDirectory, ExecutablePath());
 
   const CommandLine command = ParseCommandLine(arguments ? argumentCount - 1 : 0, arguments ? arguments + 1 : nullptr);
   if (command.mode != CommandMode::kWindow) {
@@ -60,7 +68,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!CreateMainWindow()) {
     // Shut down what was started, as after a normal run.
     Gdiplus::GdiplusShutdown(gdiplusToken);
-    UnloadPlugins();
+    StopIsolatedPlugins();
     LocalFree(arguments);
     return 0;
   }
@@ -71,7 +79,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   const int exitCode = RunMessageLoop();
   Gdiplus::GdiplusShutdown(gdiplusToken);
-  UnloadPlugins();
+  StopIsolatedPlugins();
   LocalFree(arguments);
   return exitCode;
 }

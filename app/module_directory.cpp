@@ -9,6 +9,11 @@ std::wstring DirectoryOf(const std::wstring& path) {
 }
 
 std::wstring ExecutableDirectory() {
+  const std::wstring path = ExecutablePath();
+  return path.empty() ? path : DirectoryOf(path);
+}
+
+std::wstring ExecutablePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
@@ -16,7 +21,7 @@ std::wstring ExecutableDirectory() {
     // A full buffer means the name may have been cut: try again with more room.
     if (length < path.size() - 1) {
       path.resize(length);
-      return DirectoryOf(path);
+      return path;
     }
     if (path.size() >= 32768) return std::wstring();
     path.resize(path.size() * 2);

@@ -4,6 +4,10 @@
 
 #include <string>
 
+// The full path of the running executable (the buffer grows for paths beyond
+// MAX_PATH); empty on failure.
+std::wstring ExecutablePath();
+
 // The directory of the running executable without a trailing backslash, at its
 // full length (the buffer grows for paths beyond MAX_PATH). A path without a
 // backslash stays whole.

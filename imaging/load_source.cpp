@@ -4,6 +4,7 @@
 #include "imaging/dib_size.h"
 #include "imaging/gdiplus_decode.h"
 #include "imaging/plugin_host.h"
+#include "imaging/plugin_isolation.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ int TakeOverDib32(DibSurface* surface, HBITMAP decoded) {
 }
 
 int LoadSourceImage(const wchar_t* path) {
-  HBITMAP decodedBitmap = DecodeWithPlugins(path);
+  HBITMAP decodedBitmap = PluginChildProgram.empty() ? DecodeWithPlugins(path)
+                                                     : DecodeWithPluginsIsolated(PluginChildProgram.c_str(), path);
   // Plug-in output may be in any format and orientation; GDI+ output is always
   // a 32-bpp bottom-up section, which the surface can take as it is.
   const bool fromGdiplus = !decodedBitmap;

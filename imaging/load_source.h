@@ -1,4 +1,6 @@
-// Loading an image file into SourceSurface: the plug-ins first, GDI+ second.
+// Loading an image file into SourceSurface: the plug-ins first (in the
+// decoding child when PluginChildProgram is set, else in this process), GDI+
+// second.
 #pragma once
 
 #include <windows.h>

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/globals.h"
 #include "imaging/gdiplus_decode.h"
 #include "tests/plugins/test_plugin_control.h"
 #include "tests/support/test_images.h"
@@ -22,14 +21,11 @@ class LoadSourceImageTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SourceSurface.Reset();
-    savedDirectory_ = ModuleDirectory;
-    ModuleDirectory = plugins_.Path();
     gdiBefore_ = GdiObjectCount();
   }
   void TearDown() override {
     SourceSurface.Reset();
     UnloadPlugins();
-    ModuleDirectory = savedDirectory_;
     EXPECT_EQ(gdiBefore_, GdiObjectCount()) << "GDI objects left behind";
   }
 
@@ -45,7 +41,7 @@ class LoadSourceImageTest : public ::testing::Test {
   // Installs the test plug-in, accepting PNG files and answering with `output`.
   HMODULE InstallPngPlugin(TestOutput output) {
     if (!InstallTestPlugin(L"test_plugin.spi", plugins_.File(L"test.spi"))) return nullptr;
-    LoadPlugins();
+    LoadPlugins(plugins_.Path());
     HMODULE plugin = LoadedPlugin(L"test.spi");
     TestPluginConfig config = DefaultTestPluginConfig();
     std::memcpy(config.magic, kPngMagic, 4);
@@ -77,7 +73,6 @@ class LoadSourceImageTest : public ::testing::Test {
   TempDirectory images_;
 
  private:
-  std::wstring savedDirectory_;
   int gdiBefore_ = 0;
 };
 

@@ -3,11 +3,10 @@
 
 #include <cstring>
 #include <new>
-#include <string>
 
-#include "app/globals.h"
 #include "imaging/dib_size.h"
 #include "imaging/plugin_layout.h"
+#include "imaging/scoped_handle.h"
 
 HMODULE* PluginTable = nullptr;
 int PluginCount = 0;
@@ -23,24 +22,6 @@ Proc FindExport(HMODULE module, const char* name) {
   // signature directly is a (harmless) warning with GCC.
   return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
-
-// A file handle closed when the scope ends.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() { Close(); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  void Close() {
-    if (valid()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 // A directory search closed when the scope ends.
 class FindHandle {
@@ -99,70 +80,35 @@ bool ReadExactly(HANDLE file, BYTE* buffer, DWORD size) {
   return ReadFile(file, buffer, size, &read, nullptr) && read == size;
 }
 
-// Copies a successful GetPicture's output into *header and a new *pixels,
-// after checking every size against the blocks it really handed over.
-int TakePicture(HLOCAL headerBlock, HLOCAL pixelBlock, PluginBitmapInfo* header, std::unique_ptr<BYTE[]>* pixels) {
-  LockedBlock headerData(headerBlock);
-  LockedBlock pixelData(pixelBlock);
-  if (!headerData.data() || !pixelData.data() || headerData.size() < kDibHeaderSize) return kPluginBadOutput;
-
-  BITMAPINFOHEADER given;
-  std::memcpy(&given, headerData.data(), sizeof given);
-  const PluginHeaderFields fields = {given.biSize,        given.biWidth,     given.biHeight, given.biBitCount,
-                                     given.biCompression, given.biSizeImage, given.biClrUsed};
-  PluginPictureLayout layout;
-  if (!PlanPluginPicture(fields, headerData.size(), pixelData.size(), &layout)) return kPluginBadOutput;
-
-  std::memset(header, 0, sizeof *header);
-  header->header = given;
-  header->header.biSize = sizeof(BITMAPINFOHEADER);
-  header->header.biSizeImage = layout.copyBytes;
-  header->header.biClrUsed = layout.colorsUsed;
-  header->header.biClrImportant = 0;
-  std::memcpy(header->colors, headerData.data() + layout.tableOffset, layout.tableBytes);
-
-  pixels->reset(new (std::nothrow) BYTE[layout.pixelBytes]);
-  if (!*pixels) return kPluginNoneAccepted;
-  std::memcpy(pixels->get(), pixelData.data(), layout.pixelBytes);
-  return 0;
-}
-
 }  // namespace
 
-void LoadPlugins() {
+std::vector<std::wstring> FindPluginFiles(const std::wstring& folder) {
+  std::vector<std::wstring> files;
+  // A std::wstring holds the directory and any name the search returns whole.
+  const std::wstring pattern = folder + L"\\*.spi";
+  WIN32_FIND_DATAW found;
+  FindHandle search(pattern, &found);
+  if (!search.valid()) return files;
+  do {
+    files.push_back(folder + L"\\" + found.cFileName);
+  } while (FindNextFileW(search.get(), &found));
+  return files;
+}
+
+void LoadPlugins(const std::wstring& folder) { LoadPluginFiles(FindPluginFiles(folder), nullptr); }
+
+void LoadPluginFiles(const std::vector<std::wstring>& files, volatile LONG* loading) {
   // A table loaded before is released, not lost.
   UnloadPlugins();
-  // A std::wstring holds the directory and any name the search returns whole.
-  const std::wstring pattern = ModuleDirectory + L"\\*.spi";
-
-  WIN32_FIND_DATAW found;
-  int matches = 0;
-  {
-    FindHandle search(pattern, &found);
-    if (!search.valid()) return;
-    do {
-      ++matches;
-    } while (FindNextFileW(search.get(), &found));
-  }
-
-  HMODULE* table = new (std::nothrow) HMODULE[matches];
+  if (files.empty()) return;
+  HMODULE* table = new (std::nothrow) HMODULE[files.size()];
   if (!table) return;
-  int filled = 0;
-  {
-    FindHandle search(pattern, &found);
-    if (search.valid()) {
-      do {
-        const std::wstring path = ModuleDirectory + L"\\" + found.cFileName;
-        table[filled++] = LoadLibraryW(path.c_str());
-      } while (filled < matches && FindNextFileW(search.get(), &found));
-    }
-  }
-  if (filled == 0) {
-    delete[] table;
-    return;
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (loading) InterlockedExchange(loading, static_cast<LONG>(i));
+    table[i] = files[i].empty() ? nullptr : LoadLibraryW(files[i].c_str());
   }
   PluginTable = table;
-  PluginCount = filled;
+  PluginCount = static_cast<int>(files.size());
 }
 
 void UnloadPlugins() {
@@ -184,8 +130,9 @@ int ProbePlugins(const void* probe) {
   return 0;
 }
 
-int RunPluginDecode(const void* image, DWORD length, PluginBitmapInfo* header, std::unique_ptr<BYTE[]>* pixels) {
-  pixels->reset();
+int RunPluginGetPicture(const void* image, DWORD length, HLOCAL* header, HLOCAL* pixels) {
+  *header = nullptr;
+  *pixels = nullptr;
   for (int i = 0; i < PluginCount; ++i) {
     const IsSupportedProc isSupported = FindExport<IsSupportedProc>(PluginTable[i], "IsSupported");
     const GetPictureProc getPicture = FindExport<GetPictureProc>(PluginTable[i], "GetPicture");
@@ -197,47 +144,85 @@ int RunPluginDecode(const void* image, DWORD length, PluginBitmapInfo* header, s
     const int result = getPicture(image, length, 1, &headerBlock, &pixelBlock, 0, 0);
     // After a failure the handles are not the host's to touch.
     if (result != 0) return result;
-    PluginBlocks blocks(headerBlock, pixelBlock);
-    const int taken = TakePicture(headerBlock, pixelBlock, header, pixels);
-    if (taken != 0) pixels->reset();
-    return taken;
+    *header = headerBlock;
+    *pixels = pixelBlock;
+    return 0;
   }
   return kPluginNoneAccepted;
 }
 
-HBITMAP DecodeWithPlugins(const wchar_t* path) {
-  FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return nullptr;
+int TakePluginPicture(const void* headerData, std::uint64_t headerSize, const void* pixelData,
+                      std::uint64_t pixelSize, PluginBitmapInfo* header, std::unique_ptr<BYTE[]>* pixels) {
+  pixels->reset();
+  if (!headerData || !pixelData || headerSize < kDibHeaderSize) return kPluginBadOutput;
+
+  BITMAPINFOHEADER given;
+  std::memcpy(&given, headerData, sizeof given);
+  const PluginHeaderFields fields = {given.biSize,        given.biWidth,     given.biHeight, given.biBitCount,
+                                     given.biCompression, given.biSizeImage, given.biClrUsed};
+  PluginPictureLayout layout;
+  if (!PlanPluginPicture(fields, headerSize, pixelSize, &layout)) return kPluginBadOutput;
+
+  std::memset(header, 0, sizeof *header);
+  header->header = given;
+  header->header.biSize = sizeof(BITMAPINFOHEADER);
+  header->header.biSizeImage = layout.copyBytes;
+  header->header.biClrUsed = layout.colorsUsed;
+  header->header.biClrImportant = 0;
+  std::memcpy(header->colors, static_cast<const BYTE*>(headerData) + layout.tableOffset, layout.tableBytes);
+
+  pixels->reset(new (std::nothrow) BYTE[layout.pixelBytes]);
+  if (!*pixels) return kPluginNoneAccepted;
+  std::memcpy(pixels->get(), pixelData, layout.pixelBytes);
+  return 0;
+}
+
+int RunPluginDecode(const void* image, DWORD length, PluginBitmapInfo* header, std::unique_ptr<BYTE[]>* pixels) {
+  pixels->reset();
+  HLOCAL headerBlock = nullptr;
+  HLOCAL pixelBlock = nullptr;
+  const int result = RunPluginGetPicture(image, length, &headerBlock, &pixelBlock);
+  if (result != 0) return result;
+  PluginBlocks blocks(headerBlock, pixelBlock);
+  LockedBlock headerData(headerBlock);
+  LockedBlock pixelData(pixelBlock);
+  return TakePluginPicture(headerData.data(), headerData.size(), pixelData.data(), pixelData.size(), header, pixels);
+}
+
+int ReadPluginImage(const wchar_t* path, std::unique_ptr<BYTE[]>* image, DWORD* length) {
+  image->reset();
+  *length = 0;
+  ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return 0;
   DWORD sizeHigh = 0;
   // A size whose low part is 0xFFFFFFFF is told from a failure by the error code.
   SetLastError(NO_ERROR);
   const DWORD size = GetFileSize(file.get(), &sizeHigh);
-  if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return nullptr;
+  if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
   // The plug-ins take a 32-bit length: a file of 4 GiB or more is not theirs.
-  if (sizeHigh != 0) return nullptr;
+  if (sizeHigh != 0) return 0;
 
   {
     std::unique_ptr<BYTE[]> probe(new (std::nothrow) BYTE[kProbeSize]());
-    if (!probe) return nullptr;
-    if (!ReadExactly(file.get(), probe.get(), size < kProbeSize ? size : kProbeSize)) return nullptr;
-    if (ProbePlugins(probe.get()) == 0) return nullptr;
+    if (!probe) return 0;
+    if (!ReadExactly(file.get(), probe.get(), size < kProbeSize ? size : kProbeSize)) return 0;
+    if (ProbePlugins(probe.get()) == 0) return 0;
   }
 
-  if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0) return nullptr;
+  if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0) return 0;
   // Plug-ins may examine kProbeSize bytes of whatever they are given, so a
   // short file image is zero-padded to that length; GetPicture gets the true one.
   const size_t imageBytes = size < kProbeSize ? kProbeSize : size;
-  std::unique_ptr<BYTE[]> image(new (std::nothrow) BYTE[imageBytes]);
-  if (!image) return nullptr;
-  std::memset(image.get() + size, 0, imageBytes - size);
-  if (!ReadExactly(file.get(), image.get(), size)) return nullptr;
+  std::unique_ptr<BYTE[]> whole(new (std::nothrow) BYTE[imageBytes]);
+  if (!whole) return 0;
+  std::memset(whole.get() + size, 0, imageBytes - size);
+  if (!ReadExactly(file.get(), whole.get(), size)) return 0;
+  *image = std::move(whole);
+  *length = size;
+  return 1;
+}
 
-  PluginBitmapInfo header;
-  std::unique_ptr<BYTE[]> pixels;
-  if (RunPluginDecode(image.get(), size, &header, &pixels) != 0) return nullptr;
-  image.reset();
-  file.Close();
-
+HBITMAP CreatePluginSection(const PluginBitmapInfo& header, const BYTE* pixels) {
   void* bits = nullptr;
   HBITMAP section =
       CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -252,6 +237,17 @@ HBITMAP DecodeWithPlugins(const wchar_t* path) {
     DeleteObject(section);
     return nullptr;
   }
-  std::memcpy(bits, pixels.get(), copyBytes);
+  std::memcpy(bits, pixels, copyBytes);
   return section;
+}
+
+HBITMAP DecodeWithPlugins(const wchar_t* path) {
+  std::unique_ptr<BYTE[]> image;
+  DWORD length = 0;
+  if (!ReadPluginImage(path, &image, &length)) return nullptr;
+  PluginBitmapInfo header;
+  std::unique_ptr<BYTE[]> pixels;
+  if (RunPluginDecode(image.get(), length, &header, &pixels) != 0) return nullptr;
+  image.reset();
+  return CreatePluginSection(header, pixels.get());
 }

@@ -1,6 +1,8 @@
-// The image-decoder plug-in host: libraries named "*.spi" in ModuleDirectory
-// that export IsSupported and GetPicture. They are loaded once at start-up and
-// freed at shutdown; every image open asks them, in table order, before GDI+.
+// The image-decoder plug-in host: libraries named "*.spi" in the program's
+// folder that export IsSupported and GetPicture, loaded into this process and
+// asked, in table order, before GDI+. The program itself runs them in a child
+// process (plugin_isolation.h) that uses these functions; tests use them
+// directly.
 //
 // Plug-in output is untrusted: every size it hands over is checked against the
 // memory it really handed over and against the DIB section made for it.
@@ -8,8 +10,11 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <type_traits>
+#include <vector>
 
 // The plug-in operations, called with the platform's standard calling
 // convention. Every argument is one 32-bit word in the 32-bit program; the
@@ -58,9 +63,19 @@ struct PluginBitmapInfo {
   RGBQUAD colors[256];
 };
 
-// Fills PluginTable from "*.spi" in ModuleDirectory (files and directories
-// alike take an entry), releasing whatever it held before.
-void LoadPlugins();
+// The full paths of the "*.spi" matches in folder (files and directories
+// alike), in the order the directory search returns them.
+std::vector<std::wstring> FindPluginFiles(const std::wstring& folder);
+
+// Fills PluginTable from "*.spi" in folder (FindPluginFiles), releasing
+// whatever it held before.
+void LoadPlugins(const std::wstring& folder);
+
+// Fills PluginTable with one entry per path, in order: the loaded library, or
+// null when it does not load or the path is empty. When loading is not null
+// it receives each entry's index just before that library is loaded, so that
+// an observer can tell which library's start-up code never came back.
+void LoadPluginFiles(const std::vector<std::wstring>& files, volatile LONG* loading);
 
 // Frees every loaded module and empties PluginTable.
 void UnloadPlugins();
@@ -78,6 +93,32 @@ int ProbePlugins(const void* probe);
 // GetPicture that failed; then no later plug-in has been asked and *pixels is
 // null. The plug-in's blocks are freed on every path.
 int RunPluginDecode(const void* image, DWORD length, PluginBitmapInfo* header, std::unique_ptr<BYTE[]>* pixels);
+
+// The first half of RunPluginDecode: lets the first plug-in whose IsSupported
+// accepts `image` run GetPicture. Returns 0 with the plug-in's two blocks in
+// *header and *pixels (the caller frees them with LocalFree), or
+// kPluginNoneAccepted or the failing GetPicture's result with both null.
+int RunPluginGetPicture(const void* image, DWORD length, HLOCAL* header, HLOCAL* pixels);
+
+// The second half: checks a plug-in's header block (headerSize bytes at
+// headerData) and pixel block (pixelSize bytes at pixelData) and copies them
+// into *header and a new *pixels as RunPluginDecode promises. Returns 0, or
+// kPluginBadOutput (unusable output), or kPluginNoneAccepted (out of memory);
+// then *pixels is null. Reads nothing outside the two given ranges.
+int TakePluginPicture(const void* headerData, std::uint64_t headerSize, const void* pixelData,
+                      std::uint64_t pixelSize, PluginBitmapInfo* header, std::unique_ptr<BYTE[]>* pixels);
+
+// Reads the file at path for the plug-ins: its first kProbeSize bytes (zero
+// padded) are offered to ProbePlugins, and when one accepts, the whole file is
+// read into *image, zero-padded to at least kProbeSize bytes, with its true
+// size in *length. Returns 1 then; 0 when the file cannot be read, is 4 GiB or
+// larger, or no plug-in accepts its head.
+int ReadPluginImage(const wchar_t* path, std::unique_ptr<BYTE[]>* image, DWORD* length);
+
+// A new DIB section made from a checked picture (RunPluginDecode's or
+// TakePluginPicture's output): header.biSizeImage bytes of pixels copied in.
+// Caller owns it; null on failure.
+HBITMAP CreatePluginSection(const PluginBitmapInfo& header, const BYTE* pixels);
 
 // Decodes the file at path through the plug-ins into a new DIB section in the
 // plug-in's format (bit depth, size, orientation and colours as it says).

@@ -1,5 +1,5 @@
 // The plug-in host against real plug-in libraries (tests/plugins), copied as
-// "*.spi" into a temporary directory that stands in for ModuleDirectory.
+// "*.spi" into a temporary directory that stands in for the program's folder.
 #include "imaging/plugin_host.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "tests/plugins/test_plugin_control.h"
 #include "tests/support/test_images.h"
 #include "tests/support/win_test_support.h"
@@ -49,13 +48,10 @@ TestPluginConfig DefaultConfig() { return DefaultTestPluginConfig(); }
 class PluginHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedDirectory_ = ModuleDirectory;
-    ModuleDirectory = plugins_.Path();
     gdiBefore_ = GdiObjectCount();
   }
   void TearDown() override {
     UnloadPlugins();
-    ModuleDirectory = savedDirectory_;
     EXPECT_EQ(gdiBefore_, GdiObjectCount()) << "GDI objects left behind";
   }
 
@@ -77,12 +73,11 @@ class PluginHostTest : public ::testing::Test {
   TempDirectory images_;
 
  private:
-  std::wstring savedDirectory_;
   int gdiBefore_ = 0;
 };
 
 TEST_F(PluginHostTest, NoPluginsLeaveTheTableEmpty) {
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   EXPECT_EQ(0, PluginCount);
   EXPECT_EQ(nullptr, PluginTable);
   const std::wstring path = WriteImage(L"a.qtp", TestFormatFile(2, 2));
@@ -90,8 +85,7 @@ TEST_F(PluginHostTest, NoPluginsLeaveTheTableEmpty) {
   EXPECT_EQ(nullptr, DecodeWithPlugins(path.c_str()));
   EXPECT_EQ(handles, KernelHandleCount()) << "the file was left open";
 
-  ModuleDirectory = plugins_.File(L"does-not-exist");
-  LoadPlugins();
+  LoadPlugins(plugins_.File(L"does-not-exist"));
   EXPECT_EQ(0, PluginCount);
   EXPECT_EQ(nullptr, PluginTable);
 }
@@ -101,7 +95,7 @@ TEST_F(PluginHostTest, NonLibrariesTakeNullEntriesAndArePassedOver) {
   Install(L"test_plugin.spi", L"not-a-plugin.dll");
   ASSERT_TRUE(WriteFileBytes(plugins_.File(L"text.spi"), "no library", 10));
   ASSERT_TRUE(CreateDirectoryW(plugins_.File(L"folder.spi").c_str(), nullptr));
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   ASSERT_EQ(3, PluginCount);
   EXPECT_EQ(1u, LoadedInOrder().size());
   ASSERT_NE(nullptr, Loaded(L"good.spi"));
@@ -116,7 +110,7 @@ TEST_F(PluginHostTest, NonLibrariesTakeNullEntriesAndArePassedOver) {
   DeleteObject(bitmap);
 
   // Loading again releases the first table instead of keeping its modules loaded.
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   EXPECT_EQ(3, PluginCount);
   UnloadPlugins();
   EXPECT_EQ(0, PluginCount);
@@ -147,7 +141,7 @@ TEST_F(PluginHostTest, PluginOutputsAreCarriedOrRefused) {
       {"32-bit BI_RGB", kOutputRgb32, Same, 32},
   };
   Install(L"test_plugin.spi", L"test.spi");
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   HMODULE plugin = Loaded(L"test.spi");
   ASSERT_NE(nullptr, plugin);
   // Width 3: 24-bit rows of 9 bytes padded to 12.
@@ -178,7 +172,7 @@ TEST_F(PluginHostTest, PluginOutputsAreCarriedOrRefused) {
 // 5-6-5 pixels, not those of the default 5-5-5 layout.
 TEST_F(PluginHostTest, BitfieldMasksReachTheSection) {
   Install(L"test_plugin.spi", L"test.spi");
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   HMODULE plugin = Loaded(L"test.spi");
   ASSERT_NE(nullptr, plugin);
   TestPluginConfig config = DefaultConfig();
@@ -214,7 +208,7 @@ TEST_F(PluginHostTest, BitfieldMasksReachTheSection) {
 TEST_F(PluginHostTest, FirstAcceptingPluginDecides) {
   Install(L"test_plugin.spi", L"one.spi");
   Install(L"test_plugin.spi", L"two.spi");
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   const std::vector<HMODULE> order = LoadedInOrder();
   ASSERT_EQ(2u, order.size());
   TestPluginConfig first = DefaultConfig();
@@ -252,7 +246,7 @@ TEST_F(PluginHostTest, FirstAcceptingPluginDecides) {
 TEST_F(PluginHostTest, PluginsThatCannotDecodeArePassedOver) {
   Install(L"test_plugin_no_get.spi", L"no-get.spi");
   Install(L"test_plugin_no_is.spi", L"no-is.spi");
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   HMODULE noGet = Loaded(L"no-get.spi");
   HMODULE noIs = Loaded(L"no-is.spi");
   ASSERT_NE(nullptr, noGet);
@@ -271,7 +265,7 @@ TEST_F(PluginHostTest, PluginsThatCannotDecodeArePassedOver) {
   // Head-only first in table order, a working plug-in after it.
   Install(L"test_plugin.spi", L"one.spi");
   Install(L"test_plugin.spi", L"two.spi");
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   const std::vector<HMODULE> order = LoadedInOrder();
   ASSERT_EQ(4u, order.size());
   std::vector<HMODULE> full;
@@ -302,7 +296,7 @@ TEST_F(PluginHostTest, PluginsThatCannotDecodeArePassedOver) {
 // What IsSupported and GetPicture are shown for short files.
 TEST_F(PluginHostTest, ShortFilesArePaddedWithZeros) {
   Install(L"test_plugin.spi", L"test.spi");
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   HMODULE plugin = Loaded(L"test.spi");
   ASSERT_NE(nullptr, plugin);
   Configure(plugin, DefaultConfig());
@@ -341,7 +335,7 @@ TEST_F(PluginHostTest, ShortFilesArePaddedWithZeros) {
 // file, so the plug-ins are never shown it.
 TEST_F(PluginHostTest, FilesOf4GiBAreRefused) {
   Install(L"test_plugin.spi", L"test.spi");
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   HMODULE plugin = Loaded(L"test.spi");
   ASSERT_NE(nullptr, plugin);
   Configure(plugin, DefaultConfig());
@@ -363,7 +357,7 @@ TEST_F(PluginHostTest, FilesOf4GiBAreRefused) {
 
 TEST_F(PluginHostTest, MissingFileGivesNull) {
   Install(L"test_plugin.spi", L"test.spi");
-  LoadPlugins();
+  LoadPlugins(plugins_.Path());
   EXPECT_EQ(nullptr, DecodeWithPlugins(images_.File(L"missing.qtp").c_str()));
 }
 

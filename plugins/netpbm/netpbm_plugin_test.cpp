@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "imaging/load_source.h"
 #include "imaging/plugin_host.h"
 #include "tests/support/test_images.h"
@@ -17,18 +16,15 @@ class NetpbmPluginTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SourceSurface.Reset();
-    saved_ = ModuleDirectory;
-    ModuleDirectory = plugins_.Path();
     const std::wstring built = TestProgramDirectory() + L"\\plugins\\netpbm.spi";
     ASSERT_TRUE(CopyFileW(built.c_str(), plugins_.File(L"netpbm.spi").c_str(), FALSE));
-    LoadPlugins();
+    LoadPlugins(plugins_.Path());
     ASSERT_EQ(1, PluginCount);
     ASSERT_NE(nullptr, PluginTable[0]);
   }
   void TearDown() override {
     SourceSurface.Reset();
     UnloadPlugins();
-    ModuleDirectory = saved_;
   }
 
   std::wstring Write(const std::wstring& name, const std::string& bytes) {
@@ -43,9 +39,6 @@ class NetpbmPluginTest : public ::testing::Test {
 
   TempDirectory plugins_;
   TempDirectory images_;
-
- private:
-  std::wstring saved_;
 };
 
 TEST_F(NetpbmPluginTest, OpensEveryFormat) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "test_plugin_api.h"
 
@@ -13,6 +14,56 @@ namespace {
 
 TestPluginConfig Config = {{'Q', 'T', 'P', '1'}, {0}, 0, 0, kOutputRgb24};
 TestPluginRecord Record;
+
+// The misbehaviour chosen through kTestFaultVariable for this library.
+enum Fault { kNoFault, kFaultLoad, kFaultStall, kFaultProbe, kFaultDecode, kFaultDivide, kFaultStack, kFaultHang, kFaultGarbage };
+Fault Chosen = kNoFault;
+
+// Read through volatile so that the compiler cannot see the faults coming.
+int* volatile Nowhere = nullptr;
+volatile int Zero = 0;
+
+void AccessViolation() { *Nowhere = 1; }
+
+#if TEST_PLUGIN_GET_PICTURE
+int DivideByZero() { return 100 / Zero; }
+
+int Recurse(int depth) {
+  volatile char frame[4096];
+  frame[depth % 4096] = static_cast<char>(depth);
+  if (depth < 0) return 0;
+  return Recurse(depth + 1) + frame[0];
+}
+
+void NeverReturn() {
+  for (;;) Sleep(1000);
+}
+#endif
+
+// The fault kTestFaultVariable names for the library loaded as `module`.
+Fault FaultFor(HINSTANCE module) {
+  wchar_t setting[512];
+  const DWORD length = GetEnvironmentVariableW(kTestFaultVariable, setting, 512);
+  if (length == 0 || length >= 512) return kNoFault;
+  wchar_t* where = std::wcschr(setting, L'=');
+  if (!where) return kNoFault;
+  *where++ = L'\0';
+  wchar_t path[MAX_PATH * 2];
+  const DWORD pathLength = GetModuleFileNameW(module, path, MAX_PATH * 2);
+  if (pathLength == 0 || pathLength >= MAX_PATH * 2) return kNoFault;
+  const wchar_t* name = std::wcsrchr(path, L'\\');
+  name = name ? name + 1 : path;
+  if (lstrcmpiW(name, setting) != 0) return kNoFault;
+  static const struct {
+    const wchar_t* word;
+    Fault fault;
+  } kWords[] = {{L"load", kFaultLoad},   {L"stall", kFaultStall}, {L"probe", kFaultProbe}, {L"decode", kFaultDecode}, {L"divide", kFaultDivide},
+                {L"stack", kFaultStack}, {L"hang", kFaultHang},   {L"garbage", kFaultGarbage}};
+  for (const auto& word : kWords) {
+    if (std::wcscmp(where, word.word) == 0) return word.fault;
+  }
+  return kNoFault;
+}
 
 #if TEST_PLUGIN_GET_PICTURE
 // The picture to hand back, as RGB triples, top row first.
@@ -163,6 +214,8 @@ extern "C" {
 #if TEST_PLUGIN_IS_SUPPORTED
 int WINAPI IsSupported(INT_PTR reserved, const BYTE* data) {
   (void)reserved;
+  if (Chosen == kFaultProbe) AccessViolation();
+  if (Chosen != kNoFault) return 1;
   const int call = Record.isSupportedCalls++;
   if (call < 4) std::memcpy(Record.seen[call], data, 2048);
   if (call < Config.answerCount && call < 8) return Config.answers[call];
@@ -178,12 +231,30 @@ int WINAPI GetPicture(const BYTE* image, DWORD length, DWORD flag, HLOCAL* heade
   (void)reserved2;
   ++Record.getPictureCalls;
   Record.lastLength = length;
+  switch (Chosen) {
+    case kFaultDecode: AccessViolation(); break;
+    case kFaultDivide: return DivideByZero();
+    case kFaultStack: return Recurse(0);
+    case kFaultHang: NeverReturn(); break;
+    case kFaultGarbage: Config.output = kOutputShortPixelBlock; break;
+    default: break;
+  }
   if (Config.getPictureResult != 0) return Config.getPictureResult;
   Picture picture;
   if (!ReadPicture(image, length, &picture)) return 1;
   return MakeOutput(picture, header, pixels);
 }
 #endif
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, void* reserved) {
+  (void)reserved;
+  if (reason == DLL_PROCESS_ATTACH) {
+    Chosen = FaultFor(module);
+    if (Chosen == kFaultLoad) AccessViolation();
+    while (Chosen == kFaultStall) Sleep(1000);
+  }
+  return TRUE;
+}
 
 void TestConfigure(const TestPluginConfig* config) {
   Config = *config;

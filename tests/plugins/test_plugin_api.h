@@ -48,5 +48,16 @@ struct TestPluginRecord {
   std::uint8_t seen[4][2048];     // the first 2,048 bytes shown to the first four IsSupported calls
 };
 
+// Misbehaviour for plug-ins loaded where the test cannot reach them (the
+// decoding child): the environment variable kTestFaultVariable set to
+// "NAME=WHERE" makes the plug-in whose file name is NAME accept every file and
+// then fault or hang at WHERE, one of: "load" (access violation in DllMain),
+// "stall" (DllMain never returns),
+// "probe" (access violation in IsSupported), "decode" (access violation in
+// GetPicture), "divide" (integer division by zero in GetPicture), "stack"
+// (stack overflow in GetPicture), "hang" (GetPicture never returns),
+// "garbage" (GetPicture succeeds with a pixel block shorter than its rows).
+constexpr const wchar_t* kTestFaultVariable = L"QUILLANE_TEST_PLUGIN_FAULT";
+
 typedef void (*TestConfigureProc)(const TestPluginConfig* config);  // also clears the record
 typedef const TestPluginRecord* (*TestRecordProc)();
