@@ -3,6 +3,34 @@
 
 namespace {
 
+// What a Japanese input method types instead of the characters of a number.
+struct WideCounterpart {
+  wchar_t wide;
+  wchar_t ascii;
+};
+
+const WideCounterpart kWideCounterparts[] = {
+    {L'\x3000', L' '},  // ideographic space
+    {L'\xFF0B', L'+'},  // full-width plus sign
+    {L'\xFF0D', L'-'},  // full-width hyphen-minus
+    {L'\x2212', L'-'},  // minus sign, which some input methods give for the minus key
+    {L'\xFF0E', L'.'},  // full-width full stop
+    {L'\x3002', L'.'},  // ideographic full stop
+    {L'\xFF61', L'.'},  // half-width ideographic full stop
+};
+
+}  // namespace
+
+wchar_t NumberChar(wchar_t c) {
+  if (c >= L'\xFF10' && c <= L'\xFF19') return static_cast<wchar_t>(L'0' + (c - L'\xFF10'));  // full-width digits
+  for (const WideCounterpart& counterpart : kWideCounterparts) {
+    if (c == counterpart.wide) return counterpart.ascii;
+  }
+  return c;
+}
+
+namespace {
+
 bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
@@ -15,20 +43,20 @@ constexpr int kFractionDigits = 7;
 
 std::uint32_t ParseUnsignedText(const wchar_t* text, const wchar_t** end) {
   const wchar_t* p = text;
-  while (IsBlank(*p)) ++p;
+  while (IsBlank(NumberChar(*p))) ++p;
   bool negative = false;
-  if (*p == L'+' || *p == L'-') {
-    negative = *p == L'-';
+  if (NumberChar(*p) == L'+' || NumberChar(*p) == L'-') {
+    negative = NumberChar(*p) == L'-';
     ++p;
   }
-  if (!IsDigit(*p)) {
+  if (!IsDigit(NumberChar(*p))) {
     if (end) *end = text;
     return 0;
   }
   std::uint32_t value = 0;
   bool overflow = false;
-  for (; IsDigit(*p); ++p) {
-    const std::uint32_t digit = static_cast<std::uint32_t>(*p - L'0');
+  for (; IsDigit(NumberChar(*p)); ++p) {
+    const std::uint32_t digit = static_cast<std::uint32_t>(NumberChar(*p) - L'0');
     if (value > (kLargest - digit) / 10) overflow = true;
     if (!overflow) value = value * 10 + digit;
   }
@@ -41,11 +69,11 @@ std::uint32_t ParseDurationText(const wchar_t* text) {
   const wchar_t* stop = nullptr;
   const std::uint32_t secs = ParseUnsignedText(text, &stop);
   std::uint32_t fraction = 0;
-  if (*stop == L'.') {
+  if (NumberChar(*stop) == L'.') {
     // Exactly seven positions; the walk never reads past the terminator.
     const wchar_t* p = stop + 1;
     for (int i = 0; i < kFractionDigits; ++i) {
-      const wchar_t c = *p;
+      const wchar_t c = NumberChar(*p);
       fraction = fraction * 10 + (IsDigit(c) ? static_cast<std::uint32_t>(c - L'0') : 0u);
       if (c != L'\0') ++p;
     }

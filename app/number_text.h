@@ -10,6 +10,15 @@
 
 #include <cstdint>
 
+// Both conversions read what a Japanese keyboard with the input method on
+// types exactly as its ASCII counterpart: full-width digits (U+FF10-FF19),
+// the ideographic space (U+3000), full-width plus and minus (U+FF0B, U+FF0D)
+// and the minus sign (U+2212), and as the decimal point the full-width full
+// stop (U+FF0E) and the ideographic full stop (U+3002, U+FF61 in half-width
+// form). NumberChar gives that counterpart, or c itself for any other
+// character. Positions in the text are unchanged: every character maps to one.
+wchar_t NumberChar(wchar_t c);
+
 // The standard unsigned decimal conversion with a 32-bit result: leading
 // blanks (space, tab, line feed, vertical tab, form feed, carriage return) are
 // skipped, then one optional '+' or '-', then decimal digits up to the first

@@ -40,8 +40,14 @@ const UnsignedCase kUnsignedCases[] = {
     {L"12abc", 12, 2},
     {L"3.5", 3, 1},
     {L"1 2", 1, 1},
-    {L"\x3000" L"5", 0, 0},  // an ideographic space is not a blank
-    {L"\xFF15", 0, 0},       // nor is a full-width digit a digit
+    {L"\x3000" L"5", 5, 2},  // an ideographic space is a blank
+    {L"\xFF15", 5, 1},       // and a full-width digit a digit
+    {L"\x3000\x3000\xFF0D\xFF11", 4294967295u, 4},
+    {L"\x2212" L"2", 4294967294u, 2},
+    {L"\xFF0B\xFF10\xFF17x", 7, 3},
+    {L"\xFF1A", 0, 0},       // the full-width colon after the digits is no digit
+    {L"\xFF0F" L"5", 0, 0},  // nor is the full-width solidus before them
+    {L"1\xFF0C" L"5", 1, 1},  // a full-width comma ends the number
 };
 
 TEST(ParseUnsignedText, StandardConversionWith32BitMeaning) {
@@ -101,6 +107,40 @@ const DurationCase kDurationCases[] = {
 TEST(ParseDurationText, SecondsToHundredNanosecondUnits) {
   for (const DurationCase& c : kDurationCases) {
     EXPECT_EQ(c.duration, ParseDurationText(c.text)) << "text \"" << c.text << "\"";
+  }
+}
+
+// The text typed with the input method on, character by character: ASCII
+// digits, blanks, signs and points become what the keyboard gives for them.
+std::wstring Typed(const std::wstring& ascii, wchar_t point, wchar_t minus) {
+  std::wstring typed;
+  for (wchar_t c : ascii) {
+    if (c >= L'0' && c <= L'9') c = static_cast<wchar_t>(0xFF10 + (c - L'0'));
+    else if (c == L' ') c = L'\x3000';
+    else if (c == L'+') c = L'\xFF0B';
+    else if (c == L'-') c = minus;
+    else if (c == L'.') c = point;
+    typed += c;
+  }
+  return typed;
+}
+
+// Every case above, typed in full width with each form of the point and the
+// minus, gives what its ASCII text gives.
+TEST(NumberChar, JapaneseInputReadsAsItsAsciiCounterpart) {
+  for (const wchar_t point : {L'\xFF0E', L'\x3002', L'\xFF61'}) {
+    for (const wchar_t minus : {L'\xFF0D', L'\x2212'}) {
+      for (const DurationCase& c : kDurationCases) {
+        const std::wstring typed = Typed(c.text, point, minus);
+        EXPECT_EQ(c.duration, ParseDurationText(typed.c_str())) << "typed \"" << c.text << "\"";
+      }
+      for (const UnsignedCase& c : kUnsignedCases) {
+        const std::wstring typed = Typed(c.text, point, minus);
+        const wchar_t* end = nullptr;
+        EXPECT_EQ(c.value, ParseUnsignedText(typed.c_str(), &end)) << "typed \"" << c.text << "\"";
+        EXPECT_EQ(c.stop, end - typed.c_str()) << "stop in typed \"" << c.text << "\"";
+      }
+    }
   }
 }
 

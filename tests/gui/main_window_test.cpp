@@ -330,6 +330,29 @@ TEST_F(MainWindowTest, TypingRebuildsFromTheCurrentText) {
   EXPECT_EQ(1u, boxes_.Seen().size());
 }
 
+// What the keyboard gives with the Japanese input method on: full-width
+// digits, signs and points, ideographic spaces. The lowered correction is
+// written back in ASCII digits.
+TEST_F(MainWindowTest, FullWidthTextsApplyAsTheirAsciiCounterparts) {
+  Open();
+  ASSERT_EQ(1, OpenImage(WriteImage(L"a.bmp", 16, 16, Ramp)));
+  SetText(kIdCorrection, L"\x3000\xFF19\xFF19");
+  SetText(kIdDuration, L"\xFF10\x3002\xFF15");
+  Type(kIdInterval, L"\xFF0B\xFF11\xFF16");
+  Settle();
+  EXPECT_EQ(16u, FrcCount);
+  EXPECT_EQ(15u, FrcOffset);
+  EXPECT_EQ(L"15", ControlText(kIdCorrection));
+  EXPECT_EQ(5000000u, FrameDuration.load());
+  SetText(kIdCorrection, L"\x2212\xFF11");
+  Type(kIdDuration, L"\xFF11\xFF0E\xFF12\xFF15");
+  Settle();
+  EXPECT_EQ(15u, FrcOffset);  // minus one is the largest number, lowered as in ASCII
+  EXPECT_EQ(L"15", ControlText(kIdCorrection));
+  EXPECT_EQ(12500000u, FrameDuration.load());
+  EXPECT_TRUE(boxes_.Seen().empty());
+}
+
 TEST_F(MainWindowTest, ScrollingOneViewMovesTheOther) {
   ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", SettingsFilePath().c_str()));
   Open();
