@@ -7,6 +7,7 @@
 # build/bench-native  the native arithmetic without sanitizers, for benchmarks
 # build/release32 the shipped 32-bit program and plug-in alone, optimised and
 #               stripped, for the package (scripts/package.sh)
+# build/fuzz    the libFuzzer targets (clang, AddressSanitizer, UBSan)
 
 quillane_repo=${quillane_repo:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 
@@ -18,6 +19,8 @@ quillane_build() {
   case "$flavour" in
     native) args+=(-DQUILLANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
     bench-native) args+=(-DQUILLANE_SANITIZE=OFF -DQUILLANE_TESTS=OFF) ;;
+    fuzz) args+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILLANE_FUZZ=ON -DQUILLANE_SANITIZE=OFF
+                 -DQUILLANE_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
     win32) args+=(-DCMAKE_TOOLCHAIN_FILE="$quillane_repo/cmake/toolchain-mingw-i686.cmake") ;;
     win64) args+=(-DCMAKE_TOOLCHAIN_FILE="$quillane_repo/cmake/toolchain-mingw-x86_64.cmake") ;;
     release32) args+=(-DCMAKE_TOOLCHAIN_FILE="$quillane_repo/cmake/toolchain-mingw-i686.cmake" -DQUILLANE_TESTS=OFF

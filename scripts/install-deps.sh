@@ -20,6 +20,8 @@ packages=(
   g++
   googletest
   zip
+  clang
+  libclang-rt-dev
 )
 
 sudo_cmd=()

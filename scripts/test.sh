@@ -1,12 +1,28 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
 #  - native tests of the Windows-free arithmetic (AddressSanitizer, UBSan);
-#  - Windows tests under Wine, inside one Xvfb display started here.
-# Exits non-zero when anything fails.
+#  - Windows tests under Wine, inside one Xvfb display started here;
+#  - every fuzz target for about 20 seconds (scripts/fuzz.sh).
+# Exits non-zero when anything fails, and when the work tree holds files
+# afterwards that it did not hold before (tests write only under build/ or a
+# temporary folder).
 set -euo pipefail
 quillane_repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$quillane_repo"
 . scripts/build-env.sh
+
+# What git sees in the work tree, to compare after the run; nothing to compare
+# in a copy without git metadata.
+worktree_state() {
+  git -C "$quillane_repo" status --porcelain --untracked-files=all 2>/dev/null | sort
+}
+track_worktree=0
+if git -C "$quillane_repo" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  track_worktree=1
+  before=$(worktree_state)
+else
+  echo "== not a git work tree: the check for files left by the tests is skipped"
+fi
 
 bash scripts/install-deps.sh
 mkdir -p build
@@ -21,4 +37,18 @@ if [ "$flavour" != win32 ]; then
 fi
 
 echo "== testing"
-exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash scripts/test-session.sh "$flavour"
+status=0
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash scripts/test-session.sh "$flavour" || status=1
+
+echo "== fuzzing (20 s per target)"
+bash scripts/fuzz.sh 20 || status=1
+
+if [ "$track_worktree" -eq 1 ]; then
+  left=$(comm -13 <(printf '%s\n' "$before") <(worktree_state) | sed '/^$/d')
+  if [ -n "$left" ]; then
+    echo "== the tests left files in the work tree:"
+    printf '%s\n' "$left"
+    status=1
+  fi
+fi
+exit "$status"
