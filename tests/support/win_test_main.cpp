@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "tests/support/win_test_support.h"
+
 namespace {
 
 // The first use of a DC, a DIB section or the screen makes GDI create objects
@@ -45,7 +47,18 @@ int main(int argc, char** argv) {
   ULONG_PTR token = 0;
   if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 2;
   WarmUpGdi();
-  const int result = RUN_ALL_TESTS();
+  // Relative paths resolve in a folder of the run's own, never in the folder
+  // the run was started from (for a run by hand, often the source tree): the
+  // system's profile functions, for one, fall back to a file of a garbage name
+  // in the current directory when given a path longer than MAX_PATH.
+  wchar_t started[MAX_PATH * 2] = {};
+  const DWORD startedLength = GetCurrentDirectoryW(MAX_PATH * 2, started);
+  int result = 2;
+  {
+    TempDirectory workFolder;
+    if (!workFolder.Path().empty() && SetCurrentDirectoryW(workFolder.Path().c_str())) result = RUN_ALL_TESTS();
+    if (startedLength > 0 && startedLength < MAX_PATH * 2) SetCurrentDirectoryW(started);
+  }
   Gdiplus::GdiplusShutdown(token);
   return result;
 }
