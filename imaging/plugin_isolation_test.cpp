@@ -4,119 +4,76 @@
 #include "imaging/plugin_isolation.h"
 
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "imaging/dib_surface.h"
 #include "imaging/load_source.h"
-#include "imaging/plugin_host.h"
 #include "tests/plugins/test_plugin_control.h"
 #include "tests/support/test_images.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
 
-// Processes whose parent is this one and that still exist.
-int ChildrenLeft() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return -1;
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof entry;
-  int children = 0;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-    if (entry.th32ParentProcessID == GetCurrentProcessId() && entry.th32ProcessID != GetCurrentProcessId()) ++children;
-  }
-  CloseHandle(snapshot);
-  return children;
+int ChildrenLeft() { return ChildProcessCount(GetCurrentProcessId()); }
+
+std::vector<std::uint32_t> Source() {
+  return SurfacePixels(SourceSurface.bits, SourceSurface.header.bmiHeader.biWidth, SourceSurface.header.bmiHeader.biHeight);
 }
 
-unsigned Checks(int x, int y) { return ((x + y) % 2) ? 0x203040u : 0xC0A080u; }
-
-// A 3 x 2 file in the test plug-ins' format; GDI+ cannot read it.
-std::vector<std::uint8_t> TestFormatFile() {
-  std::vector<std::uint8_t> file(kTestFormatMagic, kTestFormatMagic + 4);
-  file.insert(file.end(), {3, 0, 2, 0});
-  for (int i = 0; i < 6; ++i) file.insert(file.end(), {static_cast<std::uint8_t>(40 * i), 0x11, 0xEE});
-  return file;
-}
-
-std::vector<std::uint32_t> TestFormatPixels() {
-  std::vector<std::uint32_t> pixels;
-  for (int i = 0; i < 6; ++i) pixels.push_back(static_cast<std::uint32_t>(40 * i) << 16 | 0x11EE);
-  return pixels;
-}
+// A 3 x 1 file in the test plug-ins' format, which GDI+ cannot read, and the
+// picture in it.
+const std::uint8_t kOwnFile[] = {'Q', 'T', 'P', '1', 3, 0, 1, 0, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80, 0x90};
+const std::vector<std::uint32_t> kOwnPixels = {0x102030, 0x405060, 0x708090};
 
 class PluginIsolationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SourceSurface.Reset();
-    child_ = TestProgramDirectory() + L"\\Quillane.exe";
-    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(child_.c_str())) << "the program is built beside the tests";
-    bmp_ = images_.File(L"checks.bmp");
-    std::vector<std::uint8_t> indices;
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 5; ++x) indices.push_back(static_cast<std::uint8_t>((x + y) % 2));
-    const std::vector<std::uint8_t> bmp = MakePalettedBmp(5, 4, 8, indices, {Checks(0, 0), Checks(1, 0)});
+    const std::vector<std::uint8_t> bmp = MakePalettedBmp(2, 2, 8, {0, 1, 1, 0}, {0x102030, 0x405060});
     ASSERT_TRUE(WriteFileBytes(bmp_, bmp.data(), bmp.size()));
-    const std::vector<std::uint8_t> own = TestFormatFile();
-    own_ = images_.File(L"own.qtp");
-    ASSERT_TRUE(WriteFileBytes(own_, own.data(), own.size()));
+    ASSERT_TRUE(WriteFileBytes(own_, kOwnFile, sizeof kOwnFile));
   }
   void TearDown() override {
     StopIsolatedPlugins();
-    UnloadPlugins();
     SetEnvironmentVariableW(kTestFaultVariable, nullptr);
     SourceSurface.Reset();
     EXPECT_EQ(0, ChildrenLeft()) << "a decoding child is still running";
   }
 
-  void Install(const std::wstring& name) { ASSERT_TRUE(InstallTestPlugin(L"test_plugin.spi", plugins_.File(name))); }
-  void Start() { StartIsolatedPlugins(plugins_.Path(), child_); }
-  static std::vector<std::uint32_t> Source() {
-    return SurfacePixels(SourceSurface.bits, SourceSurface.header.bmiHeader.biWidth,
-                         SourceSurface.header.bmiHeader.biHeight);
+  // Installs the test plug-in under each name and makes the real program the child.
+  void Start(std::initializer_list<const wchar_t*> names, const std::wstring& fault) {
+    for (const wchar_t* name : names) ASSERT_TRUE(InstallTestPlugin(L"test_plugin.spi", plugins_.File(name)));
+    ASSERT_TRUE(SetEnvironmentVariableW(kTestFaultVariable, fault.c_str()));
+    StartIsolatedPlugins(plugins_.Path(), TestProgramDirectory() + L"\\Quillane.exe");
   }
 
-  std::wstring child_;
-  std::wstring bmp_;
-  std::wstring own_;
   TempDirectory plugins_;
   TempDirectory images_;
+  const std::wstring bmp_ = images_.File(L"two.bmp");
+  const std::wstring own_ = images_.File(L"own.qtp");
 };
-
-TEST_F(PluginIsolationTest, DecodesInTheChildAsInProcess) {
-  Install(L"good.spi");
-  Start();
-  ASSERT_EQ(1u, PluginFiles.size());
-  ASSERT_EQ(1, LoadSourceImage(own_.c_str()));
-  EXPECT_EQ(TestFormatPixels(), Source());
-  EXPECT_EQ(0, ChildrenLeft());
-  // Files no plug-in takes go to GDI+ as before.
-  ASSERT_EQ(1, LoadSourceImage(bmp_.c_str()));
-  EXPECT_EQ(5, SourceSurface.header.bmiHeader.biWidth);
-}
 
 // Every kind of misbehaviour costs the file it happened on: the previous
 // picture stays, the next file opens through GDI+, and no child is left.
 TEST_F(PluginIsolationTest, MisbehavingPluginCostsOneFile) {
-  Install(L"bad.spi");
-  for (const wchar_t* where : {L"probe", L"decode", L"divide", L"stack", L"garbage", L"hang"}) {
+  for (const wchar_t* where : {L"none", L"probe", L"decode", L"divide", L"stack", L"garbage", L"hang"}) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(where)));
+    const bool none = std::wstring(where) == L"none";
     SourceSurface.Reset();
-    ASSERT_TRUE(SetEnvironmentVariableW(kTestFaultVariable, (std::wstring(L"bad.spi=") + where).c_str()));
-    Start();
+    Start({L"bad.spi"}, std::wstring(L"bad.spi=") + where);
     const DWORD start = GetTickCount();
     ASSERT_EQ(1, LoadSourceImage(bmp_.c_str())) << "GDI+ gets the file";
-    std::vector<std::uint32_t> expected;
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 5; ++x) expected.push_back(Checks(x, y));
-    EXPECT_EQ(expected, Source());
+    const std::vector<std::uint32_t> bmpPixels = {0x102030, 0x405060, 0x405060, 0x102030};
+    EXPECT_EQ(bmpPixels, Source());
     const HBITMAP before = SourceSurface.bitmap;
-    EXPECT_EQ(0, LoadSourceImage(own_.c_str()));
-    EXPECT_EQ(before, SourceSurface.bitmap);
-    EXPECT_EQ(expected, Source());
+    EXPECT_EQ(none ? 1 : 0, LoadSourceImage(own_.c_str()));
+    EXPECT_EQ(none ? kOwnPixels : bmpPixels, Source());
+    if (!none) {
+      EXPECT_EQ(before, SourceSurface.bitmap);
+    }
     EXPECT_EQ(0, ChildrenLeft());
     const DWORD took = GetTickCount() - start;
     if (std::wstring(where) == L"hang") {
@@ -132,21 +89,16 @@ TEST_F(PluginIsolationTest, MisbehavingPluginCostsOneFile) {
 // over; the others still decode. (The system loader may catch the fault
 // itself and refuse the library; one that hangs is dropped from the table.)
 TEST_F(PluginIsolationTest, LibraryFaultingOrHangingOnLoadIsSkipped) {
-  Install(L"bad.spi");
-  Install(L"good.spi");
   for (const wchar_t* where : {L"load", L"stall"}) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(where)));
-    ASSERT_TRUE(SetEnvironmentVariableW(kTestFaultVariable, (std::wstring(L"bad.spi=") + where).c_str()));
-    Start();
+    Start({L"bad.spi", L"good.spi"}, std::wstring(L"bad.spi=") + where);
     ASSERT_EQ(2u, PluginFiles.size());
     ASSERT_EQ(1, LoadSourceImage(own_.c_str()));
-    EXPECT_EQ(TestFormatPixels(), Source());
+    EXPECT_EQ(kOwnPixels, Source());
     ASSERT_EQ(2u, PluginFiles.size());
-    int kept = 0;
-    for (const std::wstring& file : PluginFiles) kept += file == plugins_.File(L"good.spi");
-    EXPECT_EQ(1, kept);
+    EXPECT_EQ(1, std::count(PluginFiles.begin(), PluginFiles.end(), plugins_.File(L"good.spi")));
     if (std::wstring(where) == L"stall") {
-      EXPECT_EQ(1, PluginFiles[0].empty() + PluginFiles[1].empty()) << "the hanging library is dropped";
+      EXPECT_EQ(1, std::count(PluginFiles.begin(), PluginFiles.end(), std::wstring())) << "the hanging library is dropped";
     }
     // Once dropped, it costs nothing more.
     const DWORD start = GetTickCount();

@@ -13,6 +13,7 @@
 
 #include "quillane_version.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/plugins/test_plugin_api.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
@@ -283,6 +284,25 @@ TEST(VersionResourceTest, ProgramAndPluginCarryTheBuildVersion) {
     EXPECT_EQ(QUILLANE_VERSION_WIDE, VersionString(block, L"ProductVersion"));
     EXPECT_NE(std::wstring::npos, VersionString(block, L"FileDescription").find(file[1])) << file[0];
   }
+}
+
+// A plug-in beside the program that crashes on every file it is given: the
+// program goes on, GDI+ opens the picture, no message, no child left behind.
+TEST_F(ProgramTest, CrashingPluginCostsTheProgramNothing) {
+  ASSERT_TRUE(CopyFileW((TestProgramDirectory() + L"\\test_plugins\\test_plugin.spi").c_str(),
+                        directory_.File(L"crash.spi").c_str(), FALSE));
+  ASSERT_TRUE(SetEnvironmentVariableW(kTestFaultVariable, L"crash.spi=decode"));
+  const std::wstring picture = directory_.File(L"picture.bmp");
+  ASSERT_TRUE(WriteBmpFile(picture, 16, 8, Stripes));
+  Start(L"\"" + picture + L"\"");
+  SetEnvironmentVariableW(kTestFaultVariable, nullptr);
+  HWND main = WaitForWindow(process_.dwProcessId, L"Quillane");
+  ASSERT_NE(nullptr, main);
+  EXPECT_TRUE(PumpUntil([&] { return WindowText(main) == L"Quillane " + picture; }));
+  EXPECT_EQ(nullptr, WaitForWindow(process_.dwProcessId, L"#32770", 200));
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process_.hProcess, 0));
+  EXPECT_EQ(0, ChildProcessCount(process_.dwProcessId));
+  EXPECT_EQ(0u, CloseAndWait(main));
 }
 
 }  // namespace

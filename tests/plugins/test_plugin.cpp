@@ -16,7 +16,9 @@ TestPluginConfig Config = {{'Q', 'T', 'P', '1'}, {0}, 0, 0, kOutputRgb24};
 TestPluginRecord Record;
 
 // The misbehaviour chosen through kTestFaultVariable for this library.
-enum Fault { kNoFault, kFaultLoad, kFaultStall, kFaultProbe, kFaultDecode, kFaultDivide, kFaultStack, kFaultHang, kFaultGarbage };
+enum Fault { kNoFault, kFaultLoad, kFaultStall, kFaultProbe, kFaultDecode, kFaultDivide, kFaultStack, kFaultHang,
+             kFaultGarbage };
+const wchar_t* const kFaultWords[] = {L"", L"load", L"stall", L"probe", L"decode", L"divide", L"stack", L"hang", L"garbage"};
 Fault Chosen = kNoFault;
 
 // Read through volatile so that the compiler cannot see the faults coming.
@@ -54,13 +56,8 @@ Fault FaultFor(HINSTANCE module) {
   const wchar_t* name = std::wcsrchr(path, L'\\');
   name = name ? name + 1 : path;
   if (lstrcmpiW(name, setting) != 0) return kNoFault;
-  static const struct {
-    const wchar_t* word;
-    Fault fault;
-  } kWords[] = {{L"load", kFaultLoad},   {L"stall", kFaultStall}, {L"probe", kFaultProbe}, {L"decode", kFaultDecode}, {L"divide", kFaultDivide},
-                {L"stack", kFaultStack}, {L"hang", kFaultHang},   {L"garbage", kFaultGarbage}};
-  for (const auto& word : kWords) {
-    if (std::wcscmp(where, word.word) == 0) return word.fault;
+  for (int fault = kFaultLoad; fault <= kFaultGarbage; ++fault) {
+    if (std::wcscmp(where, kFaultWords[fault]) == 0) return static_cast<Fault>(fault);
   }
   return kNoFault;
 }

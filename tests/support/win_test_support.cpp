@@ -1,6 +1,8 @@
 // Helpers for the Windows test programs: see win_test_support.h.
 #include "tests/support/win_test_support.h"
 
+#include <tlhelp32.h>
+
 #include "frc/engine_state.h"
 #include "frc/level_tables.h"
 #include "imaging/dib_surface.h"
@@ -212,4 +214,17 @@ bool LoadTestPicture(int width, int height, unsigned (*fill)(int x, int y)) {
   if (!SourceSurface.bitmap) return false;
   SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
   return CreateSurfaceDc(&SourceSurface) == 1;
+}
+
+int ChildProcessCount(DWORD parent) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  int children = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent) ++children;
+  }
+  CloseHandle(snapshot);
+  return children;
 }

@@ -91,5 +91,9 @@ bool LoadTestPicture(int width, int height, unsigned (*fill)(int x, int y));
 // start-up, so that a test starts from nothing.
 void ResetEngineState();
 
+// Processes still running whose parent is the process `parent`; -1 when
+// the system cannot list processes.
+int ChildProcessCount(DWORD parent);
+
 // The directory of the running test program, without a trailing backslash.
 std::wstring TestProgramDirectory();
