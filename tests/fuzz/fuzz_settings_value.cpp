@@ -1,13 +1,16 @@
-// Fuzz target: a value stored in the settings file, as it travels: read with
-// room for 63 characters into a field, read back from the field with room for
-// 31 when the settings are applied, and parsed there as an interval or
-// correction and as an update interval; the "ShowOriginal" value is parsed
-// whole as the check box's state. The input's bytes in pairs are the UTF-16
-// text; each stage holds exactly its own characters and a terminator.
+// Fuzz target: the values stored in the settings file, as they travel: each
+// read with room for 63 characters into its field, read back from the field
+// with room for 31 when the settings are applied, and then taken as the
+// panel's three values by ReadFrameSettings; the "ShowOriginal" value is
+// parsed whole as the check box's state. The input's bytes in pairs are UTF-16
+// text; a zero unit ends one value and starts the next (interval, correction,
+// update interval, ShowOriginal). Each stage holds exactly its own characters
+// and a terminator, so a read past them is seen by AddressSanitizer.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "app/frame_settings.h"
 #include "app/number_text.h"
 
 namespace {
@@ -16,7 +19,8 @@ constexpr std::size_t kStoredChars = 63;
 constexpr std::size_t kFieldChars = 31;
 
 std::vector<wchar_t> Cut(const std::vector<wchar_t>& text, std::size_t chars) {
-  std::vector<wchar_t> cut(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(text.size() - 1 < chars ? text.size() - 1 : chars));
+  const std::size_t kept = text.size() < chars ? text.size() : chars;
+  std::vector<wchar_t> cut(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(kept));
   cut.push_back(L'\0');
   return cut;
 }
@@ -24,24 +28,29 @@ std::vector<wchar_t> Cut(const std::vector<wchar_t>& text, std::size_t chars) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::vector<wchar_t> value;
-  for (std::size_t i = 0; i + 1 < size; i += 2) {
+  std::vector<wchar_t> values[4];
+  std::size_t which = 0;
+  for (std::size_t i = 0; i + 1 < size && which < 4; i += 2) {
     const wchar_t c = static_cast<wchar_t>(data[i] | data[i + 1] << 8);
-    if (c == L'\0') break;
-    value.push_back(c);
+    if (c == L'\0') {
+      ++which;
+    } else {
+      values[which].push_back(c);
+    }
   }
-  value.push_back(L'\0');
+  std::vector<wchar_t> fields[3];
+  for (int i = 0; i < 3; ++i) fields[i] = Cut(Cut(values[i], kStoredChars), kFieldChars);
 
-  const std::vector<wchar_t> stored = Cut(value, kStoredChars);
+  FrameSettings settings = {};
+  if (ReadFrameSettings(fields[0].data(), fields[1].data(), fields[2].data(), &settings)) {
+    if (settings.count < 1 || settings.count > kLargestInterval || settings.offset >= settings.count) std::abort();
+    if (settings.offsetLowered != (ParseUnsignedText(fields[1].data(), nullptr) >= settings.count)) std::abort();
+    if (settings.duration != ParseDurationText(fields[2].data())) std::abort();
+  }
+
+  const std::vector<wchar_t> showOriginal = Cut(values[3], kStoredChars);
   const wchar_t* end = nullptr;
-  ParseUnsignedText(stored.data(), &end);
-  if (end < stored.data() || end >= stored.data() + stored.size()) std::abort();
-
-  const std::vector<wchar_t> field = Cut(stored, kFieldChars);
-  const std::uint32_t number = ParseUnsignedText(field.data(), &end);
-  if (end < field.data() || end >= field.data() + field.size()) std::abort();
-  const std::uint32_t duration = ParseDurationText(field.data());
-  // The update interval starts with the same whole seconds.
-  if (number <= 429 && duration < number * 10000000u) std::abort();
+  ParseUnsignedText(showOriginal.data(), &end);
+  if (end < showOriginal.data() || end >= showOriginal.data() + showOriginal.size()) std::abort();
   return 0;
 }
