@@ -42,12 +42,8 @@ const UnsignedCase kUnsignedCases[] = {
     {L"1 2", 1, 1},
     {L"\x3000" L"5", 5, 2},  // an ideographic space is a blank
     {L"\xFF15", 5, 1},       // and a full-width digit a digit
-    {L"\x3000\x3000\xFF0D\xFF11", 4294967295u, 4},
-    {L"\x2212" L"2", 4294967294u, 2},
-    {L"\xFF0B\xFF10\xFF17x", 7, 3},
-    {L"\xFF1A", 0, 0},       // the full-width colon after the digits is no digit
-    {L"\xFF0F" L"5", 0, 0},  // nor is the full-width solidus before them
-    {L"1\xFF0C" L"5", 1, 1},  // a full-width comma ends the number
+    {L"\xFF1A", 0, 0},       // the full-width characters beside the digits are none
+    {L"\xFF0F" L"5", 0, 0},
 };
 
 TEST(ParseUnsignedText, StandardConversionWith32BitMeaning) {

@@ -100,10 +100,6 @@ TEST_F(PluginIsolationTest, LibraryFaultingOrHangingOnLoadIsSkipped) {
     if (std::wstring(where) == L"stall") {
       EXPECT_EQ(1, std::count(PluginFiles.begin(), PluginFiles.end(), std::wstring())) << "the hanging library is dropped";
     }
-    // Once dropped, it costs nothing more.
-    const DWORD start = GetTickCount();
-    ASSERT_EQ(1, LoadSourceImage(own_.c_str()));
-    EXPECT_LT(GetTickCount() - start, kPluginChildTimeLimit);
     EXPECT_EQ(0, ChildrenLeft());
   }
 }
