@@ -17,7 +17,7 @@
 
 namespace {
 
-int ChildrenLeft() { return ChildProcessCount(GetCurrentProcessId()); }
+int ChildrenLeft() { return ChildProcessCount(GetCurrentProcessId(), L"Quillane.exe"); }
 
 std::vector<std::uint32_t> Source() {
   return SurfacePixels(SourceSurface.bits, SourceSurface.header.bmiHeader.biWidth, SourceSurface.header.bmiHeader.biHeight);

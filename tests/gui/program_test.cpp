@@ -301,7 +301,7 @@ TEST_F(ProgramTest, CrashingPluginCostsTheProgramNothing) {
   EXPECT_TRUE(PumpUntil([&] { return WindowText(main) == L"Quillane " + picture; }));
   EXPECT_EQ(nullptr, WaitForWindow(process_.dwProcessId, L"#32770", 200));
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process_.hProcess, 0));
-  EXPECT_EQ(0, ChildProcessCount(process_.dwProcessId));
+  EXPECT_EQ(0, ChildProcessCount(process_.dwProcessId, L"Quillane.exe"));
   EXPECT_EQ(0u, CloseAndWait(main));
 }
 

@@ -8,6 +8,7 @@
 #include "imaging/dib_surface.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include <gtest/gtest.h>
 
@@ -216,14 +217,16 @@ bool LoadTestPicture(int width, int height, unsigned (*fill)(int x, int y)) {
   return CreateSurfaceDc(&SourceSurface) == 1;
 }
 
-int ChildProcessCount(DWORD parent) {
+int ChildProcessCount(DWORD parent, const wchar_t* program) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return -1;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof entry;
   int children = 0;
   for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-    if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent) ++children;
+    const wchar_t* name = std::wcsrchr(entry.szExeFile, L'\\');
+    name = name ? name + 1 : entry.szExeFile;
+    if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent && lstrcmpiW(name, program) == 0) ++children;
   }
   CloseHandle(snapshot);
   return children;

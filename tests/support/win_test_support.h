@@ -91,9 +91,11 @@ bool LoadTestPicture(int width, int height, unsigned (*fill)(int x, int y));
 // start-up, so that a test starts from nothing.
 void ResetEngineState();
 
-// Processes still running whose parent is the process `parent`; -1 when
-// the system cannot list processes.
-int ChildProcessCount(DWORD parent);
+// Processes still running whose parent is the process `parent` and whose
+// program file is named `program` (e.g. L"Quillane.exe"; the system may start
+// helper processes of its own from any process); -1 when the system cannot
+// list processes.
+int ChildProcessCount(DWORD parent, const wchar_t* program);
 
 // The directory of the running test program, without a trailing backslash.
 std::wstring TestProgramDirectory();
