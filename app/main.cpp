@@ -61,7 +61,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (command.mode != CommandMode::kWindow) {
     const int code = RunCommandLine(command);
     Gdiplus::GdiplusShutdown(gdiplusToken);
-    UnloadPlugins();
+    StopIsolatedPlugins();
     LocalFree(arguments);
     return code;
   }
