@@ -16,5 +16,12 @@
 // current level tables (level_tables.h), which must be present. source and
 // target may be the same buffer (mapping in place) but must not otherwise
 // overlap. Nothing happens when width or height is not positive.
+// On x86 and x86-64 the colour bytes are computed 16 at a time (SSE2); the
+// result is the same as MapFramePixelsByTable's.
 void MapFramePixels(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                     std::int32_t height, std::uint32_t frameIndex);
+
+// The same mapping done by reading LevelTable for every channel: the reference
+// the vector path is held to, and the path on other processors.
+void MapFramePixelsByTable(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
+                           std::int32_t height, std::uint32_t frameIndex);

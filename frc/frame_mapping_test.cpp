@@ -137,3 +137,54 @@ TEST_F(FrameMappingTest, EmptyDimensionsTouchNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every interval, every correction, every input level in every phase: one row
+// in which column x is in phase x mod N and the columns of each phase carry
+// every level 0..255 across their colour bytes. Natively all intervals; under
+// Wine a spread of them (the same code, a slower host).
+TEST_F(FrameMappingTest, EveryLevelInEveryPhaseMatchesTheTables) {
+#ifdef _WIN32
+  const std::vector<std::uint32_t> counts = {1, 2, 3, 4, 5, 7, 16, 17, 64, 100, 128, 200, 254, 255};
+#else
+  std::vector<std::uint32_t> counts;
+  for (std::uint32_t n = 1; n <= 255; ++n) counts.push_back(n);
+#endif
+  for (std::uint32_t count : counts) {
+    const int width = static_cast<int>(count) * 86 + 3;  // 86 * 3 channels >= 256 levels, and a tail
+    Pixels source(static_cast<size_t>(width) * 4);
+    for (int x = 0; x < width; ++x)
+      for (int c = 0; c < 4; ++c) source[size_t(x) * 4 + c] = std::uint8_t((x / int(count)) * 3 + c);
+    Pixels out(source.size());
+    for (std::uint32_t offset = 0; offset < count; ++offset) {
+      ASSERT_EQ(1, BuildLevelTables(count, offset));
+      MapFramePixels(source.data(), out.data(), width, 1, 0);
+      for (size_t i = 0; i < out.size(); ++i) {
+        const std::uint32_t phase = std::uint32_t(i / 4) % count;
+        const std::uint8_t expected = i % 4 == 3 ? source[i] : LevelTable[phase * 256 + source[i]];
+        if (out[i] != expected)
+          FAIL() << "N=" << count << " offset " << offset << " level " << int(source[i]) << " phase " << phase
+                 << ": " << int(out[i]) << " instead of " << int(expected);
+      }
+    }
+  }
+}
+
+// Odd widths, row tails and later frames: the fast path against the table path.
+TEST_F(FrameMappingTest, FastPathEqualsTablePathOnOddShapes) {
+  for (std::uint32_t count : {2u, 3u, 6u, 255u}) {
+    ASSERT_EQ(1, BuildLevelTables(count, count / 3));
+    for (int width = 1; width <= 9; ++width) {
+      const Pixels source = Noise(width, 5, count * 31 + width);
+      for (std::uint32_t k : {0u, 1u, count - 1, count + 2}) {
+        Pixels fast(source.size()), table(source.size());
+        MapFramePixels(source.data(), fast.data(), width, 5, k);
+        MapFramePixelsByTable(source.data(), table.data(), width, 5, k);
+        ASSERT_EQ(table, fast) << "N=" << count << " width " << width << " k=" << k;
+      }
+    }
+  }
+}
+
+}  // namespace
