@@ -3,23 +3,31 @@
 
 #include "frc/frame_mapping.h"
 
-int RenderFrame(DibSurface* surface, HBITMAP source, std::uint32_t frameIndex) {
-  surface->Reset();
-  PrepareDib32Header(&surface->header);
+namespace {
 
-  // Frames of the loaded picture are mapped straight from its pixels into the
-  // new section in one pass (it is a 32-bpp bottom-up section of the same
-  // size); any other source is converted by GDI first and mapped in place.
-  // The result is the same either way.
-  const bool fromSource = source == SourceSurface.bitmap && SourceSurface.bits;
-  surface->bitmap = fromSource ? CreateDib32For(&surface->header, &surface->bits, source)
-                               : ConvertToDib32(&surface->header, &surface->bits, source);
-  if (!surface->bitmap) return 0;
-  surface->byteSize = surface->header.bmiHeader.biSizeImage;
+bool HoldsSectionLike(const DibSurface& surface, const DibSurface& source) {
+  return surface.bitmap && surface.bits && surface.memoryDc &&
+         surface.header.bmiHeader.biBitCount == 32 &&
+         surface.header.bmiHeader.biWidth == source.header.bmiHeader.biWidth &&
+         surface.header.bmiHeader.biHeight == source.header.bmiHeader.biHeight;
+}
 
-  BYTE* pixels = static_cast<BYTE*>(surface->bits);
-  MapFramePixels(fromSource ? static_cast<const BYTE*>(SourceSurface.bits) : pixels, pixels, surface->header.bmiHeader.biWidth,
-                 surface->header.bmiHeader.biHeight, frameIndex);
+}  // namespace
 
-  return CreateSurfaceDc(surface);
+int RenderFrame(DibSurface* surface, const DibSurface& source, std::uint32_t frameIndex) {
+  if (!source.bits || source.header.bmiHeader.biBitCount != 32 || source.header.bmiHeader.biHeight <= 0) {
+    surface->Reset();
+    return 0;
+  }
+  const bool kept = HoldsSectionLike(*surface, source);
+  if (!kept) {
+    surface->Reset();
+    PrepareDib32Header(&surface->header);
+    surface->bitmap = CreateDib32For(&surface->header, &surface->bits, source.bitmap);
+    if (!surface->bitmap) return 0;
+    surface->byteSize = surface->header.bmiHeader.biSizeImage;
+  }
+  MapFramePixels(static_cast<const BYTE*>(source.bits), static_cast<BYTE*>(surface->bits),
+                 surface->header.bmiHeader.biWidth, surface->header.bmiHeader.biHeight, frameIndex);
+  return kept ? 1 : CreateSurfaceDc(surface);
 }

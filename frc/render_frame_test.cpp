@@ -20,6 +20,13 @@ std::vector<BYTE> Bytes(const DibSurface& s) {
   return std::vector<BYTE>(p, p + s.byteSize);
 }
 
+// The 32-bpp surface RenderFrame takes its pixels from, converted from bitmap.
+void MakeSource(DibSurface* source, HBITMAP bitmap) {
+  PrepareDib32Header(&source->header);
+  source->bitmap = ConvertToDib32(&source->header, &source->bits, bitmap);
+  source->byteSize = source->header.bmiHeader.biSizeImage;
+}
+
 class RenderFrameTest : public ::testing::Test {
  protected:
   void SetUp() override { gdiBefore_ = GdiObjectCount(); }
@@ -38,9 +45,11 @@ TEST_F(RenderFrameTest, FrameHoldsTheMappedPictureAndIsReady) {
   DIBSECTION info;
   ASSERT_NE(0, GetObjectW(source, sizeof info, &info));
   const BYTE* sourceBits = static_cast<const BYTE*>(info.dsBm.bmBits);
+  DibSurface picture;
+  MakeSource(&picture, source);
   for (std::uint32_t k = 0; k < 4; ++k) {
     DibSurface frame;
-    ASSERT_EQ(1, RenderFrame(&frame, source, k));
+    ASSERT_EQ(1, RenderFrame(&frame, picture, k));
     EXPECT_EQ(37, frame.header.bmiHeader.biWidth);
     EXPECT_EQ(9, frame.header.bmiHeader.biHeight);
     EXPECT_EQ(32, frame.header.bmiHeader.biBitCount);
@@ -57,9 +66,10 @@ TEST_F(RenderFrameTest, FrameHoldsTheMappedPictureAndIsReady) {
 TEST_F(RenderFrameTest, UniformFiveRowZeroAlternatesAndFrameOneShifts) {
   ASSERT_EQ(1, BuildLevelTables(4, 3));
   HBITMAP source = CreateTestDib32(8, 4, [](int, int) { return 0x050505u; });
-  DibSurface frame0, frame1;
-  ASSERT_EQ(1, RenderFrame(&frame0, source, 0));
-  ASSERT_EQ(1, RenderFrame(&frame1, source, 1));
+  DibSurface picture, frame0, frame1;
+  MakeSource(&picture, source);
+  ASSERT_EQ(1, RenderFrame(&frame0, picture, 0));
+  ASSERT_EQ(1, RenderFrame(&frame1, picture, 1));
   DeleteObject(source);
   const BYTE* row0 = static_cast<const BYTE*>(frame0.bits);
   const BYTE* row1 = static_cast<const BYTE*>(frame1.bits);
@@ -77,18 +87,19 @@ TEST_F(RenderFrameTest, CountOneFramesEqualTheSourceCopy) {
   copy.bitmap = ConvertToDib32(&copy.header, &copy.bits, source);
   copy.byteSize = copy.header.bmiHeader.biSizeImage;
   DibSurface frame;
-  ASSERT_EQ(1, RenderFrame(&frame, source, 0));
+  ASSERT_EQ(1, RenderFrame(&frame, copy, 0));
   DeleteObject(source);
   EXPECT_EQ(Bytes(copy), Bytes(frame));
 }
 
-TEST_F(RenderFrameTest, PalettedSourceGoesThroughTheConversion) {
+TEST_F(RenderFrameTest, PalettedPictureConvertedFirstRendersItsColours) {
   ASSERT_EQ(1, BuildLevelTables(2, 1));
   RGBQUAD palette[2] = {{4, 4, 4, 0}, {9, 9, 9, 0}};
   const BYTE rows[1][4] = {{0x80, 0, 0, 0}};  // columns: 9, 4, 4
   HBITMAP source = CreateTestDib(3, 1, 1, rows, palette, 2);
-  DibSurface frame;
-  ASSERT_EQ(1, RenderFrame(&frame, source, 0));
+  DibSurface picture, frame;
+  MakeSource(&picture, source);
+  ASSERT_EQ(1, RenderFrame(&frame, picture, 0));
   DeleteObject(source);
   // Row 0, frame 0: column x is in phase x mod 2. 9 is a grid level; 4 shows 3 in phase 0, 5 in phase 1.
   const BYTE* p = static_cast<const BYTE*>(frame.bits);
@@ -97,24 +108,40 @@ TEST_F(RenderFrameTest, PalettedSourceGoesThroughTheConversion) {
   EXPECT_EQ(3, p[8]);
 }
 
-TEST_F(RenderFrameTest, RenderingAgainReleasesThePreviousFrame) {
-  ASSERT_EQ(1, BuildLevelTables(2, 0));
-  HBITMAP source = CreateTestDib32(4, 4, Gradient);
-  DibSurface frame;
-  ASSERT_EQ(1, RenderFrame(&frame, source, 0));
+// A frame of the source's size is overwritten in place, equal to a fresh one;
+// a frame of another size is replaced. Neither leaves an object behind.
+TEST_F(RenderFrameTest, RenderingAgainKeepsOrReplacesTheSection) {
+  ASSERT_EQ(1, BuildLevelTables(4, 1));
+  HBITMAP bitmap = CreateTestDib32(9, 4, Gradient);
+  HBITMAP other = CreateTestDib32(5, 3, Gradient);
+  DibSurface picture, smaller, frame, fresh;
+  MakeSource(&picture, bitmap);
+  MakeSource(&smaller, other);
+  ASSERT_EQ(1, RenderFrame(&frame, picture, 0));
+  ASSERT_EQ(1, RenderFrame(&fresh, picture, 3));
+  const HBITMAP section = frame.bitmap;
   const int afterFirst = GdiObjectCount();
-  ASSERT_EQ(1, RenderFrame(&frame, source, 1));
+  ASSERT_EQ(1, RenderFrame(&frame, picture, 3));
+  EXPECT_EQ(section, frame.bitmap);
   EXPECT_EQ(afterFirst, GdiObjectCount());
-  DeleteObject(source);
+  EXPECT_EQ(Bytes(fresh), Bytes(frame));
+  ASSERT_EQ(1, RenderFrame(&frame, smaller, 3));
+  EXPECT_EQ(5, frame.header.bmiHeader.biWidth);
+  EXPECT_EQ(5u * 3u * 4u, frame.byteSize);
+  EXPECT_EQ(afterFirst, GdiObjectCount());
+  DeleteObject(bitmap);
+  DeleteObject(other);
 }
 
 TEST_F(RenderFrameTest, FailedConversionLeavesTheSurfaceReset) {
   ASSERT_EQ(1, BuildLevelTables(2, 0));
   HBITMAP source = CreateTestDib32(4, 4, Gradient);
-  DibSurface frame;
-  ASSERT_EQ(1, RenderFrame(&frame, source, 0));
-  DeleteObject(source);  // a handle that no longer names a bitmap
-  EXPECT_EQ(0, RenderFrame(&frame, source, 0));
+  DibSurface picture, frame;
+  MakeSource(&picture, source);
+  DeleteObject(source);
+  ASSERT_EQ(1, RenderFrame(&frame, picture, 0));
+  picture.Reset();  // a source without pixels
+  EXPECT_EQ(0, RenderFrame(&frame, picture, 0));
   EXPECT_EQ(nullptr, frame.bitmap);
   EXPECT_EQ(nullptr, frame.memoryDc);
   EXPECT_EQ(nullptr, frame.bits);
@@ -124,19 +151,19 @@ TEST_F(RenderFrameTest, FailedConversionLeavesTheSurfaceReset) {
 
 namespace {
 
-// Frames of the loaded picture take the one-pass path; they must equal frames
-// rendered from an equal bitmap through the conversion.
-TEST_F(RenderFrameTest, FramesOfTheSourceSurfaceMatchTheConvertedPath) {
+// Frames of the loaded picture equal frames of an equal picture in any other
+// surface: the loaded one gets no path of its own.
+TEST_F(RenderFrameTest, FramesOfTheSourceSurfaceMatchThoseOfAnyEqualSurface) {
   ASSERT_EQ(1, BuildLevelTables(16, 15));
   HBITMAP picture = CreateTestDib32(41, 23, Gradient);
-  PrepareDib32Header(&SourceSurface.header);
-  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, picture);
+  MakeSource(&SourceSurface, picture);
+  DibSurface other;
+  MakeSource(&other, picture);
   ASSERT_NE(nullptr, SourceSurface.bitmap);
-  SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
   for (std::uint32_t k : {0u, 5u, 15u}) {
     DibSurface direct, converted;
-    ASSERT_EQ(1, RenderFrame(&direct, SourceSurface.bitmap, k));
-    ASSERT_EQ(1, RenderFrame(&converted, picture, k));
+    ASSERT_EQ(1, RenderFrame(&direct, SourceSurface, k));
+    ASSERT_EQ(1, RenderFrame(&converted, other, k));
     EXPECT_EQ(Bytes(converted), Bytes(direct)) << "frame " << k;
     EXPECT_EQ(41, direct.header.bmiHeader.biWidth);
     EXPECT_EQ(23 * 41 * 4u, direct.byteSize);

@@ -1,13 +1,24 @@
 // DibSurface and ConvertToDib32: see dib_surface.h.
 #include "imaging/dib_surface.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "imaging/dib_size.h"
 
+namespace {
+
+std::atomic<std::uint32_t> lastGeneration{0};
+
+std::uint32_t NewGeneration() { return ++lastGeneration; }
+
+}  // namespace
+
 DibSurface SourceSurface;
 
-DibSurface::DibSurface() : bitmap(nullptr), header(), bits(nullptr), byteSize(0), memoryDc(nullptr), savedObject(nullptr) {}
+DibSurface::DibSurface()
+    : bitmap(nullptr), header(), bits(nullptr), byteSize(0), memoryDc(nullptr), savedObject(nullptr),
+      generation(NewGeneration()) {}
 
 DibSurface::~DibSurface() { Reset(); }
 
@@ -21,6 +32,20 @@ void DibSurface::Reset() {
   if (memoryDc) DeleteDC(memoryDc);
   savedObject = nullptr;
   memoryDc = nullptr;
+  generation = NewGeneration();
+}
+
+void MoveSurface(DibSurface* to, DibSurface* from) {
+  to->bitmap = from->bitmap;
+  to->header = from->header;
+  to->bits = from->bits;
+  to->byteSize = from->byteSize;
+  to->memoryDc = from->memoryDc;
+  to->savedObject = from->savedObject;
+  to->generation = from->generation;
+  from->bitmap = nullptr;
+  from->memoryDc = nullptr;
+  from->Reset();
 }
 
 void PrepareDib32Header(BITMAPINFO* header) {

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 struct DibSurface {
   HBITMAP bitmap;         // owned; null when empty
   BITMAPINFO header;      // describes bitmap; the colour entry stays zero
@@ -16,15 +18,25 @@ struct DibSurface {
   DWORD byteSize;         // biSizeImage once the conversion has succeeded
   HDC memoryDc;           // owned; created once the pixels are final
   HGDIOBJ savedObject;    // memoryDc's own initial bitmap; not owned
+  // Identity of the picture the surface holds: a number no other surface and
+  // no earlier content of this one has had, given at construction and by every
+  // Reset. A picture can only enter a surface after one of those, so equal
+  // generations mean the same picture (handles and addresses are reused).
+  std::uint32_t generation;
 
-  DibSurface();           // empty: every field zero
+  DibSurface();           // empty: every field zero but generation
   ~DibSurface();          // Reset
   DibSurface(const DibSurface&) = delete;
   DibSurface& operator=(const DibSurface&) = delete;
 
-  // Deletes the bitmap, then the memory DC, and zeroes every field.
+  // Deletes the bitmap, then the memory DC, zeroes every field and gives the
+  // surface a new generation. Safe on several threads for different surfaces.
   void Reset();
 };
+
+// Moves what from holds (bitmap, DC, pixels, generation) into to, which must
+// be empty; from is left reset.
+void MoveSurface(DibSurface* to, DibSurface* from);
 
 static_assert(sizeof(BITMAPINFO) == 44, "BITMAPINFO is a 40-byte header and one colour entry");
 
