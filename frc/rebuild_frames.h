@@ -15,9 +15,22 @@ enum class FrameBuild {
                    // and FrcOffset already the new values
 };
 
+// Told how many of the count frames are done. Called on the thread that called
+// RebuildFrameSet, every few hundredths of a second while other threads render
+// (never for a single frame), never after RebuildFrameSet has returned.
+using FrameProgress = void (*)(void* context, std::uint32_t done, std::uint32_t count);
+
 // Discards the current frame set, rebuilds the level tables for count and
 // offset and renders every frame of the cycle from source into a new FrameSet,
 // publishing FrcOffset, FrcCount and CurrentFrame (0) once the block exists.
 // count must be 1..255 and offset below count (the caller validates them).
-// FrameDuration is not touched. User-interface thread, frame clock stopped.
-FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::uint32_t offset);
+// FrameDuration is not touched. Frame clock stopped; one caller at a time.
+//
+// The frames are rendered on one thread per processor core (the calling thread
+// only waits, running nothing else of the program), a single frame on the
+// calling thread. When source is the picture of the previous build (same
+// generation), the sections of the previous frames are overwritten instead of
+// made anew, as many as the new cycle needs; the rest are released. progress
+// may be null.
+FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::uint32_t offset,
+                           FrameProgress progress = nullptr, void* progressContext = nullptr);
