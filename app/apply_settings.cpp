@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cwchar>
 
+#include "app/control_bar.h"
 #include "app/frame_settings.h"
 #include "app/globals.h"
 #include "frc/engine_state.h"
@@ -20,6 +22,39 @@ const wchar_t kIntervalRangeMessage[] = L"間隔は1から255の範囲内であ�
 const wchar_t kOutOfMemoryMessage[] = L"メモリが不足しています。";
 
 void ShowMessage(const wchar_t* text) { MessageBoxW(MainWindow, text, kAppCaption, MB_OK); }
+
+// A rebuild that runs longer than this shows the wait cursor and the bar's
+// progress indicator until it ends.
+constexpr ULONGLONG kFeedbackDelayMs = 300;
+
+struct RebuildFeedback {
+  ULONGLONG start;
+  bool shown;
+  HCURSOR previousCursor;
+};
+
+// Called on this thread while the workers render: nothing here dispatches a
+// message, so no input is handled before the rebuild ends.
+void OnRebuildProgress(void* context, std::uint32_t done, std::uint32_t count) {
+  RebuildFeedback* feedback = static_cast<RebuildFeedback*>(context);
+  if (!feedback->shown) {
+    if (GetTickCount64() - feedback->start < kFeedbackDelayMs) return;
+    feedback->shown = true;
+    feedback->previousCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    ShowRebuildProgress(count);
+  }
+  SetRebuildProgress(done);
+}
+
+FrameBuild RebuildWithFeedback(std::uint32_t count, std::uint32_t offset) {
+  RebuildFeedback feedback = {GetTickCount64(), false, nullptr};
+  const FrameBuild built = RebuildFrameSet(SourceSurface, count, offset, OnRebuildProgress, &feedback);
+  if (feedback.shown) {
+    HideRebuildProgress();
+    SetCursor(feedback.previousCursor);
+  }
+  return built;
+}
 
 }  // namespace
 
@@ -44,7 +79,7 @@ void ApplySettings() {
     SetDlgItemTextW(ControlBar, kIdCorrection, text);
   }
 
-  const FrameBuild built = RebuildFrameSet(SourceSurface, settings.count, settings.offset);
+  const FrameBuild built = RebuildWithFeedback(settings.count, settings.offset);
   if (built == FrameBuild::kTablesFailed) {
     ShowMessage(kOutOfMemoryMessage);
     return;

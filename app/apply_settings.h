@@ -11,5 +11,9 @@
 // a successful rebuild FrcView, when it exists, is invalidated once so the
 // new frames show even if the clock never changes the frame.
 //
+// While the frames are rendered (on every core) the thread dispatches no
+// message: input waits until the rebuild ends. A rebuild longer than about
+// 0.3 s shows the wait cursor and the bar's progress indicator meanwhile.
+//
 // User-interface thread only, with the frame clock stopped.
 void ApplySettings();

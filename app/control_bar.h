@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 // Creates the bar from dialog template 101 as a hidden, ownerless pop-up,
 // stores it in ControlBar and fills the combo boxes with their presets.
 // The bar is destroyed with the window it is later attached to. Returns the
@@ -15,3 +17,12 @@ HWND CreateControlBar();
 // Turns the bar into a plain child window of parent (its style becomes exactly
 // WS_CHILD), re-parents it and shows it. The caller places it.
 void AttachControlBar(HWND parent);
+
+// The rebuild progress indicator right of the bar's controls (frames done of
+// count), made on first use. ShowRebuildProgress shows it at 0 of count,
+// SetRebuildProgress moves it and repaints it at once (no message is
+// dispatched, so it works while the thread waits for the frames),
+// HideRebuildProgress hides it again. Without a bar they do nothing.
+void ShowRebuildProgress(std::uint32_t count);
+void SetRebuildProgress(std::uint32_t done);
+void HideRebuildProgress();

@@ -13,6 +13,7 @@
 #define IDC_DURATION 1004       // combo box "更新間隔": seconds per frame
 #define IDC_SHOW_ORIGINAL 1005  // check box "元画像"
 #define IDC_SAVE 1006           // push button "保存...": export the cycle on screen
+#define IDC_REBUILD_PROGRESS 1007  // progress bar shown during long rebuilds (made by the code)
 
 // Keyboard shortcuts of the main window (Ctrl+S: IDC_SAVE).
 #define IDR_ACCELERATORS 102
@@ -29,6 +30,7 @@ constexpr int kIdInterval = IDC_INTERVAL;
 constexpr int kIdCorrection = IDC_CORRECTION;
 constexpr int kIdDuration = IDC_DURATION;
 constexpr int kIdShowOriginal = IDC_SHOW_ORIGINAL;
+constexpr int kIdRebuildProgress = IDC_REBUILD_PROGRESS;
 constexpr int kIdAbout = IDM_ABOUT;
 constexpr int kIdSave = IDC_SAVE;
 #endif
