@@ -1,13 +1,17 @@
-// ApplySettings benchmark: a whole rebuild of the frame cycle of a 1920 x 1080
-// picture from the control bar's texts (parse, tables, N frames rendered into
-// fresh DIB sections, memory DCs), as the settings-changed request runs it.
+// ApplySettings benchmark: a whole rebuild of the frame cycle from the control
+// bar's texts (parse, tables, N frames rendered on every core), as the
+// settings-changed request runs it: the first one after a picture is opened
+// (fresh memory) and later ones after a change of correction (kept memory),
+// against plain copies of one frame into memory written before.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "app/control_bar.h"
@@ -19,8 +23,6 @@
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
 
 double NowMs() {
   using namespace std::chrono;
@@ -47,22 +49,28 @@ LRESULT CALLBACK CloseBoxes(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-bool LoadPicture() {
+void ResetFrames() {
+  ReleaseFrameSet(FrameSet);
+  FrameSet = nullptr;
+}
+
+bool LoadPicture(int width, int height) {
   BITMAPINFO header;
   PrepareDib32Header(&header);
-  header.bmiHeader.biWidth = kWidth;
-  header.bmiHeader.biHeight = kHeight;
+  header.bmiHeader.biWidth = width;
+  header.bmiHeader.biHeight = height;
   void* bits = nullptr;
   HBITMAP picture = CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!picture) return false;
   std::uint8_t* p = static_cast<std::uint8_t*>(bits);
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x, p += 4) {
-      p[0] = std::uint8_t(x * 255 / (kWidth - 1));
-      p[1] = std::uint8_t(y * 255 / (kHeight - 1));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x, p += 4) {
+      p[0] = std::uint8_t(x * 255 / (width - 1));
+      p[1] = std::uint8_t(y * 255 / (height - 1));
       p[2] = std::uint8_t((x + y) & 0xFF);
       p[3] = 0;
     }
+  SourceSurface.Reset();
   PrepareDib32Header(&SourceSurface.header);
   SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, picture);
   DeleteObject(picture);
@@ -71,51 +79,77 @@ bool LoadPicture() {
   return CreateSurfaceDc(&SourceSurface) == 1;
 }
 
+// Sets the three fields and applies them; returns the time in ms.
+double Apply(const wchar_t* interval, const wchar_t* correction) {
+  SetDlgItemTextW(ControlBar, kIdInterval, interval);
+  SetDlgItemTextW(ControlBar, kIdCorrection, correction);
+  SetDlgItemTextW(ControlBar, kIdDuration, L"0.0166667");
+  const double start = NowMs();
+  ApplySettings();
+  const double ms = NowMs() - start;
+  if (!FrameSet) std::printf("  [out of memory: no frame set]\n");
+  return ms;
+}
+
+// Median of rounds applies, each after a change of correction.
+double ApplyAfterCorrectionChange(const wchar_t* interval, int rounds) {
+  const wchar_t* corrections[] = {L"0", L"1"};
+  std::vector<double> times;
+  for (int round = 0; round < rounds; ++round) times.push_back(Apply(interval, corrections[round % 2]));
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
 }  // namespace
 
 int main() {
   AppInstance = GetModuleHandleW(nullptr);
   HHOOK hook = SetWindowsHookExW(WH_CBT, CloseBoxes, nullptr, GetCurrentThreadId());
-  if (!CreateControlBar() || !LoadPicture()) {
+  if (!CreateControlBar() || !LoadPicture(1920, 1080)) {
     std::printf("setup failed\n");
     return 1;
   }
-  // What the rebuild cannot go below here: the first write to each page of
-  // fresh memory, as every new frame's DIB section needs.
-  std::vector<double> touches;
-  const SIZE_T frameBytes = SIZE_T(kWidth) * kHeight * 4;
-  for (int round = 0; round < 5; ++round) {
-    void* block = VirtualAlloc(nullptr, frameBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    const double start = NowMs();
-    if (block) std::memset(block, 1, frameBytes);
-    touches.push_back(NowMs() - start);
-    if (block) VirtualFree(block, 0, MEM_RELEASE);
-  }
-  std::sort(touches.begin(), touches.end());
-  std::printf("first write to 8.3 MB of fresh memory (one frame's worth): median %.1f ms\n", touches[2]);
+  const size_t frameBytes = size_t(1920) * 1080 * 4;
 
-  struct Run {
-    const wchar_t* interval;
-    int rounds;
-  };
-  for (const Run& run : {Run{L"4", 9}, Run{L"16", 5}, Run{L"255", 1}}) {
-    SetDlgItemTextW(ControlBar, kIdInterval, run.interval);
-    SetDlgItemTextW(ControlBar, kIdCorrection, L"0");
-    SetDlgItemTextW(ControlBar, kIdDuration, L"0.0166667");
-    std::vector<double> times;
-    for (int round = 0; round < run.rounds; ++round) {
-      const double start = NowMs();
-      ApplySettings();
-      times.push_back(NowMs() - start);
-    }
-    std::sort(times.begin(), times.end());
-    const std::uint32_t n = FrcCount;
-    std::printf("ApplySettings 1920x1080 N=%u: median %.1f ms, best %.1f ms over %d rebuilds (%.2f ms per frame)%s\n", n,
-                times[times.size() / 2], times.front(), run.rounds, times[times.size() / 2] / n,
-                FrameSet ? "" : "  [out of memory: no frame set]");
+  // The baseline: 16 plain copies of one frame, each into its own memory
+  // written before (as kept frames are), best of several rounds.
+  std::vector<std::vector<std::uint8_t>> copies(16, std::vector<std::uint8_t>(frameBytes, 1));
+  const std::uint8_t* picture = static_cast<const std::uint8_t*>(SourceSurface.bits);
+  double copy16 = 1e30;
+  for (int round = 0; round < 5; ++round) {
+    const double start = NowMs();
+    for (auto& copy : copies) std::memcpy(copy.data(), picture, frameBytes);
+    copy16 = std::min(copy16, NowMs() - start);
   }
-  ReleaseFrameSet(FrameSet);
-  FrameSet = nullptr;
+  copies.clear();
+  copies.shrink_to_fit();
+  std::printf("16 plain copies of a 1080p frame: %.2f ms (copy rate %.1f GB/s, %u cores)\n", copy16,
+              16.0 * frameBytes / copy16 / 1e6, std::thread::hardware_concurrency());
+
+  const double first16 = Apply(L"16", L"0");
+  const double again16 = ApplyAfterCorrectionChange(L"16", 7);
+  std::printf("first apply 1080p N=16 after opening: %.1f ms\n", first16);
+  std::printf("apply 1080p N=16 after a change of correction: %.1f ms\n", again16);
+  std::printf("apply/copy ratio 1080p N=16: %.2f\n", again16 / copy16);
+
+  if (!LoadPicture(1920, 1080)) return 1;
+  const double first255 = Apply(L"255", L"0");
+  const double again255 = ApplyAfterCorrectionChange(L"255", 3);
+  std::printf("first apply 1080p N=255 after opening: %.1f ms\n", first255);
+  std::printf("apply 1080p N=255: %.1f ms\n", again255);
+
+  ResetFrames();
+  if (!LoadPicture(3840, 2160)) return 1;
+  const double first4k = Apply(L"64", L"0");
+  const double again4k = ApplyAfterCorrectionChange(L"64", 3);
+  std::printf("first apply 4K N=64 after opening: %.1f ms\n", first4k);
+  std::printf("apply 4K N=64: %.1f ms\n", again4k);
+  PROCESS_MEMORY_COUNTERS memory = {};
+  memory.cb = sizeof memory;
+  if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))
+    std::printf("peak working set: %.0f MB\n", memory.PeakWorkingSetSize / 1e6);
+
+  ResetFrames();
   ReleaseLevelTables();
   SourceSurface.Reset();
   DestroyWindow(ControlBar);
