@@ -25,3 +25,13 @@ void MapFramePixels(const std::uint8_t* source, std::uint8_t* target, std::int32
 // the vector path is held to, and the path on other processors.
 void MapFramePixelsByTable(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                            std::int32_t height, std::uint32_t frameIndex);
+
+// Maps memory rows [firstRow, endRow) of every frame of the cycle at once:
+// targets[k] (k below the table count) receives those rows of frame k, as
+// MapFramePixels would write them; the other rows are not touched. Buffers
+// start at memory row 0, are width pixels wide and must not overlap source or
+// each other. Several threads may map different row bands of the same targets.
+// Returns 1, or 0 when the few kilobytes of row memory it needs cannot be had
+// (the band is then left partly written).
+int MapCycleRows(const std::uint8_t* source, std::uint8_t* const* targets, std::int32_t width,
+                 std::int32_t firstRow, std::int32_t endRow);

@@ -188,3 +188,31 @@ TEST_F(FrameMappingTest, FastPathEqualsTablePathOnOddShapes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The whole cycle in bands of rows equals every frame mapped on its own, for
+// vector widths, row tails, single columns and the bands split anywhere.
+TEST_F(FrameMappingTest, CycleInBandsEqualsFrameByFrame) {
+  const int shapes[][2] = {{4, 3}, {5, 7}, {1, 4}, {67, 5}, {16, 9}};
+  for (std::uint32_t count : {1u, 2u, 3u, 4u, 7u, 16u, 254u, 255u}) {
+    ASSERT_EQ(1, BuildLevelTables(count, (count * 2) / 3));
+    for (const auto& shape : shapes) {
+      const int width = shape[0], height = shape[1];
+      const Pixels source = Noise(width, height, count + width);
+      std::vector<Pixels> cycle(count, Pixels(source.size(), 0xEE));
+      std::vector<std::uint8_t*> targets;
+      for (Pixels& frame : cycle) targets.push_back(frame.data());
+      const int split = height / 2;
+      ASSERT_EQ(1, MapCycleRows(source.data(), targets.data(), width, split, height));
+      ASSERT_EQ(1, MapCycleRows(source.data(), targets.data(), width, 0, split));
+      for (std::uint32_t k = 0; k < count; ++k) {
+        Pixels expected(source.size());
+        MapFramePixelsByTable(source.data(), expected.data(), width, height, k);
+        ASSERT_EQ(expected, cycle[k]) << "N=" << count << " " << width << "x" << height << " frame " << k;
+      }
+    }
+  }
+}
+
+}  // namespace

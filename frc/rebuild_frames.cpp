@@ -5,12 +5,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "frc/engine_state.h"
+#include "frc/frame_mapping.h"
 #include "frc/level_tables.h"
 #include "frc/render_frame.h"
 
@@ -21,29 +23,34 @@ std::uint32_t frameSetPicture = 0;
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(40);
 
-// Frames handed out in turn to the workers; the first failure stops the
-// handing out (frames already started finish).
+// Rows mapped together: small enough that the bands spread evenly over the
+// workers, large enough that handing them out costs nothing.
+constexpr std::int32_t kBandRows = 8;
+
+// Bands of rows of the whole cycle, handed out in turn to the workers; the
+// first failure stops the handing out (bands already started finish).
 struct RenderJob {
-  const DibSurface* source;
-  DibSurface* frames;
-  std::uint32_t count;
-  std::atomic<std::uint32_t> next{0};
+  const std::uint8_t* source;
+  std::uint8_t* const* targets;
+  std::int32_t width;
+  std::int32_t height;
+  std::atomic<std::int32_t> nextBand{0};
   std::atomic<bool> failed{false};
   std::mutex lock;
   std::condition_variable changed;
-  std::uint32_t done = 0;      // guarded by lock
+  std::int32_t rowsDone = 0;   // guarded by lock
   std::uint32_t finished = 0;  // workers that have stopped; guarded by lock
 };
 
 void RenderWorker(RenderJob* job) {
   for (;;) {
     if (job->failed) break;
-    const std::uint32_t k = job->next++;
-    if (k >= job->count) break;
-    const bool rendered = RenderFrame(&job->frames[k], *job->source, k) == 1;
-    if (!rendered) job->failed = true;
+    const std::int32_t first = job->nextBand++ * kBandRows;
+    if (first >= job->height) break;
+    const std::int32_t end = std::min(job->height, first + kBandRows);
+    if (!MapCycleRows(job->source, job->targets, job->width, first, end)) job->failed = true;
     std::lock_guard<std::mutex> guard(job->lock);
-    ++job->done;
+    job->rowsDone += end - first;
     job->changed.notify_one();
   }
   std::lock_guard<std::mutex> guard(job->lock);
@@ -51,23 +58,26 @@ void RenderWorker(RenderJob* job) {
   job->changed.notify_one();
 }
 
-// Renders every frame; returns false when one failed. The workers are joined
-// before it returns.
-bool RenderAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t count, FrameProgress progress,
-                     void* progressContext) {
-  if (count == 1) return RenderFrame(&frames[0], source, 0) == 1;
+// Maps every frame of frames (all Ready, of the source's size) on one worker
+// per core while this thread waits and reports progress; the workers are
+// joined before it returns. Returns false when a worker failed.
+bool MapAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t count, FrameProgress progress,
+                  void* progressContext) {
+  std::uint8_t** targets = static_cast<std::uint8_t**>(std::malloc(sizeof(std::uint8_t*) * count));
+  if (!targets) return false;
+  for (std::uint32_t k = 0; k < count; ++k) targets[k] = static_cast<std::uint8_t*>(frames[k].bits);
 
   RenderJob job;
-  job.source = &source;
-  job.frames = frames;
-  job.count = count;
+  job.source = static_cast<const std::uint8_t*>(source.bits);
+  job.targets = targets;
+  job.width = source.header.bmiHeader.biWidth;
+  job.height = source.header.bmiHeader.biHeight;
   const std::uint32_t cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::uint32_t wanted = std::min(cores, count);
   std::vector<std::thread> workers;
-  workers.reserve(wanted);
-  for (std::uint32_t i = 0; i < wanted; ++i) {
+  workers.reserve(cores);
+  for (std::uint32_t i = 0; i < cores; ++i) {
     // std::thread reports a thread the system refuses by throwing; fewer
-    // workers (or the calling thread alone) then do the same work.
+    // workers (or this thread alone) then do the same work.
     try {
       workers.emplace_back(RenderWorker, &job);
     } catch (const std::system_error&) {
@@ -80,8 +90,8 @@ bool RenderAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t
     std::unique_lock<std::mutex> guard(job.lock);
     while (job.finished < workers.size()) {
       job.changed.wait_for(guard, kProgressInterval);
-      if (progress) {
-        const std::uint32_t done = job.done;
+      if (progress && job.height > 0) {
+        const std::uint32_t done = static_cast<std::uint32_t>(std::uint64_t{count} * job.rowsDone / job.height);
         guard.unlock();
         progress(progressContext, done, count);
         guard.lock();
@@ -89,7 +99,19 @@ bool RenderAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t
     }
   }
   for (std::thread& worker : workers) worker.join();
+  std::free(targets);
   return !job.failed;
+}
+
+// Renders every frame of the cycle; false when one could not be made.
+bool RenderAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t count, FrameProgress progress,
+                     void* progressContext) {
+  if (count == 1) return RenderFrame(&frames[0], source, 0) == 1;
+  // Sections are made (or kept) here; the memory behind them is first
+  // written by the workers.
+  for (std::uint32_t k = 0; k < count; ++k)
+    if (!PrepareFrame(&frames[k], source)) return false;
+  return MapAllFrames(source, frames, count, progress, progressContext);
 }
 
 void DiscardFrameSet() {

@@ -26,9 +26,10 @@ using FrameProgress = void (*)(void* context, std::uint32_t done, std::uint32_t 
 // count must be 1..255 and offset below count (the caller validates them).
 // FrameDuration is not touched. Frame clock stopped; one caller at a time.
 //
-// The frames are rendered on one thread per processor core (the calling thread
-// only waits, running nothing else of the program), a single frame on the
-// calling thread. When source is the picture of the previous build (same
+// The frames' sections are made on the calling thread; their pixels are then
+// written by one thread per processor core, each taking bands of rows of the
+// whole cycle in turn, while the calling thread only waits (running nothing
+// else of the program). A single frame is rendered on the calling thread. When source is the picture of the previous build (same
 // generation), the sections of the previous frames are overwritten instead of
 // made anew, as many as the new cycle needs; the rest are released. progress
 // may be null.

@@ -22,3 +22,8 @@
 // Any thread; several threads may render different surfaces from one source
 // at once while the tables stay unchanged.
 int RenderFrame(DibSurface* surface, const DibSurface& source, std::uint32_t frameIndex);
+
+// The first half of RenderFrame: makes surface Ready with a section of the
+// source's size, keeping the one it holds when that fits, without writing any
+// pixel. Same results and failures as RenderFrame.
+int PrepareFrame(DibSurface* surface, const DibSurface& source);
