@@ -249,7 +249,8 @@ int MapCycleRowsVector(const std::uint8_t* source, std::uint8_t* const* targets,
       const __m128i r8 = _mm_packus_epi16(r[0], r[1]);
       _mm_store_si128(remainderRow + i, r8);
       _mm_store_si128(stepRow + i, _mm_packus_epi16(j[0], j[1]));
-      _mm_store_si128(lowerRow + i, _mm_or_si128(_mm_sub_epi8(_mm_add_epi8(offset8, d), r8), _mm_and_si128(v, fourthMask)));
+      const __m128i lower = _mm_sub_epi8(_mm_add_epi8(offset8, d), r8);
+      _mm_store_si128(lowerRow + i, _mm_or_si128(lower, _mm_and_si128(v, fourthMask)));
       s = next[s];
     }
     for (std::uint32_t k = 0; k < count; ++k) {

@@ -15,7 +15,8 @@ enum class FrameBuild {
                    // and FrcOffset already the new values
 };
 
-// Told how many of the count frames are done. Called on the thread that called
+// Told how far rendering has come, in frames' worth done of count (the
+// frames are written together, band by band). Called on the thread that called
 // RebuildFrameSet, every few hundredths of a second while other threads render
 // (never for a single frame), never after RebuildFrameSet has returned.
 using FrameProgress = void (*)(void* context, std::uint32_t done, std::uint32_t count);
@@ -29,9 +30,9 @@ using FrameProgress = void (*)(void* context, std::uint32_t done, std::uint32_t 
 // The frames' sections are made on the calling thread; their pixels are then
 // written by one thread per processor core, each taking bands of rows of the
 // whole cycle in turn, while the calling thread only waits (running nothing
-// else of the program). A single frame is rendered on the calling thread. When source is the picture of the previous build (same
-// generation), the sections of the previous frames are overwritten instead of
-// made anew, as many as the new cycle needs; the rest are released. progress
-// may be null.
+// else of the program). A single frame is rendered on the calling thread.
+// When source is the picture of the previous build (same generation), the
+// sections of the previous frames are overwritten instead of made anew, as
+// many as the new cycle needs; the rest are released. progress may be null.
 FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::uint32_t offset,
                            FrameProgress progress = nullptr, void* progressContext = nullptr);
