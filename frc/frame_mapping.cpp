@@ -111,9 +111,9 @@ bool ColumnOrderIsIdentity(std::uint32_t count) {
 // Per-lane constants for four pixels whose first is in phase s: the 16-bit
 // lanes of half h hold the channels of pixels 2h and 2h + 1.
 struct PhaseLanes {
-  __m128i low[2];   // ceil(p * 65536 / N)
-  __m128i high[2];  // ceil((p + 1) * 65536 / N), 0 when p + 1 == N
-  __m128i whole[2]; // all ones where p + 1 == N (floor(d * N / N) is d itself)
+  __m128i low[2];    // ceil(p * 65536 / N)
+  __m128i high[2];   // ceil((p + 1) * 65536 / N), 0 when p + 1 == N
+  __m128i whole[2];  // all ones where p + 1 == N (floor(d * N / N) is d itself)
   __m128i phase[2];  // p
 };
 
@@ -189,7 +189,6 @@ void MapFramePixelsVector(const std::uint8_t* source, std::uint8_t* target, std:
     if (vectorWidth < width) MapRowWithTables(in, out, vectorWidth, width, s);
   }
 }
-
 
 // The whole cycle of a band of rows. For one channel with distance d above the
 // offset, r = d mod N and the lower grid level offset + d - r, the level in

@@ -25,7 +25,7 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(40);
 
 // Rows mapped together: small enough that the bands spread evenly over the
 // workers, large enough that handing them out costs nothing.
-constexpr std::int32_t kBandRows = 8;
+constexpr std::int32_t kBandRows = 16;
 
 // Bands of rows of the whole cycle, handed out in turn to the workers; the
 // first failure stops the handing out (bands already started finish).
