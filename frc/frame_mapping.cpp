@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "frc/level_tables.h"
 
@@ -287,6 +288,14 @@ void MapRows(const std::uint8_t* source, std::uint8_t* target, std::int32_t widt
   const std::uint32_t count = LevelTableCount;
   if (count > kMaxFastCount) {
     MapFramePixelsSlowly(source, target, width, firstRow, endRow, frameIndex);
+    return;
+  }
+  if (count == 1 && LevelTable[0] == 0) {  // every level shows itself
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    if (source != target)
+      std::memcpy(target + rowBytes * static_cast<std::size_t>(firstRow),
+                  source + rowBytes * static_cast<std::size_t>(firstRow),
+                  rowBytes * static_cast<std::size_t>(endRow - firstRow));
     return;
   }
 #ifdef QUILLANE_SSE2
