@@ -104,6 +104,8 @@ double ApplyAfterCorrectionChange(const wchar_t* interval, int rounds) {
   return times.front();
 }
 
+}  // namespace
+
 int main() {
   AppInstance = GetModuleHandleW(nullptr);
   HHOOK hook = SetWindowsHookExW(WH_CBT, CloseBoxes, nullptr, GetCurrentThreadId());
