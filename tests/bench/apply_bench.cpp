@@ -131,7 +131,7 @@ int main() {
               16.0 * frameBytes / copy16 / 1e6, std::thread::hardware_concurrency());
 
   const double first16 = Apply(L"16", L"0");
-  const double again16 = ApplyAfterCorrectionChange(L"16", 7);
+  const double again16 = ApplyAfterCorrectionChange(L"16", 15);
   std::printf("first apply 1080p N=16 after opening: %.1f ms\n", first16);
   std::printf("apply/copy ratio 1080p N=16: %.2f\n", again16 / copy16);
 
