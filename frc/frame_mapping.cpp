@@ -51,25 +51,6 @@ void MapFramePixelsSlowly(const std::uint8_t* source, std::uint8_t* target, std:
   }
 }
 
-// Maps pixels [first, width) of one row, column `first` being in phase `phase`.
-void MapRowWithTables(const std::uint8_t* in, std::uint8_t* out, std::int32_t first, std::int32_t width,
-                      std::uint32_t phase) {
-  const std::uint32_t count = LevelTableCount;
-  in += static_cast<std::size_t>(first) * 4;
-  out += static_cast<std::size_t>(first) * 4;
-  for (std::int32_t x = first; x < width; ++x) {
-    const std::uint8_t* table = LevelTable + static_cast<std::size_t>(phase) * 256;
-    const std::uint8_t blue = in[0], green = in[1], red = in[2], fourth = in[3];
-    out[0] = table[blue];
-    out[1] = table[green];
-    out[2] = table[red];
-    out[3] = fourth;
-    in += 4;
-    out += 4;
-    if (++phase == count) phase = 0;
-  }
-}
-
 void MapFramePixelsWithTables(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                               std::int32_t firstRow, std::int32_t endRow, std::uint32_t frameIndex) {
   const std::uint32_t count = LevelTableCount;
@@ -99,6 +80,26 @@ void MapFramePixelsWithTables(const std::uint8_t* source, std::uint8_t* target, 
 }
 
 #ifdef QUILLANE_SSE2
+
+// Maps pixels [first, width) of one row, column `first` being in phase `phase`.
+void MapRowWithTables(const std::uint8_t* in, std::uint8_t* out, std::int32_t first, std::int32_t width,
+                      std::uint32_t phase) {
+  const std::uint32_t count = LevelTableCount;
+  in += static_cast<std::size_t>(first) * 4;
+  out += static_cast<std::size_t>(first) * 4;
+  for (std::int32_t x = first; x < width; ++x) {
+    const std::uint8_t* table = LevelTable + static_cast<std::size_t>(phase) * 256;
+    const std::uint8_t blue = in[0], green = in[1], red = in[2], fourth = in[3];
+    out[0] = table[blue];
+    out[1] = table[green];
+    out[2] = table[red];
+    out[3] = fourth;
+    in += 4;
+    out += 4;
+    if (++phase == count) phase = 0;
+  }
+}
+
 
 // The vector path walks columns in steps of four pixels and takes the phase of
 // column x as (row phase + x) mod N, so it needs the identity column order the
