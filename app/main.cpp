@@ -12,23 +12,20 @@
 #include "app/export_command.h"
 #include "app/globals.h"
 #include "app/main_window.h"
+#include "app/message_routing.h"
 #include "app/module_directory.h"
 #include "imaging/plugin_child.h"
 #include "imaging/plugin_isolation.h"
 
 namespace {
 
-// Runs until the quit message and returns its exit code. The main window's
-// shortcuts come first, then the control bar gets a look at every message for
-// its keyboard navigation.
+// Runs until the quit message and returns its exit code.
 int RunMessageLoop() {
-  HACCEL shortcuts = LoadAcceleratorsW(AppInstance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
   MSG message = {};
   for (;;) {
     if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
       if (GetMessageW(&message, nullptr, 0, 0) == 0) break;
-      if (shortcuts && TranslateAcceleratorW(MainWindow, shortcuts, &message)) continue;
-      if (!ControlBar || !IsDialogMessageW(ControlBar, &message)) DispatchMessageW(&message);
+      DispatchProgramMessage(&message);
     } else {
       WaitMessage();
     }

@@ -8,20 +8,31 @@
 
 #include "app/about_box.h"
 #include "app/apply_settings.h"
+#include "app/clipboard_image.h"
 #include "app/control_bar.h"
 #include "app/globals.h"
+#include "app/message_routing.h"
+#include "app/playback.h"
 #include "app/save_cycle.h"
 #include "app/settings_file.h"
+#include "app/status_bar.h"
 #include "frc/frame_clock.h"
 #include "imaging/load_source.h"
 #include "views/image_view.h"
 #include "views/window_class.h"
+#include "views/zoom.h"
 
 namespace {
 
 constexpr const wchar_t* kColourDepthMessage =
     L"画面の色深度が不足しています。24bitカラーまたは32bitカラーに変更してください。";
 constexpr const wchar_t* kCannotOpenMessage = L"ファイルを開けません。";
+constexpr const wchar_t* kNoClipboardImageMessage = L"クリップボードに画像がありません。";
+constexpr const wchar_t* kClipboardTitle = L"Quillane (クリップボード)";
+
+// The child that had the keyboard focus when the main window was last
+// deactivated; it gets the focus back on the next activation.
+HWND focusBeforeDeactivation = nullptr;
 
 void ShowMessage(HWND owner, const wchar_t* text) { MessageBoxW(owner, text, kAppCaption, MB_OK); }
 
@@ -43,7 +54,11 @@ LRESULT OnCreate(HWND window) {
   CreateControlBar();
   LoadSettings(SettingsFilePath());
   AttachControlBar(window);
-  CreateImageViews(window, AppInstance);
+  ViewZoom = LoadZoomSetting(SettingsFilePath());
+  CreateImageViews(window, AppInstance, kPointerMessage);
+  CreateStatusBar(window, AppInstance);
+  LoadKeyTables();
+  ResetPlayback();
   QueryCounterFrequency();
   DragAcceptFiles(window, TRUE);
   AddAboutToSystemMenu(window);
@@ -81,12 +96,71 @@ void ChooseAndOpenImage() {
   PostSettingsChanged();
 }
 
+// Shows a source just loaded: retitles the window and lays the views out afresh.
+void ShowNewSource(const std::wstring& title) {
+  SetWindowTextW(MainWindow, title.c_str());
+  // Collapsing first makes each view see a size change and take the new
+  // picture's scroll ranges, even when its final size is the same as before.
+  MoveWindow(FrcView, 0, 0, 0, 0, TRUE);
+  MoveWindow(OriginalView, 0, 0, 0, 0, TRUE);
+  LayoutToClientArea();
+  // A view that was 0 x 0 and stays so (the original view with the check box
+  // off) sees no size change; it still needs the new picture's ranges so that
+  // it follows its partner's scrolling within them.
+  for (HWND view : {FrcView, OriginalView}) {
+    RECT client;
+    if (view && GetClientRect(view, &client) && client.right == 0 && client.bottom == 0)
+      SendMessageW(view, WM_SIZE, SIZE_RESTORED, 0);
+  }
+  RefreshStatusBar();
+}
+
+void PasteImage() {
+  if (!PasteClipboardImage(MainWindow)) {
+    ShowMessage(MainWindow, kNoClipboardImageMessage);
+    return;
+  }
+  ShowNewSource(kClipboardTitle);
+  PostSettingsChanged();
+}
+
+// The frame the FRC view shows, or the source while there is none.
+void CopyShownPicture() {
+  const DibSurface* picture = CurrentFramePicture();
+  if (!picture) picture = OriginalPicture();
+  if (picture) CopyPictureToClipboard(MainWindow, *picture);
+}
+
+// Zooms both views about the centre of the FRC view.
+void ZoomAboutCentre(int zoom) {
+  RECT client;
+  GetClientRect(FrcView, &client);
+  ZoomViews(zoom, FrcView, POINT{client.right / 2, client.bottom / 2});
+  RefreshStatusBar();
+}
+
+// The commands of the keyboard tables.
+void OnKeyCommand(int id) {
+  switch (id) {
+    case kIdZoomIn: ZoomAboutCentre(ZoomLevelUp(ViewZoom)); break;
+    case kIdZoomOut: ZoomAboutCentre(ZoomLevelDown(ViewZoom)); break;
+    case kIdZoomReset: ZoomAboutCentre(1); break;
+    case kIdPaste: PasteImage(); break;
+    case kIdCopy: CopyShownPicture(); break;
+    case kIdPause: TogglePause(); break;
+    case kIdNextFrame: StepFrame(1); break;
+    case kIdPreviousFrame: StepFrame(-1); break;
+    case kIdFirstFrame: ShowFirstFrame(); break;
+    default: break;
+  }
+}
+
 LRESULT OnCommand(WPARAM wParam) {
   const int id = LOWORD(wParam);
   const int notification = HIWORD(wParam);
   switch (id) {
     case kIdOpen:
-      if (notification == BN_CLICKED) ChooseAndOpenImage();
+      if (notification == BN_CLICKED || notification == kFromKeyboardTable) ChooseAndOpenImage();
       break;
     case kIdInterval:
     case kIdCorrection:
@@ -102,6 +176,7 @@ LRESULT OnCommand(WPARAM wParam) {
       if (notification == BN_CLICKED || notification == 1) SaveCycleFromWindow(MainWindow);
       break;
     default:
+      if (notification == kFromKeyboardTable) OnKeyCommand(id);
       break;
   }
   return 0;
@@ -117,7 +192,7 @@ LRESULT OnDropFiles(WPARAM wParam) {
   DragFinish(drop);
   OpenImage(path.data());
   PostSettingsChanged();
-  StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
+  ResumeFrameClockUnlessPaused();
   return 0;
 }
 
@@ -125,12 +200,36 @@ LRESULT OnRequest(WPARAM request) {
   if (request == kRequestFrameChanged) {
     InvalidateRect(FrcView, nullptr, FALSE);
     UpdateWindow(FrcView);
+    RefreshStatusBar();
   } else if (request == kRequestSettingsChanged) {
     StopFrameClock();
     ApplySettings();
-    StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
+    // Paused, the rebuilt cycle stays on its frame 0.
+    ResumeFrameClockUnlessPaused();
+    RefreshStatusBar();
   }
   return 0;
+}
+
+LRESULT OnPointer(WPARAM wParam, LPARAM lParam) {
+  SetStatusPointer(reinterpret_cast<HWND>(wParam),
+                   POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+  return 0;
+}
+
+// A window that is not a dialog keeps its own focus: remembered when another
+// window (a message box, another program) is activated, given back after.
+LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    focusBeforeDeactivation = focus && IsChild(window, focus) ? focus : nullptr;
+    return 0;
+  }
+  if (!HIWORD(wParam) && focusBeforeDeactivation && IsChild(window, focusBeforeDeactivation)) {
+    SetFocus(focusBeforeDeactivation);
+    return 0;
+  }
+  return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
 }
 
 LRESULT OnPaint(HWND window) {
@@ -144,6 +243,8 @@ LRESULT OnDestroy(HWND window) {
   DragAcceptFiles(window, FALSE);
   StopFrameClock();
   SaveSettings(SettingsFilePath());
+  SaveZoomSetting(SettingsFilePath(), ViewZoom);
+  focusBeforeDeactivation = nullptr;
   PostQuitMessage(0);
   return 0;
 }
@@ -158,6 +259,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SYSCOMMAND: return OnSysCommand(window, wParam, lParam);
     case WM_DROPFILES: return OnDropFiles(wParam);
     case WM_USER: return OnRequest(wParam);
+    case kPointerMessage: return OnPointer(wParam, lParam);
+    case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
     case WM_PAINT: return OnPaint(window);
     case WM_DESTROY: return OnDestroy(window);
     default: return DefWindowProcW(window, message, wParam, lParam);
@@ -180,11 +283,20 @@ void LayoutViews(int width, int height) {
   GetWindowRect(ControlBar, &bar);
   const int barHeight = bar.bottom - bar.top;
   MoveWindow(ControlBar, 0, 0, width, barHeight, TRUE);
+  int statusHeight = 0;
+  if (StatusBar) {
+    // The status bar keeps its own height along the bottom of its parent.
+    RECT status;
+    GetWindowRect(StatusBar, &status);
+    statusHeight = status.bottom - status.top;
+    MoveWindow(StatusBar, 0, height - statusHeight, width, statusHeight, TRUE);
+  }
+  const int viewHeight = height - barHeight - statusHeight;
   if (IsDlgButtonChecked(ControlBar, kIdShowOriginal) == BST_CHECKED) {
-    MoveWindow(FrcView, 0, barHeight, width / 2, height - barHeight, TRUE);
-    MoveWindow(OriginalView, width / 2, barHeight, (width + 1) / 2, height - barHeight, TRUE);
+    MoveWindow(FrcView, 0, barHeight, width / 2, viewHeight, TRUE);
+    MoveWindow(OriginalView, width / 2, barHeight, (width + 1) / 2, viewHeight, TRUE);
   } else {
-    MoveWindow(FrcView, 0, barHeight, width, height - barHeight, TRUE);
+    MoveWindow(FrcView, 0, barHeight, width, viewHeight, TRUE);
     MoveWindow(OriginalView, 0, 0, 0, 0, TRUE);
   }
 }
@@ -194,20 +306,6 @@ int OpenImage(const std::wstring& path) {
     ShowMessage(MainWindow, kCannotOpenMessage);
     return 0;
   }
-  const std::wstring title = std::wstring(L"Quillane ") + path;
-  SetWindowTextW(MainWindow, title.c_str());
-  // Collapsing first makes each view see a size change and take the new
-  // picture's scroll ranges, even when its final size is the same as before.
-  MoveWindow(FrcView, 0, 0, 0, 0, TRUE);
-  MoveWindow(OriginalView, 0, 0, 0, 0, TRUE);
-  LayoutToClientArea();
-  // A view that was 0 x 0 and stays so (the original view with the check box
-  // off) sees no size change; it still needs the new picture's ranges so that
-  // it follows its partner's scrolling within them.
-  for (HWND view : {FrcView, OriginalView}) {
-    RECT client;
-    if (view && GetClientRect(view, &client) && client.right == 0 && client.bottom == 0)
-      SendMessageW(view, WM_SIZE, SIZE_RESTORED, 0);
-  }
+  ShowNewSource(std::wstring(L"Quillane ") + path);
   return 1;
 }

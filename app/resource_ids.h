@@ -15,13 +15,29 @@
 #define IDC_SAVE 1006           // push button "保存...": export the cycle on screen
 #define IDC_REBUILD_PROGRESS 1007  // progress bar shown during long rebuilds (made by the code)
 
-// Keyboard shortcuts of the main window (Ctrl+S: IDC_SAVE).
-#define IDR_ACCELERATORS 102
-
 // Items added to the main window's system menu (WM_SYSCOMMAND). The system
 // uses the low four bits of these commands and the ids from 0xF000 up, so
 // ours are multiples of 16 below 0xF000.
 #define IDM_ABOUT 0x0110  // "バージョン情報..."
+
+// Keyboard tables (ACCELERATORS). Command keys work wherever the focus is;
+// playback keys only while a view or the main window has it, so that the same
+// keys still edit a combo box's field.
+#define IDR_COMMAND_KEYS 201
+#define IDR_PLAYBACK_KEYS 202
+
+// Commands of the keyboard tables, sent to the main window as WM_COMMAND with
+// notification 1. Ctrl+O and Ctrl+S send IDC_OPEN and IDC_SAVE, as the
+// buttons do.
+#define IDM_ZOOM_IN 2001
+#define IDM_ZOOM_OUT 2002
+#define IDM_ZOOM_RESET 2003
+#define IDM_PASTE 2004
+#define IDM_COPY 2005
+#define IDM_PAUSE 2011           // pause or resume the cycle
+#define IDM_NEXT_FRAME 2012
+#define IDM_PREVIOUS_FRAME 2013
+#define IDM_FIRST_FRAME 2014
 
 #ifndef RC_INVOKED
 constexpr int kBarTemplate = IDD_CONTROL_BAR;
@@ -33,4 +49,17 @@ constexpr int kIdShowOriginal = IDC_SHOW_ORIGINAL;
 constexpr int kIdRebuildProgress = IDC_REBUILD_PROGRESS;
 constexpr int kIdAbout = IDM_ABOUT;
 constexpr int kIdSave = IDC_SAVE;
+constexpr int kCommandKeys = IDR_COMMAND_KEYS;
+constexpr int kPlaybackKeys = IDR_PLAYBACK_KEYS;
+constexpr int kIdZoomIn = IDM_ZOOM_IN;
+constexpr int kIdZoomOut = IDM_ZOOM_OUT;
+constexpr int kIdZoomReset = IDM_ZOOM_RESET;
+constexpr int kIdPaste = IDM_PASTE;
+constexpr int kIdCopy = IDM_COPY;
+constexpr int kIdPause = IDM_PAUSE;
+constexpr int kIdNextFrame = IDM_NEXT_FRAME;
+constexpr int kIdPreviousFrame = IDM_PREVIOUS_FRAME;
+constexpr int kIdFirstFrame = IDM_FIRST_FRAME;
+// The notification code of a WM_COMMAND that comes from a keyboard table.
+constexpr int kFromKeyboardTable = 1;
 #endif

@@ -5,6 +5,7 @@
 
 #include "app/globals.h"
 #include "app/number_text.h"
+#include "views/zoom.h"
 
 namespace {
 
@@ -68,4 +69,17 @@ void SaveSettings(const std::wstring& path) {
   }
   wsprintfW(value, L"%u", IsDlgButtonChecked(ControlBar, kIdShowOriginal));
   WritePrivateProfileStringW(kSection, L"ShowOriginal", value, path.c_str());
+}
+
+int LoadZoomSetting(const std::wstring& path) {
+  wchar_t value[kValueLength];
+  ReadSetting(path, L"Zoom", L"1", value);
+  return ZoomLevelFromText(value);
+}
+
+void SaveZoomSetting(const std::wstring& path, int zoom) {
+  if (!UsablePath(path)) return;
+  wchar_t value[kValueLength];
+  wsprintfW(value, L"%d", zoom);
+  WritePrivateProfileStringW(kSection, L"Zoom", value, path.c_str());
 }

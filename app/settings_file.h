@@ -25,3 +25,8 @@ std::wstring ReadSettingText(const std::wstring& path, const wchar_t* key);
 // Writes the four controls back under the same keys ("ShowOriginal" as "0" or
 // "1"); other keys and sections of the file are left as they were.
 void SaveSettings(const std::wstring& path);
+
+// The "Zoom" key: the views' zoom level, one of 1, 2, 3, 4, 6, 8, 12, 16.
+// Missing, or anything else, reads as 1. The save writes only that key.
+int LoadZoomSetting(const std::wstring& path);
+void SaveZoomSetting(const std::wstring& path, int zoom);

@@ -1,6 +1,9 @@
 // LoadSourceImage: see load_source.h.
 #include "imaging/load_source.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "imaging/dib_size.h"
 #include "imaging/gdiplus_decode.h"
 #include "imaging/plugin_host.h"
@@ -22,6 +25,22 @@ class BitmapGuard {
 
  private:
   HBITMAP bitmap_;
+};
+
+// Converts `decoded` into the emptied SourceSurface and readies its DC.
+int ConvertIntoSource(HBITMAP decoded) {
+  SourceSurface.Reset();
+  PrepareDib32Header(&SourceSurface.header);
+  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, decoded);
+  if (!SourceSurface.bitmap) return 0;
+  SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
+  return CreateSurfaceDc(&SourceSurface);
+}
+
+// A BITMAPINFOHEADER followed by the three BI_BITFIELDS masks.
+struct HeaderWithMasks {
+  BITMAPINFOHEADER header;
+  DWORD masks[3];
 };
 
 }  // namespace
@@ -60,11 +79,46 @@ int LoadSourceImage(const wchar_t* path) {
   // Converting such a section would be a block copy of identical bytes.
   if (fromGdiplus && TakeOverDib32(&SourceSurface, decoded.get())) {
     decoded.release();
-  } else {
-    PrepareDib32Header(&SourceSurface.header);
-    SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, decoded.get());
-    if (!SourceSurface.bitmap) return 0;
-    SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
+    return CreateSurfaceDc(&SourceSurface);
   }
-  return CreateSurfaceDc(&SourceSurface);
+  return ConvertIntoSource(decoded.get());
+}
+
+int LoadSourceFromPackedDib(const void* block, std::size_t size) {
+  const unsigned char* bytes = static_cast<const unsigned char*>(block);
+  HeaderWithMasks info = {};
+  if (size < sizeof info.header) return 0;
+  std::memcpy(&info.header, bytes, sizeof info.header);
+  const BITMAPINFOHEADER& given = info.header;
+  const bool masks = given.biCompression == BI_BITFIELDS;
+  const bool accepted = (given.biBitCount == 24 && given.biCompression == BI_RGB) ||
+                        (given.biBitCount == 32 && (given.biCompression == BI_RGB || masks));
+  if (!accepted || given.biSize < sizeof info.header || given.biSize > size || given.biWidth <= 0 ||
+      given.biHeight == 0) {
+    return 0;
+  }
+  std::uint64_t offset = given.biSize;
+  if (masks) {
+    // A version 4 or 5 header holds the masks itself; a plain one is followed by them.
+    const std::uint64_t at = given.biSize >= sizeof info.header + sizeof info.masks ? sizeof info.header : offset;
+    if (at + sizeof info.masks > size) return 0;
+    std::memcpy(info.masks, bytes + at, sizeof info.masks);
+    if (at == offset) offset += sizeof info.masks;
+  }
+  offset += std::uint64_t{given.biClrUsed} * sizeof(RGBQUAD);  // a colour table, unused at these depths
+  std::uint32_t pixelBytes = 0;
+  if (!DibImageSize(given.biBitCount, given.biWidth, given.biHeight, &pixelBytes)) return 0;
+  if (offset + pixelBytes > size) return 0;
+
+  info.header.biSize = sizeof info.header;
+  info.header.biPlanes = 1;
+  info.header.biSizeImage = 0;
+  info.header.biClrUsed = 0;
+  info.header.biClrImportant = 0;
+  void* bits = nullptr;
+  BitmapGuard section(
+      CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!section.get() || !bits) return 0;
+  std::memcpy(bits, bytes + offset, pixelBytes);
+  return ConvertIntoSource(section.get());
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 #include "imaging/dib_surface.h"
 
 // Decodes the file at path (plug-ins first, then GDI+) and makes it the
@@ -13,6 +15,15 @@
 // nothing decodes the file (SourceSurface then keeps the previous picture) or
 // a later step fails. Shows no message. The decoded bitmap never outlives the call.
 int LoadSourceImage(const wchar_t* path);
+
+// Makes the packed DIB in `block` (a BITMAPINFOHEADER or a larger header,
+// BI_BITFIELDS masks after a 40-byte header, any colour table, then the rows,
+// as the clipboard holds one; `size` bytes readable) the picture of
+// SourceSurface, as LoadSourceImage does with a decoded file. Takes 24 bits
+// BI_RGB and 32 bits BI_RGB or BI_BITFIELDS, bottom-up or top-down. Returns 1
+// on success; 0 for anything else or a block shorter than its rows, and then
+// SourceSurface keeps the previous picture unless the conversion itself failed.
+int LoadSourceFromPackedDib(const void* block, std::size_t size);
 
 // Makes `decoded` the surface's bitmap when it already is what ConvertToDib32
 // would make of it. `decoded` must be a bottom-up section, as DecodeWithGdiplus

@@ -1,13 +1,20 @@
 // The two scrolled image views: see image_view.h.
 #include "views/image_view.h"
 
+#include <initializer_list>
+
 #include "frc/engine_state.h"
 #include "views/window_class.h"
+#include "views/zoom.h"
 
 HWND FrcView = nullptr;
 HWND OriginalView = nullptr;
+int ViewZoom = 1;
 
 namespace {
+
+// Sent to the parent about the cursor; written once at creation.
+UINT pointerMessage = 0;
 
 // What distinguishes the two views: the picture they draw and the partner
 // they keep in step.
@@ -45,18 +52,21 @@ void SetScrollPosition(HWND view, int bar, int position) {
   SetScrollInfo(view, bar, &info, TRUE);
 }
 
+// Ranges of the zoomed picture, pages of the client size.
+void SetScrollRanges(HWND view, int width, int height) {
+  SetScrollRangeAndPage(view, SB_HORZ, SourceSurface.header.bmiHeader.biWidth * ViewZoom, width);
+  SetScrollRangeAndPage(view, SB_VERT, SourceSurface.header.bmiHeader.biHeight * ViewZoom, height);
+}
+
 LRESULT OnSize(HWND view, LPARAM lParam) {
-  const int width = static_cast<short>(LOWORD(lParam));
-  const int height = static_cast<short>(HIWORD(lParam));
-  SetScrollRangeAndPage(view, SB_HORZ, SourceSurface.header.bmiHeader.biWidth, width);
-  SetScrollRangeAndPage(view, SB_VERT, SourceSurface.header.bmiHeader.biHeight, height);
+  SetScrollRanges(view, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
   return 0;
 }
 
 LRESULT OnPaint(HWND view, const ViewKind& kind) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(view, &paint);
-  DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), kind.picture());
+  DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), ViewZoom, kind.picture());
   EndPaint(view, &paint);
   return 0;
 }
@@ -85,6 +95,40 @@ LRESULT OnButtonDown(HWND view) {
   return 0;
 }
 
+void NotifyPointer(HWND view, LPARAM clientPoint) {
+  HWND parent = GetParent(view);
+  if (parent && pointerMessage) SendMessageW(parent, pointerMessage, reinterpret_cast<WPARAM>(view), clientPoint);
+}
+
+LRESULT OnMouseMove(HWND view, LPARAM lParam) {
+  // Asks for WM_MOUSELEAVE; repeating the request while tracking is harmless.
+  TRACKMOUSEEVENT track = {};
+  track.cbSize = sizeof track;
+  track.dwFlags = TME_LEAVE;
+  track.hwndTrack = view;
+  TrackMouseEvent(&track);
+  NotifyPointer(view, lParam);
+  return 0;
+}
+
+LRESULT OnMouseLeave(HWND view) {
+  NotifyPointer(view, MAKELPARAM(-1, -1));
+  return 0;
+}
+
+// Ctrl+wheel zooms about the pixel under the cursor; a plain wheel goes on to
+// the default handling.
+LRESULT OnMouseWheel(HWND view, WPARAM wParam, LPARAM lParam) {
+  if (!(GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL)) return DefWindowProcW(view, WM_MOUSEWHEEL, wParam, lParam);
+  const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
+  if (delta == 0) return 0;
+  POINT cursor = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  ScreenToClient(view, &cursor);
+  ZoomViews(delta > 0 ? ZoomLevelUp(ViewZoom) : ZoomLevelDown(ViewZoom), view, cursor);
+  NotifyPointer(view, MAKELPARAM(cursor.x, cursor.y));
+  return 0;
+}
+
 LRESULT ViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam, const ViewKind& kind) {
   switch (message) {
     case WM_CREATE: return 0;
@@ -95,6 +139,9 @@ LRESULT ViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam, const Vi
     case WM_VSCROLL: return OnScroll(view, SB_VERT, wParam, kind);
     case WM_LBUTTONDOWN: return OnButtonDown(view);
     case WM_RBUTTONDOWN: return OnButtonDown(view);
+    case WM_MOUSEMOVE: return OnMouseMove(view, lParam);
+    case WM_MOUSELEAVE: return OnMouseLeave(view);
+    case WM_MOUSEWHEEL: return OnMouseWheel(view, wParam, lParam);
     default: return DefWindowProcW(view, message, wParam, lParam);
   }
 }
@@ -126,13 +173,66 @@ const DibSurface* CurrentFramePicture() {
 
 const DibSurface* OriginalPicture() { return SourceSurface.memoryDc ? &SourceSurface : nullptr; }
 
-void DrawViewPicture(HDC dc, int scrollX, int scrollY, const DibSurface* picture) {
+void DrawViewPicture(HDC dc, int scrollX, int scrollY, int zoom, const DibSurface* picture) {
   SetWindowOrgEx(dc, scrollX, scrollY, nullptr);
   if (!picture) return;
+  const int width = picture->header.bmiHeader.biWidth;
+  const int height = picture->header.bmiHeader.biHeight;
   SelectObject(picture->memoryDc, picture->bitmap);
-  BitBlt(dc, 0, 0, picture->header.bmiHeader.biWidth, picture->header.bmiHeader.biHeight, picture->memoryDc, 0, 0,
-         SRCCOPY);
+  if (zoom <= 1) {
+    BitBlt(dc, 0, 0, width, height, picture->memoryDc, 0, 0, SRCCOPY);
+  } else {
+    // Only the pixels the clip box touches: a zoomed large picture costs what
+    // the view shows, not what the picture holds.
+    RECT clip;
+    GetClipBox(dc, &clip);
+    const PictureSpan columns = VisiblePictureSpan(clip.left, clip.right, zoom, width);
+    const PictureSpan rows = VisiblePictureSpan(clip.top, clip.bottom, zoom, height);
+    if (columns.count > 0 && rows.count > 0) {
+      // COLORONCOLOR drops the pixels it does not need instead of blending:
+      // at a whole-number scale every pixel is repeated exactly.
+      const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+      StretchBlt(dc, columns.first * zoom, rows.first * zoom, columns.count * zoom, rows.count * zoom,
+                 picture->memoryDc, columns.first, rows.first, columns.count, rows.count, SRCCOPY);
+      SetStretchBltMode(dc, oldMode);
+    }
+  }
   SelectObject(picture->memoryDc, picture->savedObject);
+}
+
+void ZoomViews(int zoom, HWND view, POINT anchor) {
+  if (!IsZoomLevel(zoom) || !view) return;
+  const int oldZoom = ViewZoom;
+  const int x = ZoomedScrollPosition(ScrollPosition(view, SB_HORZ), anchor.x, oldZoom, zoom);
+  const int y = ZoomedScrollPosition(ScrollPosition(view, SB_VERT), anchor.y, oldZoom, zoom);
+  ViewZoom = zoom;
+  HWND partner = view == FrcView ? OriginalView : FrcView;
+  for (HWND each : {view, partner}) {
+    if (!each) continue;
+    RECT client;
+    GetClientRect(each, &client);
+    SetScrollRanges(each, client.right, client.bottom);
+  }
+  SetScrollPosition(view, SB_HORZ, x);
+  SetScrollPosition(view, SB_VERT, y);
+  if (partner) {
+    SetScrollPosition(partner, SB_HORZ, ScrollPosition(view, SB_HORZ));
+    SetScrollPosition(partner, SB_VERT, ScrollPosition(view, SB_VERT));
+    InvalidateRect(partner, nullptr, TRUE);
+  }
+  InvalidateRect(view, nullptr, TRUE);
+}
+
+int PicturePixelAt(HWND view, POINT client, POINT* pixel) {
+  const DibSurface* picture = view == FrcView ? CurrentFramePicture() : OriginalPicture();
+  RECT area;
+  if (!picture || !GetClientRect(view, &area) || !PtInRect(&area, client)) return 0;
+  const int x = PicturePixelUnder(client.x, ScrollPosition(view, SB_HORZ), ViewZoom, picture->header.bmiHeader.biWidth);
+  const int y = PicturePixelUnder(client.y, ScrollPosition(view, SB_VERT), ViewZoom, picture->header.bmiHeader.biHeight);
+  if (x < 0 || y < 0) return 0;
+  pixel->x = x;
+  pixel->y = y;
+  return 1;
 }
 
 int ScrollTarget(int code, int page, int position, int trackPosition, bool* moves) {
@@ -148,7 +248,8 @@ int ScrollTarget(int code, int page, int position, int trackPosition, bool* move
   }
 }
 
-void CreateImageViews(HWND parent, HINSTANCE instance) {
+void CreateImageViews(HWND parent, HINSTANCE instance, UINT notifyMessage) {
+  pointerMessage = notifyMessage;
   // One structure, filled once and reused for the second class.
   WNDCLASSEXW viewClass;
   FillWindowClass(&viewClass, instance, FrcViewProc, L"FRC View");

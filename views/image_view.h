@@ -1,8 +1,10 @@
 // The two scrolled image views below the control bar: FrcView (class
 // "FRC View") shows the current frame of the FRC cycle, OriginalView (class
-// "Original View") the unaltered picture. Both show their picture 1:1 from its
-// top-left corner and scroll together: scrolling one moves the other to the
-// same position. They own nothing; the window scroll bars hold all scroll state.
+// "Original View") the unaltered picture. Both show their picture at the same
+// zoom level (1:1 unless zoomed) from its top-left corner and scroll together:
+// scrolling one moves the other to the same position. They own nothing; the
+// window scroll bars hold all scroll state, in screen pixels of the zoomed
+// picture.
 #pragma once
 
 #include <windows.h>
@@ -12,10 +14,34 @@
 extern HWND FrcView;       // class "FRC View"; null until created
 extern HWND OriginalView;  // class "Original View"; null until created
 
+// The zoom level of both views, one of kZoomLevels (views/zoom.h). Set it
+// before the views are first sized; change it later only through ZoomViews.
+// User-interface thread.
+extern int ViewZoom;
+
 // Registers both classes for instance and creates FrcView, then OriginalView,
 // as children of parent. Failures are not checked: a view that could not be
 // made stays null and is never painted.
-void CreateImageViews(HWND parent, HINSTANCE instance);
+//
+// Each view sends pointerMessage to parent whenever the cursor moves over it
+// and when it leaves it: wParam the view, lParam the cursor's client position
+// packed as WM_MOUSEMOVE packs it, (-1, -1) once the cursor has left. It is
+// sent too after a Ctrl+wheel zoom, which changes what lies under the cursor.
+//
+// A view takes Ctrl+wheel itself (one level per wheel message, about the
+// cursor's pixel), and a left or right click gives it the keyboard focus.
+void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerMessage);
+
+// Sets both views to zoom level `zoom` (not a level: nothing happens) with
+// ranges and pages for it, keeping the picture point at client point `anchor`
+// of `view` in place as far as the scroll ranges allow; the partner takes the
+// same positions. Both views are repainted.
+void ZoomViews(int zoom, HWND view, POINT anchor);
+
+// The picture pixel under client point `client` of `view` at its scroll
+// position and the zoom level: 1 and *pixel set, or 0 when the point is outside
+// the client area or the picture, or the view shows no picture.
+int PicturePixelAt(HWND view, POINT client, POINT* pixel);
 
 LRESULT CALLBACK FrcViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK OriginalViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam);
@@ -27,10 +53,13 @@ const DibSurface* CurrentFramePicture();
 // The picture OriginalView shows: SourceSurface, or null when it is not ready.
 const DibSurface* OriginalPicture();
 
-// Draws picture into dc with image pixel (scrollX, scrollY) at the DC's
-// top-left corner: the whole paint of a view between BeginPaint and EndPaint.
-// Draws nothing when picture is null.
-void DrawViewPicture(HDC dc, int scrollX, int scrollY, const DibSurface* picture);
+// Draws picture into dc at zoom level `zoom` with point (scrollX, scrollY) of
+// the zoomed picture at the DC's top-left corner: the whole paint of a view
+// between BeginPaint and EndPaint. At level 1 a plain block copy, clipped by
+// the DC; above it every image pixel becomes a zoom x zoom block of exactly
+// its value, and only the pixels inside the DC's clip box are copied. Draws
+// nothing when picture is null.
+void DrawViewPicture(HDC dc, int scrollX, int scrollY, int zoom, const DibSurface* picture);
 
 // The scroll position a request code moves to, from the bar's page, position
 // and thumb position; `moves` is false for codes that leave it unchanged.

@@ -36,7 +36,7 @@ std::vector<unsigned> Draw(const DibSurface* picture, int width, int height, int
   std::fill(static_cast<unsigned*>(bits), static_cast<unsigned*>(bits) + width * height, 0xFFFFFFu);
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, target);
-  DrawViewPicture(dc, scrollX, scrollY, picture);
+  DrawViewPicture(dc, scrollX, scrollY, 1, picture);
   GdiFlush();
   std::vector<unsigned> pixels(static_cast<unsigned*>(bits), static_cast<unsigned*>(bits) + width * height);
   for (unsigned& p : pixels) p &= 0xFFFFFFu;
@@ -77,7 +77,7 @@ TEST(ImageViewsTest, NoPictureMeansNoScrollBars) {
   HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, instance, nullptr);
   ASSERT_NE(nullptr, parent);
   SourceSurface.Reset();
-  CreateImageViews(parent, instance);
+  CreateImageViews(parent, instance, 0);
   ASSERT_NE(nullptr, FrcView);
   ASSERT_NE(nullptr, OriginalView);
   wchar_t name[32] = {};
@@ -105,7 +105,7 @@ TEST(ImageViewsTest, ClientAsWideAsThePictureStillScrollsOnePixel) {
   SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, source);
   DeleteObject(source);
   HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 900, 600, nullptr, nullptr, instance, nullptr);
-  CreateImageViews(parent, instance);
+  CreateImageViews(parent, instance, 0);
   for (int clientWidth : {640, 641}) {
     // Size the window so that its client area is exactly clientWidth wide.
     MoveWindow(FrcView, 0, 0, 700, 400, TRUE);

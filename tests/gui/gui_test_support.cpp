@@ -4,21 +4,14 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "app/message_routing.h"
 #include "tests/support/win_test_support.h"
-
-namespace {
-
-void DispatchOne(MSG* message) {
-  if (!ControlBar || !IsDialogMessageW(ControlBar, message)) DispatchMessageW(message);
-}
-
-}  // namespace
 
 void PumpPending() {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) continue;
-    DispatchOne(&message);
+    DispatchProgramMessage(&message);
   }
 }
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-// Dispatches messages (through the control bar first, as the program's loop
-// does) until done() holds or timeoutMs passes; returns done()'s last answer.
+// Dispatches messages (through the program's own routing, as its loop does)
+// until done() holds or timeoutMs passes; returns done()'s last answer.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 
 // Dispatches whatever is waiting now, including posted requests.

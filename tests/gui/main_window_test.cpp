@@ -5,17 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <shlobj.h>
 #include <vector>
 
 #include "app/globals.h"
 #include "app/settings_file.h"
+#include "app/status_bar.h"
 #include "frc/engine_state.h"
 #include "frc/frame_clock.h"
 #include "imaging/dib_surface.h"
 #include "quillane_version.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/support/test_images.h"
 #include "tests/support/win_test_support.h"
 #include "views/image_view.h"
 
@@ -92,7 +96,7 @@ class MainWindowTest : public ::testing::Test {
       PumpPending();
     }
     StopFrameClock();
-    MainWindow = ControlBar = FrcView = OriginalView = nullptr;
+    MainWindow = ControlBar = FrcView = OriginalView = StatusBar = nullptr;
     ResetEngineState();
   }
 
@@ -130,6 +134,33 @@ class MainWindowTest : public ::testing::Test {
     wchar_t value[256] = {};
     GetPrivateProfileStringW(L"Settings", key, L"<absent>", value, 256, SettingsFilePath().c_str());
     return value;
+  }
+
+  // A key pressed where the focus is, with or without Ctrl held, and handled
+  // by the program's routing.
+  void PressKey(WPARAM key, bool control = false) {
+    BYTE state[256];
+    GetKeyboardState(state);
+    state[VK_CONTROL] = control ? 0x80 : 0;
+    SetKeyboardState(state);
+    PostMessageW(GetFocus() ? GetFocus() : MainWindow, WM_KEYDOWN, key, 1);
+    PumpPending();
+    state[VK_CONTROL] = 0;
+    SetKeyboardState(state);
+  }
+
+  HWND IntervalEdit() { return GetWindow(GetDlgItem(ControlBar, kIdInterval), GW_CHILD); }
+
+  // A picture loaded and its cycle built, the window placed where the screen
+  // can be read, the clock stopped.
+  void OpenPicture(int width, int height, unsigned (*colour)(int, int)) {
+    Open();
+    ResizeClient(401, 300);
+    SetWindowPos(MainWindow, HWND_TOPMOST, 500, 400, 0, 0, SWP_NOSIZE);
+    ASSERT_EQ(1, OpenImage(WriteImage(L"picture.bmp", width, height, colour)));
+    PostSettingsChanged();
+    Settle();
+    ASSERT_NE(nullptr, FrameSet);
   }
 
   TempDirectory directory_;
@@ -223,7 +254,12 @@ TEST_F(MainWindowTest, ShowOriginalStoredAsOneStartsSideBySide) {
   EXPECT_EQ(301, Width(original));  // the odd pixel goes to the original
   EXPECT_EQ(300, original.left);
   EXPECT_EQ(Height(bar), frc.top);
-  EXPECT_EQ(400 - Height(bar), Height(original));
+  // The status bar along the bottom, the views between it and the bar.
+  const RECT status = ChildRect(StatusBar);
+  EXPECT_EQ(400, status.bottom);
+  EXPECT_EQ(601, Width(status));
+  EXPECT_EQ(status.top, frc.bottom);
+  EXPECT_EQ(400 - Height(bar) - Height(status), Height(original));
 }
 
 TEST_F(MainWindowTest, CheckBoxRelaysOutWithoutRebuilding) {
@@ -413,6 +449,241 @@ TEST_F(MainWindowTest, ViewsPaintTheCurrentFrameAndTheSource) {
     }, 3000);
     EXPECT_EQ(0, mismatches) << (view == FrcView ? "FRC view" : "original view");
   }
+}
+
+// Every screen pixel of the view is its image pixel of the picture at the
+// zoom level and the scroll position, wherever the picture reaches.
+void ExpectViewShows(HWND view, const DibSurface& picture, int zoom) {
+  const int width = picture.header.bmiHeader.biWidth, height = picture.header.bmiHeader.biHeight;
+  const std::vector<std::uint32_t> expected = SurfacePixels(picture.bits, width, height);
+  const int scrollX = Scroll(view, SB_HORZ).nPos, scrollY = Scroll(view, SB_VERT).nPos;
+  RECT client;
+  GetClientRect(view, &client);
+  int mismatches = -1, compared = 0;
+  PumpUntil([&] {
+    const std::vector<unsigned> shown = CaptureClient(view);
+    mismatches = compared = 0;
+    for (int y = 0; y < client.bottom && (y + scrollY) / zoom < height; ++y)
+      for (int x = 0; x < client.right && (x + scrollX) / zoom < width; ++x, ++compared)
+        if ((shown[size_t(y) * client.right + x] & 0xFFFFFF) !=
+            expected[size_t((y + scrollY) / zoom) * width + (x + scrollX) / zoom])
+          ++mismatches;
+    return mismatches == 0;
+  }, 3000);
+  EXPECT_GT(compared, 1000);
+  EXPECT_EQ(0, mismatches) << (view == FrcView ? "FRC view" : "original view") << " at zoom " << zoom;
+}
+
+TEST_F(MainWindowTest, ZoomedViewsShowEachPixelAsAnExactBlock) {
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", SettingsFilePath().c_str()));
+  OpenPicture(151, 113, Ramp);
+  SetFocus(IntervalEdit());  // the zoom keys work with the focus in a field
+  for (int zoom : {2, 3}) {
+    PressKey(VK_OEM_PLUS, true);
+    ASSERT_EQ(zoom, ViewZoom);
+    EXPECT_EQ(151 * zoom, Scroll(FrcView, SB_HORZ).nMax);
+    SendMessageW(FrcView, WM_HSCROLL, SB_LINEDOWN, 0);  // partly scrolled, both views
+    SendMessageW(OriginalView, WM_VSCROLL, SB_LINEDOWN, 0);
+    ExpectViewShows(FrcView, FrameSet[CurrentFrame], zoom);
+    ExpectViewShows(OriginalView, SourceSurface, zoom);
+  }
+  EXPECT_EQ(L"倍率 300%", StatusText(1));
+  PressKey('0', true);
+  EXPECT_EQ(1, ViewZoom);
+  EXPECT_EQ(151, Scroll(FrcView, SB_HORZ).nMax);
+  EXPECT_EQ(IntervalEdit(), GetFocus());
+}
+
+TEST_F(MainWindowTest, CtrlWheelZoomsAboutThePixelUnderTheCursor) {
+  OpenPicture(640, 480, Ramp);
+  SendMessageW(FrcView, WM_HSCROLL, SB_LINEDOWN, 0);
+  SendMessageW(FrcView, WM_HSCROLL, SB_LINEDOWN, 0);
+  SendMessageW(FrcView, WM_VSCROLL, SB_LINEDOWN, 0);
+  SetFocus(IntervalEdit());
+  POINT cursor = {101, 67}, before, after;
+  ASSERT_EQ(1, PicturePixelAt(FrcView, cursor, &before));
+  POINT screen = cursor;
+  ClientToScreen(FrcView, &screen);
+  for (int notch : {1, 1, 1, -1}) {  // the system gives the wheel to the focus window
+    PostMessageW(GetFocus(), WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, WHEEL_DELTA * notch), MAKELPARAM(screen.x, screen.y));
+    PumpPending();
+    ASSERT_EQ(1, PicturePixelAt(FrcView, cursor, &after));
+    EXPECT_EQ(before.x, after.x);
+    EXPECT_EQ(before.y, after.y);
+  }
+  EXPECT_EQ(3, ViewZoom);
+  EXPECT_EQ(L"4", ControlText(kIdInterval));  // the field did not take the wheel
+}
+
+TEST_F(MainWindowTest, ZoomIsKeptAndABadValueReadsAsOne) {
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"Zoom", L"5", SettingsFilePath().c_str()));
+  Open();
+  EXPECT_EQ(1, ViewZoom);
+  PressKey(VK_ADD, true);
+  PressKey(VK_OEM_PLUS, true);
+  PressKey(VK_OEM_PLUS, true);
+  PressKey(VK_SUBTRACT, true);
+  Close();
+  EXPECT_EQ(L"3", IniValue(L"Zoom"));
+  EXPECT_EQ(L"4", IniValue(L"FRCCount"));
+  Open();
+  EXPECT_EQ(3, ViewZoom);
+  EXPECT_EQ(L"倍率 300%", StatusText(1));
+}
+
+TEST_F(MainWindowTest, PauseStepsAndKeepsThePauseThroughARebuild) {
+  OpenPicture(64, 48, Ramp);
+  StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
+  SetFocus(IntervalEdit());
+  PressKey(VK_SPACE);  // typed into the field, not a pause
+  EXPECT_NE(std::wstring::npos, ControlText(kIdInterval).find(L' '));
+  EXPECT_NE(0u, FrameClockTimer());
+  SetText(kIdInterval, L"4");
+  SendMessageW(FrcView, WM_LBUTTONDOWN, 0, 0);
+  PressKey(VK_SPACE);
+  EXPECT_EQ(0u, FrameClockTimer());
+  const std::uint32_t first = CurrentFrame;
+  const struct { WPARAM key; std::uint32_t frame; } steps[] = {
+      {VK_RIGHT, (first + 1) % 4}, {VK_OEM_PERIOD, (first + 2) % 4}, {VK_RIGHT, (first + 3) % 4},
+      {VK_LEFT, (first + 2) % 4},  {VK_OEM_COMMA, (first + 1) % 4},  {VK_LEFT, first},
+      {VK_LEFT, (first + 3) % 4},  {VK_LEFT, (first + 2) % 4},       {VK_HOME, 0},
+  };
+  for (const auto& step : steps) {
+    PressKey(step.key);
+    EXPECT_EQ(step.frame, CurrentFrame) << "key " << step.key;
+  }
+  EXPECT_EQ(L"フレーム 1 / 4（一時停止）", StatusText(0));
+  PressKey(VK_RIGHT);
+  const std::vector<unsigned> shown = CaptureClient(FrcView);
+  PumpUntil([] { return false; }, 1000);
+  EXPECT_EQ(1u, CurrentFrame);
+  EXPECT_TRUE(shown == CaptureClient(FrcView));
+  Type(kIdInterval, L"8");
+  PumpPending();
+  EXPECT_EQ(8u, FrcCount);
+  EXPECT_EQ(0u, CurrentFrame);
+  EXPECT_EQ(0u, FrameClockTimer());
+  EXPECT_EQ(L"フレーム 1 / 8（一時停止）", StatusText(0));
+  SetFocus(FrcView);
+  PressKey(VK_SPACE);
+  EXPECT_NE(0u, FrameClockTimer());
+}
+
+// Channel values on and between the panel levels of interval 4, correction 3.
+unsigned Levels(int x, int y) { return unsigned(100 + x) << 16 | unsigned(4 * y + 3) << 8 | unsigned(200 + x + y); }
+
+TEST_F(MainWindowTest, StatusBarReadsThePixelUnderTheCursor) {
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", SettingsFilePath().c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"Zoom", L"2", SettingsFilePath().c_str()));
+  OpenPicture(20, 10, Levels);
+  SetFocus(FrcView);
+  PressKey(VK_SPACE);
+  PressKey(VK_HOME);
+  PressKey(VK_RIGHT);
+  PressKey(VK_RIGHT);
+  EXPECT_EQ(L"フレーム 3 / 4（一時停止）", StatusText(0));
+  const std::uint32_t shown = SurfacePixels(FrameSet[2].bits, 20, 10)[5 * 20 + 7];
+  wchar_t expected[200];
+  std::swprintf(expected, 200, L"x 7, y 5  元 R107 G23 B212  表示 R%u G%u B%u  平均 R107.0 G23.0 B212.0",
+                shown >> 16, shown >> 8 & 0xFF, shown & 0xFF);
+  SendMessageW(FrcView, WM_MOUSEMOVE, 0, MAKELPARAM(15, 11));
+  EXPECT_EQ(expected, StatusText(2));
+  SendMessageW(OriginalView, WM_MOUSEMOVE, 0, MAKELPARAM(14, 10));
+  EXPECT_EQ(L"x 7, y 5  元 R107 G23 B212  表示 R107 G23 B212", StatusText(2));
+  SendMessageW(OriginalView, WM_MOUSEMOVE, 0, MAKELPARAM(40, 10));  // right of the picture
+  EXPECT_EQ(L"", StatusText(2));
+  // The mean of every pixel over the cycle is its source value.
+  std::vector<double> sum(200 * 3, 0.0);
+  for (int k = 0; k < 4; ++k) {
+    const std::vector<std::uint32_t> frame = SurfacePixels(FrameSet[k].bits, 20, 10);
+    for (size_t i = 0; i < frame.size(); ++i)
+      for (int c = 0; c < 3; ++c) sum[i * 3 + c] += frame[i] >> (8 * c) & 0xFF;
+  }
+  const std::vector<std::uint32_t> source = SurfacePixels(SourceSurface.bits, 20, 10);
+  for (size_t i = 0; i < source.size(); ++i)
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(double(source[i] >> (8 * c) & 0xFF), sum[i * 3 + c] / 4) << i;
+}
+
+TEST_F(MainWindowTest, FocusComesBackToTheFieldAfterTheMessage) {
+  OpenPicture(16, 16, Ramp);
+  SetForegroundWindow(MainWindow);
+  SetFocus(IntervalEdit());
+  Type(kIdInterval, L"");
+  PumpPending();
+  ASSERT_EQ(1u, boxes_.Seen().size());
+  EXPECT_EQ(IntervalEdit(), GetFocus());
+  SendMessageW(GetFocus(), WM_CHAR, L'8', 1);
+  EXPECT_EQ(L"8", ControlText(kIdInterval));
+}
+
+// A packed DIB of the picture colour(x, y): 24 bits with a plain header, or
+// 32 bits with a version 5 header and masks; rows bottom-up or top-down.
+std::vector<unsigned char> PackedDib(int width, int height, bool thirtyTwo, bool topDown, unsigned (*colour)(int, int)) {
+  BITMAPV5HEADER header = {};
+  header.bV5Size = thirtyTwo ? sizeof(BITMAPV5HEADER) : sizeof(BITMAPINFOHEADER);
+  header.bV5Width = width;
+  header.bV5Height = topDown ? -height : height;
+  header.bV5Planes = 1;
+  header.bV5BitCount = thirtyTwo ? 32 : 24;
+  header.bV5Compression = thirtyTwo ? BI_BITFIELDS : BI_RGB;
+  header.bV5RedMask = 0xFF0000;
+  header.bV5GreenMask = 0xFF00;
+  header.bV5BlueMask = 0xFF;
+  const int pixelBytes = thirtyTwo ? 4 : 3, stride = (width * pixelBytes + 3) & ~3;
+  std::vector<unsigned char> block(header.bV5Size + size_t(stride) * height, 0);
+  std::memcpy(block.data(), &header, header.bV5Size);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const unsigned c = colour(x, topDown ? y : height - 1 - y);
+      std::memcpy(&block[header.bV5Size + size_t(y) * stride + size_t(x) * pixelBytes], &c, size_t(pixelBytes));
+    }
+  return block;
+}
+
+void PutOnClipboard(UINT format, const std::vector<unsigned char>& block) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  if (!block.empty()) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, block.size());
+    std::memcpy(GlobalLock(memory), block.data(), block.size());
+    GlobalUnlock(memory);
+    SetClipboardData(format, memory);
+  }
+  CloseClipboard();
+}
+
+TEST_F(MainWindowTest, PastedImagesAreTheSourceAFileGivesAndCopyGivesTheFrame) {
+  OpenPicture(13, 7, Ramp);
+  const std::vector<std::uint32_t> fromFile = SurfacePixels(SourceSurface.bits, 13, 7);
+  const struct { UINT format; bool thirtyTwo, topDown; } pastes[] = {{CF_DIB, false, false}, {CF_DIBV5, true, true}};
+  for (const auto& paste : pastes) {
+    PutOnClipboard(paste.format, PackedDib(13, 7, paste.thirtyTwo, paste.topDown, Ramp));
+    SourceSurface.Reset();
+    PressKey('V', true);
+    EXPECT_EQ(L"Quillane (クリップボード)", WindowText(MainWindow));
+    ASSERT_EQ(13, SourceSurface.header.bmiHeader.biWidth);
+    EXPECT_TRUE(fromFile == SurfacePixels(SourceSurface.bits, 13, 7)) << paste.format;
+  }
+  PutOnClipboard(CF_DIB, {});
+  HBITMAP before = SourceSurface.bitmap;
+  PressKey('V', true);
+  ASSERT_EQ(1u, boxes_.Seen().size());
+  ExpectProgramMessage(boxes_.Seen()[0], L"クリップボードに画像がありません。", MainWindow);
+  EXPECT_EQ(before, SourceSurface.bitmap);
+
+  Settle();
+  SetFocus(FrcView);
+  PressKey(VK_SPACE);
+  PressKey(VK_RIGHT);
+  PressKey('C', true);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_DIB);
+  ASSERT_NE(nullptr, data);
+  const BITMAPINFOHEADER* copied = static_cast<const BITMAPINFOHEADER*>(GlobalLock(data));
+  EXPECT_EQ(32, copied->biBitCount);
+  EXPECT_TRUE(SurfacePixels(copied + 1, 13, 7) == SurfacePixels(FrameSet[CurrentFrame].bits, 13, 7));
+  GlobalUnlock(data);
+  CloseClipboard();
 }
 
 }  // namespace

@@ -1,0 +1,55 @@
+// Pausing and stepping the FRC cycle: see playback.h.
+#include "app/playback.h"
+
+#include "app/globals.h"
+#include "app/status_bar.h"
+#include "frc/engine_state.h"
+#include "frc/frame_clock.h"
+#include "views/image_view.h"
+
+namespace {
+
+bool paused = false;
+
+// The clock is stopped, so the views and the status bar are told here.
+void ShowFrame(std::uint32_t index) {
+  CurrentFrame = index;
+  if (FrcView) {
+    InvalidateRect(FrcView, nullptr, FALSE);
+    UpdateWindow(FrcView);
+  }
+  RefreshStatusBar();
+}
+
+bool CanStep() { return paused && FrameSet && FrcCount != 0; }
+
+}  // namespace
+
+bool PlaybackPaused() { return paused; }
+
+void TogglePause() {
+  paused = !paused;
+  if (paused) {
+    StopFrameClock();
+  } else {
+    StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
+  }
+  RefreshStatusBar();
+}
+
+void ResumeFrameClockUnlessPaused() {
+  if (!paused) StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
+}
+
+void StepFrame(int step) {
+  if (!CanStep()) return;
+  const std::uint32_t count = FrcCount;
+  const std::uint32_t current = CurrentFrame;
+  ShowFrame(step >= 0 ? (current + 1) % count : (current + count - 1) % count);
+}
+
+void ShowFirstFrame() {
+  if (CanStep()) ShowFrame(0);
+}
+
+void ResetPlayback() { paused = false; }

@@ -1,0 +1,28 @@
+// Pausing and stepping the FRC cycle. While paused the frame clock is not
+// running, so CurrentFrame changes only by the steps below; resuming starts
+// the clock again, which takes the frame due at that moment (no catch-up).
+//
+// User-interface thread only.
+#pragma once
+
+// True while the cycle is paused.
+bool PlaybackPaused();
+
+// Pauses (stops the frame clock) or resumes (starts it).
+void TogglePause();
+
+// Starts the frame clock for the main window unless the cycle is paused: what
+// the main window does after every rebuild and open instead of starting it
+// outright, so a paused cycle stays on its frame 0.
+void ResumeFrameClockUnlessPaused();
+
+// While paused and a frame set exists: shows the frame `step` places on from
+// CurrentFrame (1 the next, -1 the previous), wrapping at both ends. Otherwise
+// nothing happens.
+void StepFrame(int step);
+
+// While paused and a frame set exists: shows frame 0.
+void ShowFirstFrame();
+
+// Clears the pause, as at start; for a main window being created afresh.
+void ResetPlayback();

@@ -1,0 +1,124 @@
+// The status bar: see status_bar.h.
+#include "app/status_bar.h"
+
+#include <commctrl.h>
+
+#include <cstdint>
+#include <cwchar>
+
+#include "app/playback.h"
+#include "frc/engine_state.h"
+#include "imaging/dib_surface.h"
+#include "views/image_view.h"
+
+HWND StatusBar = nullptr;
+
+namespace {
+
+enum StatusPart { kFramePart = 0, kZoomPart = 1, kPixelPart = 2 };
+
+// Right edges of the frame and zoom parts at 96 dots per inch; the pixel part
+// takes the rest.
+constexpr int kFramePartEnd = 220;
+constexpr int kZoomPartEnd = 320;
+constexpr int kTextLength = 160;
+
+HWND pointerView = nullptr;
+POINT pointerClient = {-1, -1};
+
+// The 0x00RRGGBB value of pixel (x, y), y from the top, of a 32-bpp bottom-up surface.
+std::uint32_t PixelOf(const DibSurface& surface, int x, int y) {
+  const int width = surface.header.bmiHeader.biWidth;
+  const int height = surface.header.bmiHeader.biHeight;
+  const std::uint32_t* rows = static_cast<const std::uint32_t*>(surface.bits);
+  return rows[static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) + static_cast<size_t>(x)] & 0xFFFFFFu;
+}
+
+unsigned Red(std::uint32_t pixel) { return pixel >> 16 & 0xFF; }
+unsigned Green(std::uint32_t pixel) { return pixel >> 8 & 0xFF; }
+unsigned Blue(std::uint32_t pixel) { return pixel & 0xFF; }
+
+void SetPart(int part, const wchar_t* text) {
+  if (StatusBar) SendMessageW(StatusBar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text));
+}
+
+void FrameText(wchar_t* text) {
+  const wchar_t* pause = PlaybackPaused() ? L"（一時停止）" : L"";
+  const std::uint32_t count = FrcCount;
+  if (FrameSet && count != 0) {
+    std::swprintf(text, kTextLength, L"フレーム %u / %u%ls", static_cast<unsigned>(CurrentFrame) + 1,
+                  static_cast<unsigned>(count), pause);
+  } else {
+    std::swprintf(text, kTextLength, L"%ls", pause);
+  }
+}
+
+// Source, shown and (FRC view) cycle-mean values of the pixel under the
+// cursor; empty when the cursor is not over a picture.
+void PixelText(wchar_t* text) {
+  text[0] = L'\0';
+  POINT pixel;
+  if (!pointerView || !PicturePixelAt(pointerView, pointerClient, &pixel) || !SourceSurface.bits) return;
+  const std::uint32_t source = PixelOf(SourceSurface, pixel.x, pixel.y);
+  const DibSurface* shownPicture = pointerView == FrcView ? CurrentFramePicture() : &SourceSurface;
+  if (!shownPicture) return;
+  const std::uint32_t shown = PixelOf(*shownPicture, pixel.x, pixel.y);
+  int length = std::swprintf(text, kTextLength, L"x %ld, y %ld  元 R%u G%u B%u  表示 R%u G%u B%u", pixel.x, pixel.y,
+                             Red(source), Green(source), Blue(source), Red(shown), Green(shown), Blue(shown));
+  const std::uint32_t count = FrameSetCount(FrameSet);
+  if (pointerView != FrcView || count == 0 || length < 0) return;
+  double red = 0, green = 0, blue = 0;
+  for (std::uint32_t k = 0; k < count; ++k) {
+    if (!FrameSet[k].bits) return;
+    const std::uint32_t value = PixelOf(FrameSet[k], pixel.x, pixel.y);
+    red += Red(value);
+    green += Green(value);
+    blue += Blue(value);
+  }
+  std::swprintf(text + length, static_cast<size_t>(kTextLength - length), L"  平均 R%.1f G%.1f B%.1f", red / count,
+                green / count, blue / count);
+}
+
+}  // namespace
+
+HWND CreateStatusBar(HWND parent, HINSTANCE instance) {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  StatusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, parent,
+                              nullptr, instance, nullptr);
+  if (!StatusBar) return nullptr;
+  HDC dc = GetDC(parent);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(parent, dc);
+  int edges[] = {MulDiv(kFramePartEnd, dpi, 96), MulDiv(kZoomPartEnd, dpi, 96), -1};
+  SendMessageW(StatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+  pointerView = nullptr;
+  RefreshStatusBar();
+  return StatusBar;
+}
+
+void SetStatusPointer(HWND view, POINT client) {
+  pointerView = view;
+  pointerClient = client;
+  RefreshStatusBar();
+}
+
+void RefreshStatusBar() {
+  if (!StatusBar) return;
+  wchar_t text[kTextLength];
+  FrameText(text);
+  SetPart(kFramePart, text);
+  std::swprintf(text, kTextLength, L"倍率 %d%%", ViewZoom * 100);
+  SetPart(kZoomPart, text);
+  PixelText(text);
+  SetPart(kPixelPart, text);
+}
+
+std::wstring StatusText(int part) {
+  if (!StatusBar) return std::wstring();
+  const LRESULT length = LOWORD(SendMessageW(StatusBar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0));
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  SendMessageW(StatusBar, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(static_cast<size_t>(length));
+  return text;
+}

@@ -1,0 +1,28 @@
+// The status bar along the bottom of the main window: the frame of the cycle
+// on show (and whether it is paused), the zoom level, and the pixel under the
+// cursor with its source value, the value the view shows, and for the FRC view
+// the mean of the cycle's values. It keeps where the cursor was last seen so
+// that every refresh (a frame change, a zoom, a step) reads that place afresh.
+//
+// User-interface thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+extern HWND StatusBar;  // class STATUS_CLASSNAMEW; null until created
+
+// Creates the status bar as a child of parent, with its three parts. Null on
+// failure (the program then runs without one).
+HWND CreateStatusBar(HWND parent, HINSTANCE instance);
+
+// Remembers the cursor at client point `client` of `view` ((-1, -1): it has
+// left) and refreshes the bar.
+void SetStatusPointer(HWND view, POINT client);
+
+// Writes all three parts from the current state.
+void RefreshStatusBar();
+
+// The text of part `part` (0 frame, 1 zoom, 2 pixel) as the bar holds it.
+std::wstring StatusText(int part);
