@@ -8,9 +8,9 @@
 
 #include "app/about_box.h"
 #include "app/apply_settings.h"
-#include "app/clipboard_image.h"
 #include "app/control_bar.h"
 #include "app/globals.h"
+#include "app/key_commands.h"
 #include "app/message_routing.h"
 #include "app/playback.h"
 #include "app/save_cycle.h"
@@ -20,15 +20,12 @@
 #include "imaging/load_source.h"
 #include "views/image_view.h"
 #include "views/window_class.h"
-#include "views/zoom.h"
 
 namespace {
 
 constexpr const wchar_t* kColourDepthMessage =
     L"画面の色深度が不足しています。24bitカラーまたは32bitカラーに変更してください。";
 constexpr const wchar_t* kCannotOpenMessage = L"ファイルを開けません。";
-constexpr const wchar_t* kNoClipboardImageMessage = L"クリップボードに画像がありません。";
-constexpr const wchar_t* kClipboardTitle = L"Quillane (クリップボード)";
 
 // The child that had the keyboard focus when the main window was last
 // deactivated; it gets the focus back on the next activation.
@@ -94,65 +91,6 @@ void ChooseAndOpenImage() {
   if (!GetOpenFileNameW(&dialog)) return;
   OpenImage(path);
   PostSettingsChanged();
-}
-
-// Shows a source just loaded: retitles the window and lays the views out afresh.
-void ShowNewSource(const std::wstring& title) {
-  SetWindowTextW(MainWindow, title.c_str());
-  // Collapsing first makes each view see a size change and take the new
-  // picture's scroll ranges, even when its final size is the same as before.
-  MoveWindow(FrcView, 0, 0, 0, 0, TRUE);
-  MoveWindow(OriginalView, 0, 0, 0, 0, TRUE);
-  LayoutToClientArea();
-  // A view that was 0 x 0 and stays so (the original view with the check box
-  // off) sees no size change; it still needs the new picture's ranges so that
-  // it follows its partner's scrolling within them.
-  for (HWND view : {FrcView, OriginalView}) {
-    RECT client;
-    if (view && GetClientRect(view, &client) && client.right == 0 && client.bottom == 0)
-      SendMessageW(view, WM_SIZE, SIZE_RESTORED, 0);
-  }
-  RefreshStatusBar();
-}
-
-void PasteImage() {
-  if (!PasteClipboardImage(MainWindow)) {
-    ShowMessage(MainWindow, kNoClipboardImageMessage);
-    return;
-  }
-  ShowNewSource(kClipboardTitle);
-  PostSettingsChanged();
-}
-
-// The frame the FRC view shows, or the source while there is none.
-void CopyShownPicture() {
-  const DibSurface* picture = CurrentFramePicture();
-  if (!picture) picture = OriginalPicture();
-  if (picture) CopyPictureToClipboard(MainWindow, *picture);
-}
-
-// Zooms both views about the centre of the FRC view.
-void ZoomAboutCentre(int zoom) {
-  RECT client;
-  GetClientRect(FrcView, &client);
-  ZoomViews(zoom, FrcView, POINT{client.right / 2, client.bottom / 2});
-  RefreshStatusBar();
-}
-
-// The commands of the keyboard tables.
-void OnKeyCommand(int id) {
-  switch (id) {
-    case kIdZoomIn: ZoomAboutCentre(ZoomLevelUp(ViewZoom)); break;
-    case kIdZoomOut: ZoomAboutCentre(ZoomLevelDown(ViewZoom)); break;
-    case kIdZoomReset: ZoomAboutCentre(1); break;
-    case kIdPaste: PasteImage(); break;
-    case kIdCopy: CopyShownPicture(); break;
-    case kIdPause: TogglePause(); break;
-    case kIdNextFrame: StepFrame(1); break;
-    case kIdPreviousFrame: StepFrame(-1); break;
-    case kIdFirstFrame: ShowFirstFrame(); break;
-    default: break;
-  }
 }
 
 LRESULT OnCommand(WPARAM wParam) {
@@ -299,6 +237,24 @@ void LayoutViews(int width, int height) {
     MoveWindow(FrcView, 0, barHeight, width, viewHeight, TRUE);
     MoveWindow(OriginalView, 0, 0, 0, 0, TRUE);
   }
+}
+
+void ShowNewSource(const std::wstring& title) {
+  SetWindowTextW(MainWindow, title.c_str());
+  // Collapsing first makes each view see a size change and take the new
+  // picture's scroll ranges, even when its final size is the same as before.
+  MoveWindow(FrcView, 0, 0, 0, 0, TRUE);
+  MoveWindow(OriginalView, 0, 0, 0, 0, TRUE);
+  LayoutToClientArea();
+  // A view that was 0 x 0 and stays so (the original view with the check box
+  // off) sees no size change; it still needs the new picture's ranges so that
+  // it follows its partner's scrolling within them.
+  for (HWND view : {FrcView, OriginalView}) {
+    RECT client;
+    if (view && GetClientRect(view, &client) && client.right == 0 && client.bottom == 0)
+      SendMessageW(view, WM_SIZE, SIZE_RESTORED, 0);
+  }
+  RefreshStatusBar();
 }
 
 int OpenImage(const std::wstring& path) {

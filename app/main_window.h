@@ -20,6 +20,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // The caller posts the settings-changed request afterwards.
 int OpenImage(const std::wstring& path);
 
+// Shows the source just loaded into SourceSurface: sets the window title to
+// `title`, lays the views out afresh so that they take the new picture's
+// scroll ranges, and refreshes the status bar.
+void ShowNewSource(const std::wstring& title);
+
 // Places the control bar and the views in a client area of width x height.
 void LayoutViews(int width, int height);
 

@@ -74,6 +74,29 @@ std::vector<unsigned> CaptureClient(HWND view) {
   return pixels;
 }
 
+// Every screen pixel of the view is its image pixel of the picture at the
+// zoom level and the scroll position, wherever the picture reaches.
+void ExpectViewShows(HWND view, const DibSurface& picture, int zoom) {
+  const int width = picture.header.bmiHeader.biWidth, height = picture.header.bmiHeader.biHeight;
+  const std::vector<std::uint32_t> expected = SurfacePixels(picture.bits, width, height);
+  const int scrollX = Scroll(view, SB_HORZ).nPos, scrollY = Scroll(view, SB_VERT).nPos;
+  RECT client;
+  GetClientRect(view, &client);
+  int mismatches = -1, compared = 0;
+  // What the screen shows reaches the display a little after the paint.
+  PumpUntil([&] {
+    const std::vector<unsigned> shown = CaptureClient(view);
+    mismatches = compared = 0;
+    for (int y = 0; y < client.bottom && (y + scrollY) / zoom < height; ++y)
+      for (int x = 0; x < client.right && (x + scrollX) / zoom < width; ++x, ++compared)
+        mismatches += (shown[size_t(y) * client.right + x] & 0xFFFFFF) !=
+                      expected[size_t((y + scrollY) / zoom) * width + (x + scrollX) / zoom];
+    return mismatches == 0;
+  }, 3000);
+  EXPECT_GT(compared, 1000);
+  EXPECT_EQ(0, mismatches) << (view == FrcView ? "FRC view" : "original view") << " at zoom " << zoom;
+}
+
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -139,14 +162,11 @@ class MainWindowTest : public ::testing::Test {
   // A key pressed where the focus is, with or without Ctrl held, and handled
   // by the program's routing.
   void PressKey(WPARAM key, bool control = false) {
-    BYTE state[256];
-    GetKeyboardState(state);
+    BYTE state[256] = {};
     state[VK_CONTROL] = control ? 0x80 : 0;
     SetKeyboardState(state);
     PostMessageW(GetFocus() ? GetFocus() : MainWindow, WM_KEYDOWN, key, 1);
     PumpPending();
-    state[VK_CONTROL] = 0;
-    SetKeyboardState(state);
   }
 
   HWND IntervalEdit() { return GetWindow(GetDlgItem(ControlBar, kIdInterval), GW_CHILD); }
@@ -429,139 +449,88 @@ TEST_F(MainWindowTest, ViewsPaintTheCurrentFrameAndTheSource) {
   UpdateWindow(FrcView);
   UpdateWindow(OriginalView);
 
-  for (HWND view : {FrcView, OriginalView}) {
-    const DibSurface* picture = view == FrcView ? &FrameSet[CurrentFrame] : &SourceSurface;
-    const int width = picture->header.bmiHeader.biWidth, height = picture->header.bmiHeader.biHeight;
-    const unsigned* source = static_cast<const unsigned*>(picture->bits);
-    RECT client;
-    GetClientRect(view, &client);
-    int mismatches = -1;
-    // What the screen shows reaches the display a little after the paint.
-    PumpUntil([&] {
-      const std::vector<unsigned> shown = CaptureClient(view);
-      mismatches = 0;
-      for (int y = 0; y < client.bottom && y < height; ++y)
-        for (int x = 0; x + 16 < width && x < client.right; ++x) {
-          const unsigned expected = source[size_t(height - 1 - y) * width + x + 16] & 0xFFFFFF;
-          if ((shown[size_t(y) * client.right + x] & 0xFFFFFF) != expected) ++mismatches;
-        }
-      return mismatches == 0;
-    }, 3000);
-    EXPECT_EQ(0, mismatches) << (view == FrcView ? "FRC view" : "original view");
-  }
+  ExpectViewShows(FrcView, FrameSet[CurrentFrame], 1);
+  ExpectViewShows(OriginalView, SourceSurface, 1);
 }
 
-// Every screen pixel of the view is its image pixel of the picture at the
-// zoom level and the scroll position, wherever the picture reaches.
-void ExpectViewShows(HWND view, const DibSurface& picture, int zoom) {
-  const int width = picture.header.bmiHeader.biWidth, height = picture.header.bmiHeader.biHeight;
-  const std::vector<std::uint32_t> expected = SurfacePixels(picture.bits, width, height);
-  const int scrollX = Scroll(view, SB_HORZ).nPos, scrollY = Scroll(view, SB_VERT).nPos;
-  RECT client;
-  GetClientRect(view, &client);
-  int mismatches = -1, compared = 0;
-  PumpUntil([&] {
-    const std::vector<unsigned> shown = CaptureClient(view);
-    mismatches = compared = 0;
-    for (int y = 0; y < client.bottom && (y + scrollY) / zoom < height; ++y)
-      for (int x = 0; x < client.right && (x + scrollX) / zoom < width; ++x, ++compared)
-        if ((shown[size_t(y) * client.right + x] & 0xFFFFFF) !=
-            expected[size_t((y + scrollY) / zoom) * width + (x + scrollX) / zoom])
-          ++mismatches;
-    return mismatches == 0;
-  }, 3000);
-  EXPECT_GT(compared, 1000);
-  EXPECT_EQ(0, mismatches) << (view == FrcView ? "FRC view" : "original view") << " at zoom " << zoom;
-}
-
-TEST_F(MainWindowTest, ZoomedViewsShowEachPixelAsAnExactBlock) {
-  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", SettingsFilePath().c_str()));
-  OpenPicture(151, 113, Ramp);
-  SetFocus(IntervalEdit());  // the zoom keys work with the focus in a field
+TEST_F(MainWindowTest, ZoomShowsExactBlocksFollowsTheWheelAndIsKept) {
+  const std::wstring ini = SettingsFilePath();
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"Zoom", L"5", ini.c_str()));
+  OpenPicture(151, 213, Ramp);
+  EXPECT_EQ(1, ViewZoom);  // not a level
+  SetFocus(IntervalEdit());  // the zoom keys and the wheel work with the focus in a field
   for (int zoom : {2, 3}) {
-    PressKey(VK_OEM_PLUS, true);
+    PressKey(zoom == 2 ? VK_ADD : VK_OEM_PLUS, true);
     ASSERT_EQ(zoom, ViewZoom);
-    EXPECT_EQ(151 * zoom, Scroll(FrcView, SB_HORZ).nMax);
     SendMessageW(FrcView, WM_HSCROLL, SB_LINEDOWN, 0);  // partly scrolled, both views
     SendMessageW(OriginalView, WM_VSCROLL, SB_LINEDOWN, 0);
     ExpectViewShows(FrcView, FrameSet[CurrentFrame], zoom);
     ExpectViewShows(OriginalView, SourceSurface, zoom);
   }
-  EXPECT_EQ(L"倍率 300%", StatusText(1));
   PressKey('0', true);
-  EXPECT_EQ(1, ViewZoom);
-  EXPECT_EQ(151, Scroll(FrcView, SB_HORZ).nMax);
-  EXPECT_EQ(IntervalEdit(), GetFocus());
-}
-
-TEST_F(MainWindowTest, CtrlWheelZoomsAboutThePixelUnderTheCursor) {
-  OpenPicture(640, 480, Ramp);
-  SendMessageW(FrcView, WM_HSCROLL, SB_LINEDOWN, 0);
-  SendMessageW(FrcView, WM_HSCROLL, SB_LINEDOWN, 0);
-  SendMessageW(FrcView, WM_VSCROLL, SB_LINEDOWN, 0);
-  SetFocus(IntervalEdit());
-  POINT cursor = {101, 67}, before, after;
+  POINT cursor = {101, 67}, before, after, screen = cursor;
   ASSERT_EQ(1, PicturePixelAt(FrcView, cursor, &before));
-  POINT screen = cursor;
   ClientToScreen(FrcView, &screen);
   for (int notch : {1, 1, 1, -1}) {  // the system gives the wheel to the focus window
     PostMessageW(GetFocus(), WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, WHEEL_DELTA * notch), MAKELPARAM(screen.x, screen.y));
     PumpPending();
     ASSERT_EQ(1, PicturePixelAt(FrcView, cursor, &after));
-    EXPECT_EQ(before.x, after.x);
-    EXPECT_EQ(before.y, after.y);
+    EXPECT_TRUE(before.x == after.x && before.y == after.y) << after.x << "," << after.y;
   }
-  EXPECT_EQ(3, ViewZoom);
-  EXPECT_EQ(L"4", ControlText(kIdInterval));  // the field did not take the wheel
-}
-
-TEST_F(MainWindowTest, ZoomIsKeptAndABadValueReadsAsOne) {
-  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"Zoom", L"5", SettingsFilePath().c_str()));
-  Open();
-  EXPECT_EQ(1, ViewZoom);
-  PressKey(VK_ADD, true);
-  PressKey(VK_OEM_PLUS, true);
-  PressKey(VK_OEM_PLUS, true);
-  PressKey(VK_SUBTRACT, true);
+  EXPECT_EQ(L"倍率 300%", StatusText(1));
+  EXPECT_EQ(IntervalEdit(), GetFocus());
   Close();
   EXPECT_EQ(L"3", IniValue(L"Zoom"));
-  EXPECT_EQ(L"4", IniValue(L"FRCCount"));
   Open();
   EXPECT_EQ(3, ViewZoom);
-  EXPECT_EQ(L"倍率 300%", StatusText(1));
 }
 
-TEST_F(MainWindowTest, PauseStepsAndKeepsThePauseThroughARebuild) {
-  OpenPicture(64, 48, Ramp);
+TEST_F(MainWindowTest, PauseStepsStatusBarAndFocusAfterTheMessage) {
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", SettingsFilePath().c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"Zoom", L"2", SettingsFilePath().c_str()));
+  OpenPicture(20, 10, Ramp);
   StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
   SetFocus(IntervalEdit());
-  PressKey(VK_SPACE);  // typed into the field, not a pause
-  EXPECT_NE(std::wstring::npos, ControlText(kIdInterval).find(L' '));
+  SendMessageW(IntervalEdit(), EM_SETSEL, 0, -1);
+  PressKey(VK_SPACE);  // typed over the selected text, not a pause: the range message
+  ASSERT_EQ(1u, boxes_.Seen().size());
+  EXPECT_EQ(IntervalEdit(), GetFocus());  // the focus is back in the field and it takes the next keys
+  SendMessageW(GetFocus(), WM_CHAR, L'4', 1);
+  PumpPending();
+  EXPECT_EQ(L" 4", ControlText(kIdInterval));
   EXPECT_NE(0u, FrameClockTimer());
-  SetText(kIdInterval, L"4");
   SendMessageW(FrcView, WM_LBUTTONDOWN, 0, 0);
   PressKey(VK_SPACE);
   EXPECT_EQ(0u, FrameClockTimer());
-  const std::uint32_t first = CurrentFrame;
+  const std::uint32_t f = CurrentFrame;
   const struct { WPARAM key; std::uint32_t frame; } steps[] = {
-      {VK_RIGHT, (first + 1) % 4}, {VK_OEM_PERIOD, (first + 2) % 4}, {VK_RIGHT, (first + 3) % 4},
-      {VK_LEFT, (first + 2) % 4},  {VK_OEM_COMMA, (first + 1) % 4},  {VK_LEFT, first},
-      {VK_LEFT, (first + 3) % 4},  {VK_LEFT, (first + 2) % 4},       {VK_HOME, 0},
-  };
+      {VK_RIGHT, (f + 1) % 4}, {VK_OEM_PERIOD, (f + 2) % 4}, {VK_RIGHT, (f + 3) % 4}, {VK_LEFT, (f + 2) % 4},
+      {VK_OEM_COMMA, (f + 1) % 4}, {VK_LEFT, f}, {VK_LEFT, (f + 3) % 4}, {VK_LEFT, (f + 2) % 4}, {VK_HOME, 0},
+      {VK_RIGHT, 1}, {VK_RIGHT, 2}};
   for (const auto& step : steps) {
     PressKey(step.key);
     EXPECT_EQ(step.frame, CurrentFrame) << "key " << step.key;
   }
-  EXPECT_EQ(L"フレーム 1 / 4（一時停止）", StatusText(0));
-  PressKey(VK_RIGHT);
-  const std::vector<unsigned> shown = CaptureClient(FrcView);
+  EXPECT_EQ(L"フレーム 3 / 4（一時停止）", StatusText(0));
+  const std::uint32_t shown = SurfacePixels(FrameSet[2].bits, 20, 10)[5 * 20 + 7];
+  wchar_t expected[200];
+  std::swprintf(expected, 200, L"x 7, y 5  元 R7 G12 B5  表示 R%u G%u B%u  平均 R7.0 G12.0 B5.0",
+                shown >> 16, shown >> 8 & 0xFF, shown & 0xFF);
+  SendMessageW(FrcView, WM_MOUSEMOVE, 0, MAKELPARAM(15, 11));
+  EXPECT_EQ(expected, StatusText(2));
+  SendMessageW(OriginalView, WM_MOUSEMOVE, 0, MAKELPARAM(14, 10));
+  EXPECT_EQ(L"x 7, y 5  元 R7 G12 B5  表示 R7 G12 B5", StatusText(2));
+  SendMessageW(OriginalView, WM_MOUSEMOVE, 0, MAKELPARAM(40, 10));  // right of the picture
+  EXPECT_EQ(L"", StatusText(2));
+
+  const std::vector<unsigned> before = CaptureClient(FrcView);
   PumpUntil([] { return false; }, 1000);
-  EXPECT_EQ(1u, CurrentFrame);
-  EXPECT_TRUE(shown == CaptureClient(FrcView));
+  EXPECT_EQ(2u, CurrentFrame);
+  EXPECT_TRUE(before == CaptureClient(FrcView));
   Type(kIdInterval, L"8");
   PumpPending();
   EXPECT_EQ(8u, FrcCount);
-  EXPECT_EQ(0u, CurrentFrame);
   EXPECT_EQ(0u, FrameClockTimer());
   EXPECT_EQ(L"フレーム 1 / 8（一時停止）", StatusText(0));
   SetFocus(FrcView);
@@ -569,102 +538,45 @@ TEST_F(MainWindowTest, PauseStepsAndKeepsThePauseThroughARebuild) {
   EXPECT_NE(0u, FrameClockTimer());
 }
 
-// Channel values on and between the panel levels of interval 4, correction 3.
-unsigned Levels(int x, int y) { return unsigned(100 + x) << 16 | unsigned(4 * y + 3) << 8 | unsigned(200 + x + y); }
-
-TEST_F(MainWindowTest, StatusBarReadsThePixelUnderTheCursor) {
-  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", SettingsFilePath().c_str()));
-  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"Zoom", L"2", SettingsFilePath().c_str()));
-  OpenPicture(20, 10, Levels);
-  SetFocus(FrcView);
-  PressKey(VK_SPACE);
-  PressKey(VK_HOME);
-  PressKey(VK_RIGHT);
-  PressKey(VK_RIGHT);
-  EXPECT_EQ(L"フレーム 3 / 4（一時停止）", StatusText(0));
-  const std::uint32_t shown = SurfacePixels(FrameSet[2].bits, 20, 10)[5 * 20 + 7];
-  wchar_t expected[200];
-  std::swprintf(expected, 200, L"x 7, y 5  元 R107 G23 B212  表示 R%u G%u B%u  平均 R107.0 G23.0 B212.0",
-                shown >> 16, shown >> 8 & 0xFF, shown & 0xFF);
-  SendMessageW(FrcView, WM_MOUSEMOVE, 0, MAKELPARAM(15, 11));
-  EXPECT_EQ(expected, StatusText(2));
-  SendMessageW(OriginalView, WM_MOUSEMOVE, 0, MAKELPARAM(14, 10));
-  EXPECT_EQ(L"x 7, y 5  元 R107 G23 B212  表示 R107 G23 B212", StatusText(2));
-  SendMessageW(OriginalView, WM_MOUSEMOVE, 0, MAKELPARAM(40, 10));  // right of the picture
-  EXPECT_EQ(L"", StatusText(2));
-  // The mean of every pixel over the cycle is its source value.
-  std::vector<double> sum(200 * 3, 0.0);
-  for (int k = 0; k < 4; ++k) {
-    const std::vector<std::uint32_t> frame = SurfacePixels(FrameSet[k].bits, 20, 10);
-    for (size_t i = 0; i < frame.size(); ++i)
-      for (int c = 0; c < 3; ++c) sum[i * 3 + c] += frame[i] >> (8 * c) & 0xFF;
-  }
-  const std::vector<std::uint32_t> source = SurfacePixels(SourceSurface.bits, 20, 10);
-  for (size_t i = 0; i < source.size(); ++i)
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(double(source[i] >> (8 * c) & 0xFF), sum[i * 3 + c] / 4) << i;
-}
-
-TEST_F(MainWindowTest, FocusComesBackToTheFieldAfterTheMessage) {
-  OpenPicture(16, 16, Ramp);
-  SetForegroundWindow(MainWindow);
-  SetFocus(IntervalEdit());
-  Type(kIdInterval, L"");
-  PumpPending();
-  ASSERT_EQ(1u, boxes_.Seen().size());
-  EXPECT_EQ(IntervalEdit(), GetFocus());
-  SendMessageW(GetFocus(), WM_CHAR, L'8', 1);
-  EXPECT_EQ(L"8", ControlText(kIdInterval));
-}
-
-// A packed DIB of the picture colour(x, y): 24 bits with a plain header, or
-// 32 bits with a version 5 header and masks; rows bottom-up or top-down.
-std::vector<unsigned char> PackedDib(int width, int height, bool thirtyTwo, bool topDown, unsigned (*colour)(int, int)) {
+// Puts a packed DIB of the picture colour(x, y) on the clipboard: 24 bits with
+// a plain header, or 32 bits with a version 5 header and masks.
+void PutOnClipboard(UINT format, int width, int height, bool topDown, unsigned (*colour)(int, int)) {
   BITMAPV5HEADER header = {};
-  header.bV5Size = thirtyTwo ? sizeof(BITMAPV5HEADER) : sizeof(BITMAPINFOHEADER);
+  const bool v5 = format == CF_DIBV5;
+  header.bV5Size = v5 ? sizeof(BITMAPV5HEADER) : sizeof(BITMAPINFOHEADER);
   header.bV5Width = width;
   header.bV5Height = topDown ? -height : height;
-  header.bV5Planes = 1;
-  header.bV5BitCount = thirtyTwo ? 32 : 24;
-  header.bV5Compression = thirtyTwo ? BI_BITFIELDS : BI_RGB;
-  header.bV5RedMask = 0xFF0000;
-  header.bV5GreenMask = 0xFF00;
-  header.bV5BlueMask = 0xFF;
-  const int pixelBytes = thirtyTwo ? 4 : 3, stride = (width * pixelBytes + 3) & ~3;
-  std::vector<unsigned char> block(header.bV5Size + size_t(stride) * height, 0);
-  std::memcpy(block.data(), &header, header.bV5Size);
+  header.bV5BitCount = v5 ? 32 : 24;
+  header.bV5Compression = v5 ? BI_BITFIELDS : BI_RGB;
+  header.bV5RedMask = 0xFF0000, header.bV5GreenMask = 0xFF00, header.bV5BlueMask = 0xFF;
+  const size_t pixelBytes = v5 ? 4 : 3, stride = (width * pixelBytes + 3) & ~size_t(3);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, header.bV5Size + stride * height);
+  unsigned char* block = static_cast<unsigned char*>(GlobalLock(memory));
+  std::memcpy(block, &header, header.bV5Size);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const unsigned c = colour(x, topDown ? y : height - 1 - y);
-      std::memcpy(&block[header.bV5Size + size_t(y) * stride + size_t(x) * pixelBytes], &c, size_t(pixelBytes));
+      std::memcpy(block + header.bV5Size + y * stride + x * pixelBytes, &c, pixelBytes);
     }
-  return block;
-}
-
-void PutOnClipboard(UINT format, const std::vector<unsigned char>& block) {
+  GlobalUnlock(memory);
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
-  if (!block.empty()) {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, block.size());
-    std::memcpy(GlobalLock(memory), block.data(), block.size());
-    GlobalUnlock(memory);
-    SetClipboardData(format, memory);
-  }
+  if (width > 0) SetClipboardData(format, memory); else GlobalFree(memory);
   CloseClipboard();
 }
 
 TEST_F(MainWindowTest, PastedImagesAreTheSourceAFileGivesAndCopyGivesTheFrame) {
   OpenPicture(13, 7, Ramp);
   const std::vector<std::uint32_t> fromFile = SurfacePixels(SourceSurface.bits, 13, 7);
-  const struct { UINT format; bool thirtyTwo, topDown; } pastes[] = {{CF_DIB, false, false}, {CF_DIBV5, true, true}};
-  for (const auto& paste : pastes) {
-    PutOnClipboard(paste.format, PackedDib(13, 7, paste.thirtyTwo, paste.topDown, Ramp));
+  for (UINT format : {UINT(CF_DIB), UINT(CF_DIBV5)}) {  // bottom-up 24 bits, top-down 32 bits
+    PutOnClipboard(format, 13, 7, format == CF_DIBV5, Ramp);
     SourceSurface.Reset();
     PressKey('V', true);
     EXPECT_EQ(L"Quillane (クリップボード)", WindowText(MainWindow));
     ASSERT_EQ(13, SourceSurface.header.bmiHeader.biWidth);
-    EXPECT_TRUE(fromFile == SurfacePixels(SourceSurface.bits, 13, 7)) << paste.format;
+    EXPECT_TRUE(fromFile == SurfacePixels(SourceSurface.bits, 13, 7)) << format;
   }
-  PutOnClipboard(CF_DIB, {});
+  PutOnClipboard(CF_DIB, 0, 0, false, Ramp);
   HBITMAP before = SourceSurface.bitmap;
   PressKey('V', true);
   ASSERT_EQ(1u, boxes_.Seen().size());
@@ -677,12 +589,9 @@ TEST_F(MainWindowTest, PastedImagesAreTheSourceAFileGivesAndCopyGivesTheFrame) {
   PressKey(VK_RIGHT);
   PressKey('C', true);
   ASSERT_TRUE(OpenClipboard(nullptr));
-  HANDLE data = GetClipboardData(CF_DIB);
-  ASSERT_NE(nullptr, data);
-  const BITMAPINFOHEADER* copied = static_cast<const BITMAPINFOHEADER*>(GlobalLock(data));
-  EXPECT_EQ(32, copied->biBitCount);
+  const BITMAPINFOHEADER* copied = static_cast<const BITMAPINFOHEADER*>(GlobalLock(GetClipboardData(CF_DIB)));
+  ASSERT_NE(nullptr, copied);
   EXPECT_TRUE(SurfacePixels(copied + 1, 13, 7) == SurfacePixels(FrameSet[CurrentFrame].bits, 13, 7));
-  GlobalUnlock(data);
   CloseClipboard();
 }
 

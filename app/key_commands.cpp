@@ -1,0 +1,59 @@
+// The commands of the keyboard tables: see key_commands.h.
+#include "app/key_commands.h"
+
+#include <windows.h>
+
+#include "app/clipboard_image.h"
+#include "app/globals.h"
+#include "app/main_window.h"
+#include "app/playback.h"
+#include "app/status_bar.h"
+#include "views/image_view.h"
+#include "views/zoom.h"
+
+namespace {
+
+constexpr const wchar_t* kNoClipboardImageMessage = L"クリップボードに画像がありません。";
+constexpr const wchar_t* kClipboardTitle = L"Quillane (クリップボード)";
+
+void PasteImage() {
+  if (!PasteClipboardImage(MainWindow)) {
+    MessageBoxW(MainWindow, kNoClipboardImageMessage, kAppCaption, MB_OK);
+    return;
+  }
+  ShowNewSource(kClipboardTitle);
+  PostSettingsChanged();
+}
+
+// The frame the FRC view shows, or the source while there is none.
+void CopyShownPicture() {
+  const DibSurface* picture = CurrentFramePicture();
+  if (!picture) picture = OriginalPicture();
+  if (picture) CopyPictureToClipboard(MainWindow, *picture);
+}
+
+// Zooms both views about the centre of the FRC view.
+void ZoomAboutCentre(int zoom) {
+  RECT client;
+  GetClientRect(FrcView, &client);
+  ZoomViews(zoom, FrcView, POINT{client.right / 2, client.bottom / 2});
+  RefreshStatusBar();
+}
+
+}  // namespace
+
+void OnKeyCommand(int id) {
+  switch (id) {
+    case kIdZoomIn: ZoomAboutCentre(ZoomLevelUp(ViewZoom)); break;
+    case kIdZoomOut: ZoomAboutCentre(ZoomLevelDown(ViewZoom)); break;
+    case kIdZoomReset: ZoomAboutCentre(1); break;
+    case kIdPaste: PasteImage(); break;
+    case kIdCopy: CopyShownPicture(); break;
+    case kIdPause: TogglePause(); break;
+    case kIdNextFrame: StepFrame(1); break;
+    case kIdPreviousFrame: StepFrame(-1); break;
+    case kIdFirstFrame: ShowFirstFrame(); break;
+    default: break;
+  }
+}
+
