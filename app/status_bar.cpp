@@ -25,6 +25,8 @@ constexpr int kTextLength = 160;
 
 HWND pointerView = nullptr;
 POINT pointerClient = {-1, -1};
+// What each part holds: a refresh with every frame change sets only what changed.
+std::wstring shownTexts[3];
 
 // The 0x00RRGGBB value of pixel (x, y), y from the top, of a 32-bpp bottom-up surface.
 std::uint32_t PixelOf(const DibSurface& surface, int x, int y) {
@@ -39,7 +41,9 @@ unsigned Green(std::uint32_t pixel) { return pixel >> 8 & 0xFF; }
 unsigned Blue(std::uint32_t pixel) { return pixel & 0xFF; }
 
 void SetPart(int part, const wchar_t* text) {
-  if (StatusBar) SendMessageW(StatusBar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text));
+  if (!StatusBar || shownTexts[part] == text) return;
+  shownTexts[part] = text;
+  SendMessageW(StatusBar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text));
 }
 
 void FrameText(wchar_t* text) {
@@ -93,6 +97,7 @@ HWND CreateStatusBar(HWND parent, HINSTANCE instance) {
   int edges[] = {MulDiv(kFramePartEnd, dpi, 96), MulDiv(kZoomPartEnd, dpi, 96), -1};
   SendMessageW(StatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
   pointerView = nullptr;
+  for (std::wstring& text : shownTexts) text.clear();
   RefreshStatusBar();
   return StatusBar;
 }
