@@ -36,6 +36,12 @@ std::uint32_t PixelOf(const DibSurface& surface, int x, int y) {
   return rows[static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) + static_cast<size_t>(x)] & 0xFFFFFFu;
 }
 
+// A picture opened or pasted shows in the original view before the frames are
+// rebuilt from it, so the sizes may differ for a moment.
+bool Holds(const DibSurface& surface, POINT pixel) {
+  return surface.bits && pixel.x < surface.header.bmiHeader.biWidth && pixel.y < surface.header.bmiHeader.biHeight;
+}
+
 unsigned Red(std::uint32_t pixel) { return pixel >> 16 & 0xFF; }
 unsigned Green(std::uint32_t pixel) { return pixel >> 8 & 0xFF; }
 unsigned Blue(std::uint32_t pixel) { return pixel & 0xFF; }
@@ -62,18 +68,19 @@ void FrameText(wchar_t* text) {
 void PixelText(wchar_t* text) {
   text[0] = L'\0';
   POINT pixel;
-  if (!pointerView || !PicturePixelAt(pointerView, pointerClient, &pixel) || !SourceSurface.bits) return;
-  const std::uint32_t source = PixelOf(SourceSurface, pixel.x, pixel.y);
+  if (!pointerView || !PicturePixelAt(pointerView, pointerClient, &pixel) || !Holds(SourceSurface, pixel)) return;
   const DibSurface* shownPicture = pointerView == FrcView ? CurrentFramePicture() : &SourceSurface;
-  if (!shownPicture) return;
+  if (!shownPicture || !Holds(*shownPicture, pixel)) return;
+  const std::uint32_t source = PixelOf(SourceSurface, pixel.x, pixel.y);
   const std::uint32_t shown = PixelOf(*shownPicture, pixel.x, pixel.y);
-  int length = std::swprintf(text, kTextLength, L"x %ld, y %ld  元 R%u G%u B%u  表示 R%u G%u B%u", pixel.x, pixel.y,
-                             Red(source), Green(source), Blue(source), Red(shown), Green(shown), Blue(shown));
+  const int length =
+      std::swprintf(text, kTextLength, L"x %ld, y %ld  元 R%u G%u B%u  表示 R%u G%u B%u", pixel.x, pixel.y, Red(source),
+                    Green(source), Blue(source), Red(shown), Green(shown), Blue(shown));
   const std::uint32_t count = FrameSetCount(FrameSet);
   if (pointerView != FrcView || count == 0 || length < 0) return;
   double red = 0, green = 0, blue = 0;
   for (std::uint32_t k = 0; k < count; ++k) {
-    if (!FrameSet[k].bits) return;
+    if (!Holds(FrameSet[k], pixel)) return;
     const std::uint32_t value = PixelOf(FrameSet[k], pixel.x, pixel.y);
     red += Red(value);
     green += Green(value);
