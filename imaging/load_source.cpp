@@ -102,7 +102,7 @@ int LoadSourceFromPackedDib(const void* block, std::size_t size) {
     // A version 4 or 5 header holds the masks itself; a plain one is followed by them.
     const std::uint64_t at = given.biSize >= sizeof info.header + sizeof info.masks ? sizeof info.header : offset;
     if (at + sizeof info.masks > size) return 0;
-    std::memcpy(info.masks, bytes + at, sizeof info.masks);
+    std::memcpy(info.masks, bytes + static_cast<std::size_t>(at), sizeof info.masks);
     if (at == offset) offset += sizeof info.masks;
   }
   offset += std::uint64_t{given.biClrUsed} * sizeof(RGBQUAD);  // a colour table, unused at these depths
@@ -119,6 +119,6 @@ int LoadSourceFromPackedDib(const void* block, std::size_t size) {
   BitmapGuard section(
       CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!section.get() || !bits) return 0;
-  std::memcpy(bits, bytes + offset, pixelBytes);
+  std::memcpy(bits, bytes + static_cast<std::size_t>(offset), pixelBytes);
   return ConvertIntoSource(section.get());
 }
