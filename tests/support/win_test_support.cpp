@@ -72,7 +72,9 @@ LRESULT CALLBACK MessageBoxWatcher::HookProc(int code, WPARAM wParam, LPARAM lPa
     GetClassNameW(box, className, 32);
     // A message box is a dialog with its text in control 0xFFFF; other dialogs
     // (the control bar is one) are left alone.
-    if (std::wcscmp(className, L"#32770") == 0 && GetDlgItem(box, 0xFFFF) != nullptr) {
+    if (std::wcscmp(className, L"#32770") == 0 && GetDlgItem(box, 0xFFFF) != nullptr &&
+        box != activeWatcher->lastBox_) {
+      activeWatcher->lastBox_ = box;
       SeenMessageBox seen;
       wchar_t text[1024] = {};
       GetDlgItemTextW(box, 0xFFFF, text, 1024);

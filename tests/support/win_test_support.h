@@ -37,6 +37,7 @@ class MessageBoxWatcher {
  private:
   static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
   HHOOK hook_;
+  HWND lastBox_ = nullptr;  // a box activated again (another window came between) counts once
   std::vector<SeenMessageBox> seen_;
 };
 
