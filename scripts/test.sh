@@ -38,10 +38,20 @@ fi
 
 echo "== testing"
 status=0
-xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash scripts/test-session.sh "$flavour" || status=1
+session_log=build/test-session.log
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash scripts/test-session.sh "$flavour" 2>&1 |
+  tee "$session_log" || status=1
 
 echo "== fuzzing (20 s per target)"
-bash scripts/fuzz.sh 20 || status=1
+fuzz_log=build/fuzz-run.log
+bash scripts/fuzz.sh 20 2>&1 | tee "$fuzz_log" || status=1
+
+# One closing count over the tests and the fuzz targets.
+passed=$(sed -n 's/^all: \([0-9]*\) passed, [0-9]* failed$/\1/p' "$session_log" | tail -n 1)
+failed=$(sed -n 's/^all: [0-9]* passed, \([0-9]*\) failed$/\1/p' "$session_log" | tail -n 1)
+[ -n "$passed" ] || { passed=0; failed=1; status=1; }
+passed=$((passed + $(grep -c '^fuzz [a-z_]*: ok,' "$fuzz_log" || true)))
+failed=$((failed + $(grep -c '^fuzz [a-z_]*: FAILED' "$fuzz_log" || true)))
 
 if [ "$track_worktree" -eq 1 ]; then
   left=$(comm -13 <(printf '%s\n' "$before") <(worktree_state) | sed '/^$/d')
@@ -49,6 +59,8 @@ if [ "$track_worktree" -eq 1 ]; then
     echo "== the tests left files in the work tree:"
     printf '%s\n' "$left"
     status=1
+    failed=$((failed + 1))
   fi
 fi
+echo "all: $passed passed, $failed failed"
 exit "$status"

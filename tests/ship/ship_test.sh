@@ -36,7 +36,15 @@ case $3 in
       grep -qF "$text" "$readme" || die "README.txt does not mention $text"
     done
     $check program "$work/files/Quillane.exe" "$version" && $check plugin "$work/files/netpbm.spi" "$version" ||
-      die "the shipped files fail the static checks" ;;
+      die "the shipped files fail the static checks"
+    # Where 32-bit code runs, the program tests also run the packaged exe itself.
+    . "$repo/scripts/wine-env.sh"
+    if quillane_can_run_32; then
+      cp "$repo/build/win32/quillane_gui_tests.exe" "$work/files/" && cp -r "$repo/build/win32/test_plugins" "$work/files/" ||
+        die "no 32-bit test program beside the package"
+      bash "$repo/cmake/wine-run.sh" "$work/files/quillane_gui_tests.exe" --gtest_filter='ProgramTest.*' ||
+        die "the program tests fail on the packaged Quillane.exe"
+    fi ;;
   wrong_files)
     expect_rejected program x86_64-w64-mingw32-gcc -mwindows Quillane.exe 'int WinMain() { return 0; }' \
       "machine 8664, expected i386 (014c)"
