@@ -138,7 +138,7 @@ LRESULT OnRequest(WPARAM request) {
   if (request == kRequestFrameChanged) {
     InvalidateRect(FrcView, nullptr, FALSE);
     UpdateWindow(FrcView);
-    RefreshStatusBar();
+    RefreshStatusBarWhilePlaying();
   } else if (request == kRequestSettingsChanged) {
     StopFrameClock();
     ApplySettings();

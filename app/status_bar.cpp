@@ -22,6 +22,7 @@ enum StatusPart { kFramePart = 0, kZoomPart = 1, kPixelPart = 2 };
 constexpr int kFramePartEnd = 220;
 constexpr int kZoomPartEnd = 320;
 constexpr int kTextLength = 160;
+constexpr ULONGLONG kPlayingRefreshMs = 100;
 
 HWND pointerView = nullptr;
 POINT pointerClient = {-1, -1};
@@ -124,6 +125,14 @@ void RefreshStatusBar() {
   SetPart(kZoomPart, text);
   PixelText(text);
   SetPart(kPixelPart, text);
+}
+
+void RefreshStatusBarWhilePlaying() {
+  static ULONGLONG lastRefresh = 0;
+  const ULONGLONG now = GetTickCount64();
+  if (now - lastRefresh < kPlayingRefreshMs) return;
+  lastRefresh = now;
+  RefreshStatusBar();
 }
 
 std::wstring StatusText(int part) {

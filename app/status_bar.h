@@ -24,5 +24,11 @@ void SetStatusPointer(HWND view, POINT client);
 // Writes all three parts from the current state.
 void RefreshStatusBar();
 
+// The same for a frame change of the playing cycle, at most about ten times a
+// second: the eye cannot read the bar faster, and repainting it for every
+// frame would double the cost of a frame change. Paused and stepped frames
+// use RefreshStatusBar.
+void RefreshStatusBarWhilePlaying();
+
 // The text of part `part` (0 frame, 1 zoom, 2 pixel) as the bar holds it.
 std::wstring StatusText(int part);
