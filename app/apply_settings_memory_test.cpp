@@ -2,7 +2,7 @@
 // real allocation failure, not a simulated one. The shipped program is a
 // 32-bit process with about 2 GiB of address space; where the tests run as a
 // 64-bit process they are started a second time under an address-space limit
-// of that order (see frc/CMakeLists.txt), and the picture is sized so that a few
+// of that order (see app/CMakeLists.txt), and the picture is sized so that a few
 // dozen of its frames fit into the room left and 255 do not.
 #include "app/apply_settings.h"
 
