@@ -16,8 +16,9 @@
 // current level tables (level_tables.h), which must be present. source and
 // target may be the same buffer (mapping in place) but must not otherwise
 // overlap. Nothing happens when width or height is not positive.
-// On x86 and x86-64 the colour bytes are computed 16 at a time (SSE2); the
-// result is the same as MapFramePixelsByTable's.
+// On x86 and x86-64 the colour bytes are computed 16 at a time (SSE2), or 32
+// (AVX2) where the processor has it; the result is the same as
+// MapFramePixelsByTable's.
 void MapFramePixels(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                     std::int32_t height, std::uint32_t frameIndex);
 
@@ -35,3 +36,11 @@ void MapFramePixelsByTable(const std::uint8_t* source, std::uint8_t* target, std
 // (the band is then left partly written).
 int MapCycleRows(const std::uint8_t* source, std::uint8_t* const* targets, std::int32_t width,
                  std::int32_t firstRow, std::int32_t endRow);
+
+// The paths the mapping may take, narrowest first. All give the same bytes.
+enum class VectorPath { kTables, kSse2, kAvx2 };
+
+// Lets the mapping take paths up to `widest` (all of them at start), within
+// what the build and the processor offer; returns the widest it now takes.
+// Set it while nothing maps: tests use it to check every path on one machine.
+VectorPath LimitVectorPath(VectorPath widest);

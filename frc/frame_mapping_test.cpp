@@ -54,9 +54,24 @@ constexpr bool IsWine() {
 #endif
 }
 
+// Every vector path this build and processor have; each test that loops over
+// them checks each path on its own.
+std::vector<VectorPath> VectorPathsHere() {
+  std::vector<VectorPath> paths;
+  for (VectorPath path : {VectorPath::kSse2, VectorPath::kAvx2})
+    if (LimitVectorPath(path) == path) paths.push_back(path);
+  LimitVectorPath(VectorPath::kAvx2);
+  return paths;
+}
+
+const char* PathName(VectorPath path) { return path == VectorPath::kAvx2 ? "AVX2" : "SSE2"; }
+
 class FrameMappingTest : public ::testing::Test {
  protected:
-  void TearDown() override { ReleaseLevelTables(); }
+  void TearDown() override {
+    LimitVectorPath(VectorPath::kAvx2);
+    ReleaseLevelTables();
+  }
 };
 
 TEST_F(FrameMappingTest, PhaseTableOfFrameZeroForFourPhases) {
@@ -111,8 +126,10 @@ TEST_F(FrameMappingTest, CountOneCopiesTheSource) {
 }
 
 TEST_F(FrameMappingTest, MatchesTheFormulaForManyCountsAndShapes) {
-  const int shapes[][2] = {{1, 1}, {1, 9}, {7, 1}, {3, 2}, {17, 5}, {256, 3}, {300, 2}};
+  const int shapes[][2] = {{1, 1}, {1, 9}, {7, 1}, {3, 2}, {9, 3}, {17, 5}, {256, 3}, {300, 2}};
+  for (VectorPath path : VectorPathsHere())
   for (std::uint32_t count : {1u, 2u, 3u, 4u, 5u, 8u, 16u, 100u, 255u}) {
+    SCOPED_TRACE(PathName(LimitVectorPath(path)));
     ASSERT_EQ(1, BuildLevelTables(count, count - 1));
     for (const auto& shape : shapes) {
       const Pixels source = Noise(shape[0], shape[1], count);
@@ -151,7 +168,9 @@ TEST_F(FrameMappingTest, EmptyDimensionsTouchNothing) {
 // in which column x is in phase x mod N and the columns of each phase carry
 // every level 0..255 across their colour bytes.
 TEST_F(FrameMappingTest, EveryLevelInEveryPhaseMatchesTheTables) {
+  for (VectorPath path : VectorPathsHere())
   for (std::uint32_t count = 1; count <= 255; count += IsWine() ? 23 : 1) {
+    SCOPED_TRACE(PathName(LimitVectorPath(path)));
     const int width = static_cast<int>(count) * 86 + 3;  // 86 * 3 channels >= 256 levels, and a tail
     Pixels source(static_cast<size_t>(width) * 4);
     for (int x = 0; x < width; ++x)
@@ -175,7 +194,9 @@ TEST_F(FrameMappingTest, EveryLevelInEveryPhaseMatchesTheTables) {
 // The cycle path over every frame, every level in every phase, one correction
 // per interval, two rows mapped as separate bands (the second first).
 TEST_F(FrameMappingTest, EveryFrameOfTheCycleMatchesTheTables) {
+  for (VectorPath path : VectorPathsHere())
   for (std::uint32_t count = 1; count <= 255; count += IsWine() ? 23 : count < 32 ? 1 : 3) {
+    SCOPED_TRACE(PathName(LimitVectorPath(path)));
     const int width = static_cast<int>(count) * 86 + 3;
     Pixels source(static_cast<size_t>(width) * 8);
     for (size_t i = 0; i < source.size(); ++i) source[i] = std::uint8_t((i / 4 % width) / count * 3 + i % 4);

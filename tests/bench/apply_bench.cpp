@@ -79,7 +79,8 @@ bool LoadPicture(int width, int height) {
   return CreateSurfaceDc(&SourceSurface) == 1;
 }
 
-// Sets the three fields and applies them; returns the time in ms.
+// Sets the three fields and applies them; returns the time in ms, or a
+// negative number when no frame set came of it.
 double Apply(const wchar_t* interval, const wchar_t* correction) {
   SetDlgItemTextW(ControlBar, kIdInterval, interval);
   SetDlgItemTextW(ControlBar, kIdCorrection, correction);
@@ -87,8 +88,15 @@ double Apply(const wchar_t* interval, const wchar_t* correction) {
   const double start = NowMs();
   ApplySettings();
   const double ms = NowMs() - start;
-  if (!FrameSet) std::printf("  [out of memory: no frame set]\n");
-  return ms;
+  return FrameSet ? ms : -1;
+}
+
+// A time, or what happened instead.
+void PrintTime(const char* label, double ms) {
+  if (ms < 0)
+    std::printf("%s: failed (no frame set: out of memory)\n", label);
+  else
+    std::printf("%s: %.1f ms\n", label, ms);
 }
 
 // Best of rounds applies, each after a change of correction (the best, like
@@ -97,7 +105,11 @@ double Apply(const wchar_t* interval, const wchar_t* correction) {
 double ApplyAfterCorrectionChange(const wchar_t* interval, int rounds) {
   const wchar_t* corrections[] = {L"0", L"1"};
   std::vector<double> times;
-  for (int round = 0; round < rounds; ++round) times.push_back(Apply(interval, corrections[round % 2]));
+  for (int round = 0; round < rounds; ++round) {
+    const double ms = Apply(interval, corrections[round % 2]);
+    if (ms < 0) return ms;
+    times.push_back(ms);
+  }
   std::sort(times.begin(), times.end());
   std::printf("  N=%ls after a change of correction: best %.1f ms, median %.1f ms of %d\n", interval, times.front(),
               times[times.size() / 2], rounds);
@@ -132,21 +144,21 @@ int main() {
 
   const double first16 = Apply(L"16", L"0");
   const double again16 = ApplyAfterCorrectionChange(L"16", 15);
-  std::printf("first apply 1080p N=16 after opening: %.1f ms\n", first16);
-  std::printf("apply/copy ratio 1080p N=16: %.2f\n", again16 / copy16);
+  PrintTime("first apply 1080p N=16 after opening", first16);
+  if (again16 >= 0) std::printf("apply/copy ratio 1080p N=16: %.2f\n", again16 / copy16);
 
   if (!LoadPicture(1920, 1080)) return 1;
   const double first255 = Apply(L"255", L"0");
   const double again255 = ApplyAfterCorrectionChange(L"255", 5);
-  std::printf("first apply 1080p N=255 after opening: %.1f ms\n", first255);
-  std::printf("apply 1080p N=255: %.1f ms\n", again255);
+  PrintTime("first apply 1080p N=255 after opening", first255);
+  PrintTime("apply 1080p N=255", again255);
 
   ResetFrames();
   if (!LoadPicture(3840, 2160)) return 1;
   const double first4k = Apply(L"64", L"0");
   const double again4k = ApplyAfterCorrectionChange(L"64", 5);
-  std::printf("first apply 4K N=64 after opening: %.1f ms\n", first4k);
-  std::printf("apply 4K N=64: %.1f ms\n", again4k);
+  PrintTime("first apply 4K N=64 after opening", first4k);
+  PrintTime("apply 4K N=64", again4k);
   PROCESS_MEMORY_COUNTERS memory = {};
   memory.cb = sizeof memory;
   if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))

@@ -100,6 +100,27 @@ int main() {
     ratio16 = cycleMs / copyCycleMs;
   }
 
+  // Each vector path this processor has, on its own.
+  for (VectorPath path : {VectorPath::kSse2, VectorPath::kAvx2}) {
+    if (LimitVectorPath(path) != path) continue;
+    const char* name = path == VectorPath::kSse2 ? "SSE2" : "AVX2";
+    if (!BuildLevelTables(16, 15)) return 1;
+    const double frameMs = TimePerCall(10, [&](int i) {
+      MapFramePixels(source.data(), target.data(), kWidth, kHeight, std::uint32_t(i) % 16);
+      sink = target[size_t(i) * 4099 % kBytes];
+    });
+    std::vector<std::vector<std::uint8_t>> cycle(16, std::vector<std::uint8_t>(kBytes, 1));
+    std::vector<std::uint8_t*> targets;
+    for (auto& frame : cycle) targets.push_back(frame.data());
+    const double cycleMs = TimePerCall(2, [&](int i) {
+      MapCycleRows(source.data(), targets.data(), kWidth, 0, kHeight);
+      sink = targets[i % 16][size_t(i) * 4099 % kBytes];
+    }) / 16;
+    std::printf("%s path 1080p N=16: one frame %.3f ms (%.2f x copy), cycle %.3f ms per frame\n", name, frameMs,
+                frameMs / copyMs, cycleMs);
+  }
+  LimitVectorPath(VectorPath::kAvx2);
+
   if (!BuildLevelTables(16, 15)) return 1;
   const double tableMs = TimePerCall(10, [&](int i) {
     MapFramePixelsByTable(source.data(), target.data(), kWidth, kHeight, std::uint32_t(i) % 16);

@@ -1,0 +1,274 @@
+// The vector paths of the frame mapping, written once over a set of vector
+// operations and compiled once per instruction set: frame_mapping.cpp
+// instantiates them with SSE2 (16 bytes a step), frame_mapping_avx2.cpp with
+// AVX2 (32 bytes a step). Include only from those two files.
+//
+// Everything below the two declarations has internal linkage on purpose: each
+// of the two files gets its own copy, compiled for its own instruction set, so
+// the linker can never hand code built for AVX2 to the SSE2 path.
+//
+// The arithmetic. With d = min(max(v, offset), last) - offset, where last is
+// the highest grid level, the level shown in phase p is
+//     offset + N * (floor(d * (p + 1) / N) - floor(d * p / N))
+// (the lower grid level plus N exactly when the spread steps in phase p), and
+// floor(d * c / N) for d <= 255 and c < N is the high half of
+// d * ceil(c * 65536 / N) in 16 bits, exact because d times that constant's
+// rounding error stays below 65536. For c == N the constant would be 65536;
+// the high half of (d + 1) * 65535 gives d instead.
+//
+// An operation set V provides: Vec, kBytes, Load/Store (unaligned),
+// LoadAligned/StoreAligned, Stream (16-byte aligned, past the cache), Fence,
+// Broadcast32, Repeat16x4 (four 16-bit lanes repeated), FromLanes16 (16-bit
+// lanes from memory), Zero, And, Or, Add8, Sub8, SubsU8, MinU8, MaxU8, CmpEq8,
+// Add16, Sub16, MulHiU16, MulLo16, UnpackLo8, UnpackHi8, PackUs16. Unpacking
+// and packing work within 16-byte blocks, as the instructions do.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "frc/level_tables.h"
+
+// The AVX2 entry points (frame_mapping_avx2.cpp, built where the compiler
+// targets x86): the same contracts as the SSE2 ones in frame_mapping.cpp.
+void MapFrameRowsAvx2(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
+                      std::int32_t firstRow, std::int32_t endRow, std::uint32_t frameIndex);
+int MapCycleRowsAvx2(const std::uint8_t* source, std::uint8_t* const* targets, std::int32_t width,
+                     std::int32_t firstRow, std::int32_t endRow);
+
+namespace {
+
+// Intervals the vector paths take: every phase fits a byte.
+constexpr std::uint32_t kMaxVectorCount = 255;
+
+inline std::uint16_t Reciprocal(std::uint32_t c, std::uint32_t count) {
+  return static_cast<std::uint16_t>(((std::uint64_t{c} << 16) + count - 1) / count);
+}
+
+// Maps pixels [first, width) of one row through the tables, column `first`
+// being in phase `phase`: the tail of a row that does not fill a vector.
+inline void MapRowTail(const std::uint8_t* in, std::uint8_t* out, std::int32_t first, std::int32_t width,
+                       std::uint32_t phase) {
+  const std::uint32_t count = LevelTableCount;
+  in += static_cast<std::size_t>(first) * 4;
+  out += static_cast<std::size_t>(first) * 4;
+  for (std::int32_t x = first; x < width; ++x) {
+    const std::uint8_t* table = LevelTable + static_cast<std::size_t>(phase) * 256;
+    const std::uint8_t blue = in[0], green = in[1], red = in[2], fourth = in[3];
+    out[0] = table[blue];
+    out[1] = table[green];
+    out[2] = table[red];
+    out[3] = fourth;
+    in += 4;
+    out += 4;
+    if (++phase == count) phase = 0;
+  }
+}
+
+// The channel byte of the vector that 16-bit lane `lane` of unpacked half
+// `half` holds: halves take the low or high 8 bytes of each 16-byte block.
+inline std::uint32_t LaneByte(std::uint32_t half, std::uint32_t lane) { return lane / 8 * 16 + half * 8 + lane % 8; }
+
+// Per-lane constants of a vector whose first pixel is in phase s, for the
+// one-frame path. Fourth bytes pass through the same arithmetic unchanged:
+// there d is the byte itself, the constants give floor(d * 1 / 1) - 0, and
+// the lane's interval and offset are 1 and 0.
+template <class V>
+struct FrameLanes {
+  typename V::Vec low[2];   // ceil(p * 65536 / N)
+  typename V::Vec high[2];  // ceil((p + 1) * 65536 / N), or 65535 when p + 1 == N
+  typename V::Vec plus[2];  // 1 where p + 1 == N, else 0
+};
+
+// Per-lane constants for the cycle path's start of a row (fourth bytes: 0).
+template <class V>
+struct CycleLanes {
+  typename V::Vec low[2];    // ceil(p * 65536 / N)
+  typename V::Vec phase[2];  // p
+};
+
+template <class V>
+void BuildLanes(FrameLanes<V>* frame, CycleLanes<V>* cycle, std::uint32_t count) {
+  constexpr std::uint32_t kLanes = V::kBytes / 2;
+  for (std::uint32_t s = 0; s < count; ++s) {
+    for (std::uint32_t half = 0; half < 2; ++half) {
+      std::uint16_t low[kLanes], high[kLanes], plus[kLanes], cycleLow[kLanes], phase[kLanes];
+      for (std::uint32_t lane = 0; lane < kLanes; ++lane) {
+        const std::uint32_t byte = LaneByte(half, lane);
+        const std::uint32_t p = (s + byte / 4) % count;
+        const bool last = p + 1 == count;
+        const bool fourth = byte % 4 == 3;
+        cycleLow[lane] = fourth ? 0 : Reciprocal(p, count);
+        phase[lane] = static_cast<std::uint16_t>(fourth ? 0 : p);
+        low[lane] = cycleLow[lane];
+        high[lane] = fourth || last ? 0xFFFF : Reciprocal(p + 1, count);
+        plus[lane] = fourth || last ? 1 : 0;
+      }
+      if (frame) {
+        frame[s].low[half] = V::FromLanes16(low);
+        frame[s].high[half] = V::FromLanes16(high);
+        frame[s].plus[half] = V::FromLanes16(plus);
+      }
+      if (cycle) {
+        cycle[s].low[half] = V::FromLanes16(cycleLow);
+        cycle[s].phase[half] = V::FromLanes16(phase);
+      }
+    }
+  }
+}
+
+// The phase of the vector after the one whose first pixel is in phase s, with
+// step = pixels per vector mod N: arithmetic rather than a table, since the
+// next vector's constants wait for it.
+inline std::uint32_t NextPhase(std::uint32_t s, std::uint32_t step, std::uint32_t count) {
+  s += step;
+  return s >= count ? s - count : s;
+}
+
+// Levels of one unpacked half: offset + N * (after - before) per lane.
+template <class V>
+inline typename V::Vec LevelsOfHalf(typename V::Vec d, const FrameLanes<V>& lanes, int half,
+                                    typename V::Vec offset16, typename V::Vec count16) {
+  const typename V::Vec before = V::MulHiU16(d, lanes.low[half]);
+  const typename V::Vec after = V::MulHiU16(V::Add16(d, lanes.plus[half]), lanes.high[half]);
+  return V::Add16(offset16, V::MulLo16(V::Sub16(after, before), count16));
+}
+
+// Memory rows [firstRow, endRow) of one frame; the interval is at most
+// kMaxVectorCount and the column order the identity.
+template <class V>
+void MapFrameRowsVector(const std::uint8_t* source, std::uint8_t* target, std::int32_t width, std::int32_t firstRow,
+                        std::int32_t endRow, std::uint32_t frameIndex) {
+  using Vec = typename V::Vec;
+  constexpr std::int32_t kPixels = V::kBytes / 4;
+  const std::uint32_t count = LevelTableCount;
+  const int offset = LevelTable[0];
+  const int span = LevelTable[255] - offset;
+  // d = min(v - offset, span) saturated, and the fourth byte itself.
+  const Vec offset8 = V::Broadcast32(offset * 0x010101);
+  const Vec span8 = V::Broadcast32(span * 0x010101 | static_cast<int>(0xFF000000u));
+  const Vec offset16 = V::Repeat16x4(offset, offset, offset, 0);
+  const Vec count16 = V::Repeat16x4(static_cast<int>(count), static_cast<int>(count), static_cast<int>(count), 1);
+  const Vec zero = V::Zero();
+
+  FrameLanes<V> lanes[kMaxVectorCount];
+  BuildLanes<V>(lanes, nullptr, count);
+  const std::uint32_t phaseStep = kPixels % count;
+
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+  const std::int32_t vectorWidth = width - width % kPixels;
+  for (std::int32_t y = firstRow; y < endRow; ++y) {
+    const std::uint32_t rowPhase = (RowPhaseOrder[static_cast<std::uint32_t>(y) % count] + frameIndex) % count;
+    const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);
+    std::uint8_t* out = target + rowBytes * static_cast<std::size_t>(y);
+    std::uint32_t s = rowPhase;
+    for (std::int32_t x = 0; x < vectorWidth; x += kPixels) {
+      const Vec v = V::Load(in + x * 4);
+      const Vec d = V::MinU8(V::SubsU8(v, offset8), span8);
+      const Vec low = LevelsOfHalf<V>(V::UnpackLo8(d, zero), lanes[s], 0, offset16, count16);
+      const Vec high = LevelsOfHalf<V>(V::UnpackHi8(d, zero), lanes[s], 1, offset16, count16);
+      V::Store(out + x * 4, V::PackUs16(low, high));
+      s = NextPhase(s, phaseStep, count);
+    }
+    if (vectorWidth < width) MapRowTail(in, out, vectorWidth, width, s);
+  }
+}
+
+// The whole cycle of a band of rows. For one channel with distance d above the
+// offset, r = d mod N and the lower grid level offset + d - r, the level in
+// phase p is the lower one plus N exactly when j + r >= N, j = r * p mod N.
+// Frame k + 1 sees every pixel one phase further, so j steps by r (mod N) from
+// frame to frame: after j and r are found once per row (with the arithmetic of
+// the one-frame path), each frame costs a few byte operations per vector.
+// Needs 2 <= N <= kMaxVectorCount, the identity column order and a row of at
+// least one vector. Returns 0 when its row memory cannot be had.
+template <class V>
+int MapCycleRowsVector(const std::uint8_t* source, std::uint8_t* const* targets, std::int32_t width,
+                       std::int32_t firstRow, std::int32_t endRow) {
+  using Vec = typename V::Vec;
+  constexpr std::int32_t kPixels = V::kBytes / 4;
+  const std::uint32_t count = LevelTableCount;
+  const int offset = LevelTable[0];
+  const int span = LevelTable[255] - offset;
+  const std::int32_t vectors = width / kPixels;
+  const std::int32_t vectorWidth = vectors * kPixels;
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+
+  // Per row: lower levels (fourth bytes copied), r, and j of the frame at
+  // hand; then the lane constants.
+  const std::size_t rowVectors = static_cast<std::size_t>(vectors) * 3;
+  const std::size_t bufferBytes = (rowVectors + std::size_t{count} * sizeof(CycleLanes<V>) / sizeof(Vec)) * sizeof(Vec) +
+                                  V::kBytes - 1;
+  void* block = std::malloc(bufferBytes);
+  if (!block) return 0;
+  const std::uintptr_t alignMask = V::kBytes - 1;
+  Vec* lowerRow = reinterpret_cast<Vec*>((reinterpret_cast<std::uintptr_t>(block) + alignMask) & ~alignMask);
+  Vec* remainderRow = lowerRow + vectors;
+  Vec* stepRow = remainderRow + vectors;
+  CycleLanes<V>* lanes = reinterpret_cast<CycleLanes<V>*>(lowerRow + rowVectors);
+  BuildLanes<V>(nullptr, lanes, count);
+  const std::uint32_t phaseStep = kPixels % count;
+
+  const Vec offset8 = V::Broadcast32(offset * 0x010101);
+  const Vec span8 = V::Broadcast32(span * 0x010101);
+  const Vec fourthMask = V::Broadcast32(static_cast<int>(0xFF000000u));
+  const Vec zero = V::Zero();
+  const Vec count16 = V::Repeat16x4(static_cast<int>(count), static_cast<int>(count), static_cast<int>(count),
+                                    static_cast<int>(count));
+  const int reciprocal = Reciprocal(1, count);
+  const Vec reciprocal16 = V::Repeat16x4(reciprocal, reciprocal, reciprocal, reciprocal);
+  const Vec count8 = V::Broadcast32(static_cast<int>(count * 0x010101u));
+  // N - r with 255 in the fourth bytes, where j stays 0: never j >= it.
+  const Vec countForLimit = V::Broadcast32(static_cast<int>(count * 0x010101u | 0xFF000000u));
+
+  for (std::int32_t y = firstRow; y < endRow; ++y) {
+    const std::uint32_t rowPhase = RowPhaseOrder[static_cast<std::uint32_t>(y) % count] % count;
+    const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);
+    std::uint32_t s = rowPhase;
+    for (std::int32_t i = 0; i < vectors; ++i) {
+      const Vec v = V::Load(in + static_cast<std::size_t>(i) * V::kBytes);
+      const Vec d = V::MinU8(V::SubsU8(v, offset8), span8);
+      Vec r[2], j[2];
+      for (int half = 0; half < 2; ++half) {
+        const Vec d16 = half == 0 ? V::UnpackLo8(d, zero) : V::UnpackHi8(d, zero);
+        r[half] = V::Sub16(d16, V::MulLo16(V::MulHiU16(d16, reciprocal16), count16));
+        // d * p < 65536; its quotient by N is exact through the reciprocal.
+        j[half] = V::Sub16(V::MulLo16(d16, lanes[s].phase[half]),
+                           V::MulLo16(V::MulHiU16(d16, lanes[s].low[half]), count16));
+      }
+      const Vec r8 = V::PackUs16(r[0], r[1]);
+      V::StoreAligned(remainderRow + i, r8);
+      V::StoreAligned(stepRow + i, V::PackUs16(j[0], j[1]));
+      const Vec lower = V::Sub8(V::Add8(offset8, d), r8);
+      V::StoreAligned(lowerRow + i, V::Or(lower, V::And(v, fourthMask)));
+      s = NextPhase(s, phaseStep, count);
+    }
+    for (std::uint32_t k = 0; k < count; ++k) {
+      std::uint8_t* out = targets[k] + rowBytes * static_cast<std::size_t>(y);
+      // Frames are shown later, not read now: aligned rows bypass the cache.
+      const bool aligned = (reinterpret_cast<std::uintptr_t>(out) & 15) == 0;
+      for (std::int32_t i = 0; i < vectors; ++i) {
+        const Vec r8 = V::LoadAligned(remainderRow + i);
+        const Vec j8 = V::LoadAligned(stepRow + i);
+        const Vec limit = V::Sub8(countForLimit, r8);
+        const Vec up = V::CmpEq8(V::MaxU8(j8, limit), j8);
+        const Vec step = V::And(up, count8);
+        const Vec level = V::Add8(V::LoadAligned(lowerRow + i), step);
+        std::uint8_t* where = out + static_cast<std::size_t>(i) * V::kBytes;
+        if (aligned)
+          V::Stream(where, level);
+        else
+          V::Store(where, level);
+        V::StoreAligned(stepRow + i, V::Sub8(V::Add8(j8, r8), step));
+      }
+      if (vectorWidth < width) MapRowTail(in, out, vectorWidth, width, (rowPhase + k + vectorWidth) % count);
+    }
+  }
+  // Streamed stores are ordered before whatever tells another thread the band is done.
+  V::Fence();
+  std::free(block);
+  return 1;
+}
+
+}  // namespace
