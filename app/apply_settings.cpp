@@ -25,10 +25,11 @@ void ShowMessage(const wchar_t* text) { MessageBoxW(MainWindow, text, kAppCaptio
 
 // A rebuild that runs longer than this shows the wait cursor and the bar's
 // progress indicator until it ends.
-constexpr ULONGLONG kFeedbackDelayMs = 300;
+constexpr unsigned kFeedbackDelayMs = 300;
 
 struct RebuildFeedback {
   ULONGLONG start;
+  ULONGLONG delay;
   bool shown;
   HCURSOR previousCursor;
 };
@@ -38,7 +39,7 @@ struct RebuildFeedback {
 void OnRebuildProgress(void* context, std::uint32_t done, std::uint32_t count) {
   RebuildFeedback* feedback = static_cast<RebuildFeedback*>(context);
   if (!feedback->shown) {
-    if (GetTickCount64() - feedback->start < kFeedbackDelayMs) return;
+    if (GetTickCount64() - feedback->start < feedback->delay) return;
     feedback->shown = true;
     feedback->previousCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     ShowRebuildProgress(count);
@@ -46,8 +47,8 @@ void OnRebuildProgress(void* context, std::uint32_t done, std::uint32_t count) {
   SetRebuildProgress(done);
 }
 
-FrameBuild RebuildWithFeedback(std::uint32_t count, std::uint32_t offset) {
-  RebuildFeedback feedback = {GetTickCount64(), false, nullptr};
+FrameBuild RebuildWithFeedback(std::uint32_t count, std::uint32_t offset, unsigned feedbackDelayMs) {
+  RebuildFeedback feedback = {GetTickCount64(), feedbackDelayMs, false, nullptr};
   const FrameBuild built = RebuildFrameSet(SourceSurface, count, offset, OnRebuildProgress, &feedback);
   if (feedback.shown) {
     HideRebuildProgress();
@@ -58,7 +59,9 @@ FrameBuild RebuildWithFeedback(std::uint32_t count, std::uint32_t offset) {
 
 }  // namespace
 
-void ApplySettings() {
+void ApplySettings() { ApplySettingsWithFeedbackAfter(kFeedbackDelayMs); }
+
+void ApplySettingsWithFeedbackAfter(unsigned feedbackDelayMs) {
   if (!SourceSurface.bitmap) return;
 
   wchar_t interval[kFieldLength] = {};
@@ -79,7 +82,7 @@ void ApplySettings() {
     SetDlgItemTextW(ControlBar, kIdCorrection, text);
   }
 
-  const FrameBuild built = RebuildWithFeedback(settings.count, settings.offset);
+  const FrameBuild built = RebuildWithFeedback(settings.count, settings.offset, feedbackDelayMs);
   if (built == FrameBuild::kTablesFailed) {
     ShowMessage(kOutOfMemoryMessage);
     return;

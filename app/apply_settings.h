@@ -17,3 +17,7 @@
 //
 // User-interface thread only, with the frame clock stopped.
 void ApplySettings();
+
+// ApplySettings with another delay, in milliseconds, before the wait cursor
+// and the progress indicator show.
+void ApplySettingsWithFeedbackAfter(unsigned feedbackDelayMs);

@@ -87,15 +87,19 @@ bool MapAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t co
   if (workers.empty()) {
     RenderWorker(&job);
   } else {
+    // The last report comes after every worker has stopped, so that it
+    // shows the whole cycle done.
     std::unique_lock<std::mutex> guard(job.lock);
-    while (job.finished < workers.size()) {
-      job.changed.wait_for(guard, kProgressInterval);
+    for (;;) {
+      const bool allStopped = job.finished >= workers.size();
       if (progress && job.height > 0) {
         const std::uint32_t done = static_cast<std::uint32_t>(std::uint64_t{count} * job.rowsDone / job.height);
         guard.unlock();
         progress(progressContext, done, count);
         guard.lock();
       }
+      if (allStopped) break;
+      job.changed.wait_for(guard, kProgressInterval);
     }
   }
   for (std::thread& worker : workers) worker.join();
