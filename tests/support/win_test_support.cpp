@@ -71,9 +71,11 @@ LRESULT CALLBACK MessageBoxWatcher::HookProc(int code, WPARAM wParam, LPARAM lPa
     wchar_t className[32] = {};
     GetClassNameW(box, className, 32);
     // A message box is a dialog with its text in control 0xFFFF; other dialogs
-    // (the control bar is one) are left alone.
+    // (the control bar is one) are left alone. So are boxes of other test
+    // programs running beside this one on the same desktop: this thread may be
+    // asked to activate one when its own window goes.
     if (std::wcscmp(className, L"#32770") == 0 && GetDlgItem(box, 0xFFFF) != nullptr &&
-        box != activeWatcher->lastBox_) {
+        GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId() && box != activeWatcher->lastBox_) {
       activeWatcher->lastBox_ = box;
       SeenMessageBox seen;
       wchar_t text[1024] = {};
