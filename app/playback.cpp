@@ -3,17 +3,16 @@
 
 #include "app/globals.h"
 #include "app/status_bar.h"
+#include "app/window_state.h"
 #include "frc/engine_state.h"
 #include "frc/frame_clock.h"
 #include "views/image_view.h"
 
 namespace {
 
-bool paused = false;
-
 // The clock is stopped, so the views and the status bar are told here.
 void ShowFrame(std::uint32_t index) {
-  CurrentFrame = index;
+  SetCurrentFrame(index);
   if (FrcView) {
     InvalidateRect(FrcView, nullptr, FALSE);
     UpdateWindow(FrcView);
@@ -21,14 +20,15 @@ void ShowFrame(std::uint32_t index) {
   RefreshStatusBar();
 }
 
-bool CanStep() { return paused && FrameSet && FrcCount != 0; }
+bool CanStep() { return WindowState().paused && FrameSet && FrcCount != 0; }
 
 }  // namespace
 
-bool PlaybackPaused() { return paused; }
+bool PlaybackPaused() { return WindowState().paused; }
 
 void TogglePause() {
-  paused = !paused;
+  const bool paused = !WindowState().paused;
+  WindowState().paused = paused;
   if (paused) {
     StopFrameClock();
   } else {
@@ -38,7 +38,7 @@ void TogglePause() {
 }
 
 void ResumeFrameClockUnlessPaused() {
-  if (!paused) StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
+  if (!WindowState().paused) StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
 }
 
 void StepFrame(int step) {
@@ -52,4 +52,3 @@ void ShowFirstFrame() {
   if (CanStep()) ShowFrame(0);
 }
 
-void ResetPlayback() { paused = false; }

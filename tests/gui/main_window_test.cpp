@@ -14,6 +14,7 @@
 #include "app/globals.h"
 #include "app/settings_file.h"
 #include "app/status_bar.h"
+#include "app/window_state.h"
 #include "frc/engine_state.h"
 #include "frc/frame_clock.h"
 #include "imaging/dib_surface.h"
@@ -119,7 +120,8 @@ class MainWindowTest : public ::testing::Test {
       PumpPending();
     }
     StopFrameClock();
-    MainWindow = ControlBar = FrcView = OriginalView = StatusBar = nullptr;
+    MainWindow = ControlBar = FrcView = OriginalView = nullptr;
+    ResetWindowState();
     ResetEngineState();
   }
 
@@ -275,7 +277,7 @@ TEST_F(MainWindowTest, ShowOriginalStoredAsOneStartsSideBySide) {
   EXPECT_EQ(300, original.left);
   EXPECT_EQ(Height(bar), frc.top);
   // The status bar along the bottom, the views between it and the bar.
-  const RECT status = ChildRect(StatusBar);
+  const RECT status = ChildRect(WindowState().statusBar);
   EXPECT_TRUE(status.bottom == 400 && Width(status) == 601 && status.top == frc.bottom);
   EXPECT_EQ(400 - Height(bar) - Height(status), Height(original));
 }
@@ -456,11 +458,11 @@ TEST_F(MainWindowTest, ZoomShowsExactBlocksFollowsTheWheelAndIsKept) {
   ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", ini.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"Zoom", L"5", ini.c_str()));
   OpenPicture(151, 213, Ramp);
-  EXPECT_EQ(1, ViewZoom);  // not a level
+  EXPECT_EQ(1, WindowState().zoom.load());  // not a level
   SetFocus(IntervalEdit());  // the zoom keys and the wheel work with the focus in a field
   for (int zoom : {2, 3}) {
     PressKey(zoom == 2 ? VK_ADD : VK_OEM_PLUS, true);
-    ASSERT_EQ(zoom, ViewZoom);
+    ASSERT_EQ(zoom, WindowState().zoom.load());
     SendMessageW(FrcView, WM_HSCROLL, SB_LINEDOWN, 0);  // partly scrolled, both views
     SendMessageW(OriginalView, WM_VSCROLL, SB_LINEDOWN, 0);
     ExpectViewShows(FrcView, FrameSet[CurrentFrame], zoom);
@@ -480,7 +482,7 @@ TEST_F(MainWindowTest, ZoomShowsExactBlocksFollowsTheWheelAndIsKept) {
   Close();
   EXPECT_EQ(L"3", IniValue(L"Zoom"));
   Open();
-  EXPECT_EQ(3, ViewZoom);
+  EXPECT_EQ(3, WindowState().zoom.load());
 }
 
 TEST_F(MainWindowTest, PauseStepsStatusBarAndFocusAfterTheMessage) {
@@ -595,3 +597,47 @@ TEST_F(MainWindowTest, PastedImagesAreTheSourceAFileGivesAndCopyGivesTheFrame) {
 }
 
 }  // namespace
+
+// Folder pickers this thread opens: counted and cancelled, so that a save
+// that should not have asked for a folder fails the test instead of hanging it.
+int pickersShown = 0;
+
+LRESULT CALLBACK CancelFolderPicker(int code, WPARAM wParam, LPARAM lParam) {
+  HWND dialog = reinterpret_cast<HWND>(wParam);
+  wchar_t className[32] = {};
+  if (code == HCBT_ACTIVATE && GetClassNameW(dialog, className, 32) && std::wcscmp(className, L"#32770") == 0 &&
+      dialog != ControlBar && GetDlgItem(dialog, 0xFFFF) == nullptr) {
+    ++pickersShown;
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int PickersShownBySave() {
+  pickersShown = 0;
+  HHOOK hook = SetWindowsHookExW(WH_CBT, CancelFolderPicker, nullptr, GetCurrentThreadId());
+  SendMessageW(MainWindow, WM_COMMAND, MAKEWPARAM(kIdSave, BN_CLICKED), 0);
+  PumpPending();
+  UnhookWindowsHookEx(hook);
+  return pickersShown;
+}
+
+// A second picture of the same size whose rebuild is refused leaves the first
+// picture's frames in place; Save must not present them as the second's.
+TEST_F(MainWindowTest, SaveOffersOnlyTheCycleOfThePictureOnShow) {
+  OpenPicture(40, 30, Ramp);
+  Type(kIdInterval, L"");
+  PumpPending();
+  const std::wstring second = WriteImage(L"second.bmp", 40, 30, Grey);
+  ASSERT_EQ(1, OpenImage(second));
+  PostSettingsChanged();
+  Settle();
+  ASSERT_EQ(2u, boxes_.Seen().size());  // the range message, once for each picture
+  EXPECT_EQ(L"Quillane " + second, WindowText(MainWindow));
+  ASSERT_NE(nullptr, FrameSet);
+  EXPECT_EQ(0, PickersShownBySave());
+
+  Type(kIdInterval, L"4");
+  Settle();
+  EXPECT_EQ(1, PickersShownBySave()) << "with the second picture's cycle built, Save asks for a folder";
+}
