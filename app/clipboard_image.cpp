@@ -5,23 +5,9 @@
 #include <initializer_list>
 
 #include "imaging/load_source.h"
+#include "imaging/scoped_handle.h"
 
 namespace {
-
-// The clipboard, open for one scope; closed when it ends.
-class OpenedClipboard {
- public:
-  explicit OpenedClipboard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
-  ~OpenedClipboard() {
-    if (open_) CloseClipboard();
-  }
-  OpenedClipboard(const OpenedClipboard&) = delete;
-  OpenedClipboard& operator=(const OpenedClipboard&) = delete;
-  bool open() const { return open_; }
-
- private:
-  bool open_;
-};
 
 int LoadFormat(UINT format) {
   HANDLE data = GetClipboardData(format);
@@ -36,8 +22,8 @@ int LoadFormat(UINT format) {
 }  // namespace
 
 int PasteClipboardImage(HWND owner) {
-  OpenedClipboard clipboard(owner);
-  if (!clipboard.open()) return 0;
+  ScopedClipboard clipboard(OpenClipboard(owner) != FALSE);
+  if (!clipboard.valid()) return 0;
   // The system offers each of the two formats made from the other as well;
   // the richer one first.
   for (UINT format : {static_cast<UINT>(CF_DIBV5), static_cast<UINT>(CF_DIB)})
@@ -59,9 +45,9 @@ int CopyPictureToClipboard(HWND owner, const DibSurface& picture) {
   std::memcpy(block, &header, sizeof header);
   std::memcpy(block + sizeof header, picture.bits, pixelBytes);
   GlobalUnlock(memory);
-  OpenedClipboard clipboard(owner);
+  ScopedClipboard clipboard(OpenClipboard(owner) != FALSE);
   // Once set, the memory belongs to the clipboard.
-  if (!clipboard.open() || !EmptyClipboard() || !SetClipboardData(CF_DIB, memory)) {
+  if (!clipboard.valid() || !EmptyClipboard() || !SetClipboardData(CF_DIB, memory)) {
     GlobalFree(memory);
     return 0;
   }

@@ -10,6 +10,7 @@
 
 #include "frc/cycle_statistics.h"
 #include "imaging/png_writer.h"
+#include "imaging/scoped_handle.h"
 
 namespace {
 
@@ -17,19 +18,6 @@ namespace {
 struct PendingFile {
   std::wstring temporary;
   std::wstring final;
-};
-
-// Memory freed when the scope ends.
-class HeapBlock {
- public:
-  explicit HeapBlock(std::size_t bytes) : data_(static_cast<std::uint8_t*>(std::malloc(bytes))) {}
-  ~HeapBlock() { std::free(data_); }
-  HeapBlock(const HeapBlock&) = delete;
-  HeapBlock& operator=(const HeapBlock&) = delete;
-  std::uint8_t* get() const { return data_; }
-
- private:
-  std::uint8_t* data_;
 };
 
 // Everything one export works with.
@@ -93,7 +81,7 @@ bool WritePng(ExportJob* job, const std::wstring& name, const std::uint8_t* bott
 
 bool WriteFrames(ExportJob* job) {
   const std::int32_t stride = RowStride(job->width, 3);
-  HeapBlock packed(static_cast<std::size_t>(stride) * job->height);
+  ScopedHeapMemory packed(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(stride) * job->height)));
   if (!packed.get()) return Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
   for (std::uint32_t k = 0; k < job->count; ++k) {
     for (std::int32_t y = 0; y < job->height; ++y)
@@ -110,8 +98,9 @@ bool WriteFrames(ExportJob* job) {
 bool WriteSummary(ExportJob* job) {
   const std::int32_t meanStride = RowStride(job->width, 3);
   const std::int32_t flickerStride = RowStride(job->width, 1);
-  HeapBlock mean(static_cast<std::size_t>(meanStride) * job->height);
-  HeapBlock flicker(static_cast<std::size_t>(flickerStride) * job->height);
+  ScopedHeapMemory mean(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(meanStride) * job->height)));
+  ScopedHeapMemory flicker(
+      static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(flickerStride) * job->height)));
   if (!mean.get() || !flicker.get()) return Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
 
   CycleRowScratch scratch;

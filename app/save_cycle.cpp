@@ -9,46 +9,30 @@
 #include "app/globals.h"
 #include "frc/engine_state.h"
 #include "imaging/dib_surface.h"
+#include "imaging/scoped_handle.h"
 
 namespace {
 
 const wchar_t kCannotSaveMessage[] = L"保存できません。";
 
-// COM for the folder picker, on this thread for the scope's length.
-class ComScope {
- public:
-  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  bool ok() const { return SUCCEEDED(result_); }
-
- private:
-  HRESULT result_;
-};
-
 // The folder the user picks, or an empty text when the picker is cancelled or
 // cannot be shown.
 std::wstring PickFolder(HWND owner) {
-  IFileOpenDialog* dialog = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog))))
+  ComPtr<IFileOpenDialog> dialog;
+  if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(dialog.Receive()))))
     return std::wstring();
   std::wstring folder;
   DWORD options = 0;
-  IShellItem* item = nullptr;
+  ComPtr<IShellItem> item;
   if (SUCCEEDED(dialog->GetOptions(&options)) &&
       SUCCEEDED(dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST)) &&
-      SUCCEEDED(dialog->Show(owner)) && SUCCEEDED(dialog->GetResult(&item))) {
+      SUCCEEDED(dialog->Show(owner)) && SUCCEEDED(dialog->GetResult(item.Receive()))) {
     wchar_t* path = nullptr;
     if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
       folder = path;
       CoTaskMemFree(path);
     }
-    item->Release();
   }
-  dialog->Release();
   return folder;
 }
 
@@ -65,8 +49,9 @@ bool FramesMatchPicture() {
 
 void SaveCycleFromWindow(HWND owner) {
   if (!FramesMatchPicture()) return;
-  ComScope com;
-  if (!com.ok()) return;
+  // COM for the folder picker, on this thread for the call's length.
+  ScopedComApartment com(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+  if (!com.valid()) return;
   const std::wstring folder = PickFolder(owner);
   // The picker's modal loop may have run a rebuild: look at the frames again.
   if (folder.empty() || !FramesMatchPicture()) return;

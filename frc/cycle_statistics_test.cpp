@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "frc/level_tables.h"
 
@@ -28,6 +29,33 @@ TEST(CycleStatisticsTest, LevelsAreWhatTheTablesShowAndTheErrorIsRoundedHalfUp) 
   } cases[] = {{0, 4, "0.000"}, {1, 3, "0.333"}, {2, 3, "0.667"}, {1, 16, "0.063"}, {1, 8, "0.125"},
                {65025, 255, "255.000"}, {254, 255, "0.996"}, {1, 255, "0.004"}};
   for (const auto& c : cases) EXPECT_EQ(c.text, MeanErrorText(c.error, c.count)) << c.error << "/" << c.count;
+}
+
+// The mean of each channel over the cycle is rounded half up, exactly at the
+// halves included.
+TEST(CycleStatisticsTest, RowMeansRoundHalfUp) {
+  const struct {
+    std::vector<std::uint8_t> levels;  // one channel's level in each frame
+    std::uint8_t mean;
+  } cases[] = {{{0, 1}, 1},       {{2, 3}, 3},       {{254, 255}, 255}, {{0, 0, 1}, 0},
+               {{0, 1, 1}, 1},    {{0, 0, 1, 1}, 1}, {{0, 0, 0, 1}, 0}, {{0, 1, 1, 1}, 1},
+               {{3, 4, 4, 4, 4, 4}, 4}, {{0, 0, 0, 1, 1, 1}, 1}, {{7}, 7}};
+  for (const auto& c : cases) {
+    const std::uint32_t interval = static_cast<std::uint32_t>(c.levels.size());
+    CycleRowScratch scratch;
+    PrepareCycleRows(&scratch, 1, interval);
+    // Blue carries the levels, green stays 9.
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (std::uint8_t level : c.levels) frames.push_back({level, 9, 0, 0});
+    std::vector<const std::uint8_t*> rows;
+    for (const auto& frame : frames) rows.push_back(frame.data());
+    const std::uint8_t source[4] = {c.levels[0], 9, 0, 0};
+    std::uint8_t mean[3] = {}, flicker = 0;
+    CycleTotals totals = {};
+    SummarizeCycleRow(rows.data(), source, 1, &scratch, mean, &flicker, &totals);
+    EXPECT_EQ(c.mean, mean[0]) << "interval " << interval;
+    EXPECT_EQ(9, mean[1]) << "interval " << interval;
+  }
 }
 
 }  // namespace

@@ -28,35 +28,13 @@
 
 namespace {
 
-// The program validates N to 1..255; larger tables only come from direct calls.
-constexpr std::uint32_t kMaxFastCount = 256;
-
 // Each of the row walkers below maps memory rows [firstRow, endRow) of
 // buffers that start at memory row 0.
-void MapFramePixelsSlowly(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
-                          std::int32_t firstRow, std::int32_t endRow, std::uint32_t frameIndex) {
-  const std::uint32_t count = LevelTableInterval();
-  std::size_t i = static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(firstRow);
-  for (std::int32_t y = firstRow; y < endRow; ++y) {
-    for (std::int32_t x = 0; x < width; ++x, i += 4) {
-      const std::uint32_t phase = (RowPhaseOrder[static_cast<std::uint32_t>(y) % count] +
-                                   ColumnPhaseOrder[static_cast<std::uint32_t>(x) % count] + frameIndex) %
-                                  count;
-      const std::uint8_t* table = LevelTable + static_cast<std::size_t>(phase) * 256;
-      const std::uint8_t fourth = source[i + 3];
-      target[i] = table[source[i]];
-      target[i + 1] = table[source[i + 1]];
-      target[i + 2] = table[source[i + 2]];
-      target[i + 3] = fourth;
-    }
-  }
-}
-
 void MapFramePixelsWithTables(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                               std::int32_t firstRow, std::int32_t endRow, std::uint32_t frameIndex) {
   const std::uint32_t count = LevelTableInterval();
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-  const std::uint8_t* columnTables[kMaxFastCount];
+  const std::uint8_t* columnTables[kLargestTableInterval];
   for (std::int32_t y = firstRow; y < endRow; ++y) {
     const std::uint32_t rowPhase = RowPhaseOrder[static_cast<std::uint32_t>(y) % count] + frameIndex;
     for (std::uint32_t j = 0; j < count; ++j) {
@@ -165,10 +143,6 @@ VectorPath PathInUse() {
 void MapRows(const std::uint8_t* source, std::uint8_t* target, std::int32_t width, std::int32_t firstRow,
              std::int32_t endRow, std::uint32_t frameIndex) {
   const std::uint32_t count = LevelTableInterval();
-  if (count > kMaxFastCount) {
-    MapFramePixelsSlowly(source, target, width, firstRow, endRow, frameIndex);
-    return;
-  }
   if (count == 1 && LevelTable[0] == 0) {  // every level shows itself
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
     if (source != target)
@@ -204,10 +178,6 @@ void MapFramePixels(const std::uint8_t* source, std::uint8_t* target, std::int32
 void MapFramePixelsByTable(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                            std::int32_t height, std::uint32_t frameIndex) {
   if (width <= 0 || height <= 0) return;
-  if (LevelTableInterval() > kMaxFastCount) {
-    MapFramePixelsSlowly(source, target, width, 0, height, frameIndex);
-    return;
-  }
   MapFramePixelsWithTables(source, target, width, 0, height, frameIndex);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -54,17 +55,27 @@ constexpr bool IsWine() {
 #endif
 }
 
-// Every vector path this build and processor have; each test that loops over
+// Every path this build and processor have: the table path (the reference on
+// processors without SSE2) and each vector path. Each test that loops over
 // them checks each path on its own.
 std::vector<VectorPath> VectorPathsHere() {
   std::vector<VectorPath> paths;
-  for (VectorPath path : {VectorPath::kSse2, VectorPath::kAvx2})
+  for (VectorPath path : {VectorPath::kTables, VectorPath::kSse2, VectorPath::kAvx2})
     if (LimitVectorPath(path) == path) paths.push_back(path);
   LimitVectorPath(VectorPath::kAvx2);
   return paths;
 }
 
-const char* PathName(VectorPath path) { return path == VectorPath::kAvx2 ? "AVX2" : "SSE2"; }
+const char* PathName(VectorPath path) {
+  return path == VectorPath::kAvx2 ? "AVX2" : path == VectorPath::kSse2 ? "SSE2" : "tables";
+}
+
+// The exhaustive tests take every interval on the vector paths, whose
+// arithmetic differs with the interval, and a spread of them on the table
+// path, whose look-ups do not.
+std::uint32_t IntervalStep(VectorPath path, std::uint32_t fine) {
+  return IsWine() || path == VectorPath::kTables ? 23 : fine;
+}
 
 class FrameMappingTest : public ::testing::Test {
  protected:
@@ -145,12 +156,13 @@ TEST_F(FrameMappingTest, MatchesTheFormulaForManyCountsAndShapes) {
   }
 }
 
-TEST_F(FrameMappingTest, CountsAboveTheProgramRangeStillFollowTheFormula) {
-  ASSERT_EQ(1, BuildLevelTables(300, 0));
-  const Pixels source = Noise(301, 3, 1);
-  Pixels out(source.size());
-  MapFramePixels(source.data(), out.data(), 301, 3, 299);
-  EXPECT_EQ(Reference(source, 301, 3, 299), out);
+TEST_F(FrameMappingTest, CountsAboveTheProgramRangeBuildNoTables) {
+  ASSERT_EQ(1, BuildLevelTables(255, 0));
+  for (std::uint32_t count : {0u, 256u, 300u}) {
+    EXPECT_EQ(0, BuildLevelTables(count, 0)) << "N=" << count;
+    EXPECT_EQ(nullptr, LevelTable) << "N=" << count;
+    EXPECT_EQ(255u, LevelTableInterval()) << "N=" << count;
+  }
 }
 
 TEST_F(FrameMappingTest, EmptyDimensionsTouchNothing) {
@@ -169,7 +181,7 @@ TEST_F(FrameMappingTest, EmptyDimensionsTouchNothing) {
 // every level 0..255 across their colour bytes.
 TEST_F(FrameMappingTest, EveryLevelInEveryPhaseMatchesTheTables) {
   for (VectorPath path : VectorPathsHere())
-  for (std::uint32_t count = 1; count <= 255; count += IsWine() ? 23 : 1) {
+  for (std::uint32_t count = 1; count <= 255; count += IntervalStep(path, 1)) {
     SCOPED_TRACE(PathName(LimitVectorPath(path)));
     const int width = static_cast<int>(count) * 86 + 3;  // 86 * 3 channels >= 256 levels, and a tail
     Pixels source(static_cast<size_t>(width) * 4);
@@ -195,7 +207,7 @@ TEST_F(FrameMappingTest, EveryLevelInEveryPhaseMatchesTheTables) {
 // per interval, two rows mapped as separate bands (the second first).
 TEST_F(FrameMappingTest, EveryFrameOfTheCycleMatchesTheTables) {
   for (VectorPath path : VectorPathsHere())
-  for (std::uint32_t count = 1; count <= 255; count += IsWine() ? 23 : count < 32 ? 1 : 3) {
+  for (std::uint32_t count = 1; count <= 255; count += IntervalStep(path, count < 32 ? 1 : 3)) {
     SCOPED_TRACE(PathName(LimitVectorPath(path)));
     const int width = static_cast<int>(count) * 86 + 3;
     Pixels source(static_cast<size_t>(width) * 8);
@@ -215,6 +227,38 @@ TEST_F(FrameMappingTest, EveryFrameOfTheCycleMatchesTheTables) {
                  << int(expected);
       }
   }
+}
+
+// Frames as the program allocates them, 16-byte aligned, but 1366 pixels wide:
+// a row is 5,464 bytes, so every other row starts only 8-byte aligned. Each
+// frame of the cycle must still be the formula's, on every path, whatever the
+// source's own alignment.
+TEST_F(FrameMappingTest, CycleIntoAlignedFramesWhoseRowsAreOnlyEightByteAligned) {
+  const int width = 1366, height = 4;
+  const std::size_t bytes = static_cast<std::size_t>(width) * height * 4;
+  const auto aligned = [](Pixels* buffer, std::size_t skew) {
+    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(buffer->data());
+    return buffer->data() + ((16 - at % 16) % 16) + skew;
+  };
+  for (VectorPath path : VectorPathsHere())
+    for (std::uint32_t interval : {2u, 3u, 4u, 7u, 16u, 255u})
+      for (std::size_t sourceSkew : {0u, 4u, 8u}) {
+        SCOPED_TRACE(PathName(LimitVectorPath(path)));
+        ASSERT_EQ(1, BuildLevelTables(interval, interval / 3));
+        const Pixels noise = Noise(width, height, interval);
+        Pixels sourceBuffer(bytes + 32);
+        std::uint8_t* source = aligned(&sourceBuffer, sourceSkew);
+        std::copy(noise.begin(), noise.end(), source);
+        std::vector<Pixels> buffers(interval, Pixels(bytes + 16));
+        std::vector<std::uint8_t*> targets;
+        for (Pixels& buffer : buffers) targets.push_back(aligned(&buffer, 0));
+        ASSERT_EQ(1, MapCycleRows(source, targets.data(), width, 0, height));
+        for (std::uint32_t k = 0; k < interval; ++k) {
+          const Pixels expected = Reference(noise, width, height, k);
+          ASSERT_TRUE(std::equal(expected.begin(), expected.end(), targets[k]))
+              << "N=" << interval << " frame " << k << " source skew " << sourceSkew;
+        }
+      }
 }
 
 }  // namespace

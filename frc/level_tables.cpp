@@ -20,14 +20,8 @@ void* AllocateArray(std::uint64_t count, std::uint64_t elementSize) {
   return std::malloc(static_cast<std::size_t>(bytes));
 }
 
-// Releases the tables when the process ends.
-struct LevelTableReleaser {
-  LevelTableReleaser() = default;
-  LevelTableReleaser(const LevelTableReleaser&) = delete;
-  LevelTableReleaser& operator=(const LevelTableReleaser&) = delete;
-  ~LevelTableReleaser() { ReleaseLevelTables(); }
-};
-LevelTableReleaser levelTableReleaser;
+// The tables are released when the process ends.
+[[maybe_unused]] const int releaseAtExit = std::atexit(ReleaseLevelTables);
 
 }  // namespace
 
@@ -60,6 +54,7 @@ std::uint32_t LevelTableInterval() { return levelTableInterval; }
 
 int BuildLevelTables(std::uint32_t count, std::uint32_t offset) {
   ReleaseLevelTables();
+  if (count < 1 || count > kLargestTableInterval) return 0;
   LevelTable = static_cast<std::uint8_t*>(AllocateArray(count, 256));
   if (!LevelTable) return 0;
   ColumnPhaseOrder = static_cast<std::uint32_t*>(AllocateArray(count, sizeof(std::uint32_t)));

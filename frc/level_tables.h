@@ -22,10 +22,14 @@ extern std::uint32_t* RowPhaseOrder;
 // build. Frame rendering takes its modulus from here, not from the settings.
 std::uint32_t LevelTableInterval();
 
-// Replaces the tables by those for count N (>= 1) and the given offset.
-// Returns 1 on success, 0 when an allocation fails; the previous tables are
-// released first either way, so after a failure some arrays are absent and
-// LevelTableInterval keeps its previous value.
+// The largest N tables are built for: the widest cycle the program offers.
+constexpr std::uint32_t kLargestTableInterval = 255;
+
+// Replaces the tables by those for count N (1..kLargestTableInterval) and the
+// given offset. Returns 1 on success, 0 when N is out of that range or an
+// allocation fails; the previous tables are released first either way, so
+// after a failure some arrays are absent and LevelTableInterval keeps its
+// previous value.
 int BuildLevelTables(std::uint32_t count, std::uint32_t offset);
 
 // Releases whatever tables are present. Also runs at process exit.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imaging/dib_size.h"
+#include "imaging/scoped_handle.h"
 
 namespace {
 
@@ -58,21 +59,6 @@ void PrepareDib32Header(BITMAPINFO* header) {
 
 namespace {
 
-// A memory DC that is deleted when the scope ends.
-class MemoryDc {
- public:
-  MemoryDc() : dc_(CreateCompatibleDC(nullptr)) {}
-  ~MemoryDc() {
-    if (dc_) DeleteDC(dc_);
-  }
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
 // Takes the missing sizes from the source and computes biSizeImage, checked.
 int CompleteDib32Header(BITMAPINFO* header, const BITMAP& source) {
   BITMAPINFOHEADER& h = header->bmiHeader;
@@ -100,9 +86,9 @@ HBITMAP ConvertToDib32(BITMAPINFO* header, void** bits, HBITMAP source) {
   *bits = nullptr;
   BITMAP info;
   if (GetObjectW(source, sizeof info, &info) == 0) return nullptr;
-  MemoryDc sourceDc;
+  ScopedMemoryDc sourceDc(CreateCompatibleDC(nullptr));
   if (!sourceDc.get()) return nullptr;
-  MemoryDc targetDc;
+  ScopedMemoryDc targetDc(CreateCompatibleDC(nullptr));
   if (!targetDc.get()) return nullptr;
   if (!CompleteDib32Header(header, info)) return nullptr;
   HBITMAP section = CreateDIBSection(nullptr, header, DIB_RGB_COLORS, bits, nullptr, 0);
@@ -111,11 +97,12 @@ HBITMAP ConvertToDib32(BITMAPINFO* header, void** bits, HBITMAP source) {
     return nullptr;
   }
 
-  HGDIOBJ oldSource = SelectObject(sourceDc.get(), source);
-  HGDIOBJ oldTarget = SelectObject(targetDc.get(), section);
-  const BOOL copied = BitBlt(targetDc.get(), 0, 0, info.bmWidth, info.bmHeight, sourceDc.get(), 0, 0, SRCCOPY);
-  SelectObject(sourceDc.get(), oldSource);
-  SelectObject(targetDc.get(), oldTarget);
+  BOOL copied = FALSE;
+  {
+    ScopedSelection sourceSelected(sourceDc.get(), source);
+    ScopedSelection targetSelected(targetDc.get(), section);
+    copied = BitBlt(targetDc.get(), 0, 0, info.bmWidth, info.bmHeight, sourceDc.get(), 0, 0, SRCCOPY);
+  }
   if (!copied) {
     DeleteObject(section);
     *bits = nullptr;

@@ -7,42 +7,11 @@
 
 #include "imaging/dib_size.h"
 #include "imaging/dib_surface.h"
+#include "imaging/scoped_handle.h"
 
 namespace {
 
 using namespace Gdiplus::DllExports;
-
-// A GDI+ image object disposed of when the scope ends.
-class GdipImageGuard {
- public:
-  GdipImageGuard() : image_(nullptr) {}
-  ~GdipImageGuard() {
-    if (image_) GdipDisposeImage(image_);
-  }
-  GdipImageGuard(const GdipImageGuard&) = delete;
-  GdipImageGuard& operator=(const GdipImageGuard&) = delete;
-  Gdiplus::GpBitmap** out() { return reinterpret_cast<Gdiplus::GpBitmap**>(&image_); }
-  Gdiplus::GpImage* get() const { return image_; }
-
- private:
-  Gdiplus::GpImage* image_;
-};
-
-// A GDI+ drawing context deleted when the scope ends.
-class GdipGraphicsGuard {
- public:
-  GdipGraphicsGuard() : graphics_(nullptr) {}
-  ~GdipGraphicsGuard() {
-    if (graphics_) GdipDeleteGraphics(graphics_);
-  }
-  GdipGraphicsGuard(const GdipGraphicsGuard&) = delete;
-  GdipGraphicsGuard& operator=(const GdipGraphicsGuard&) = delete;
-  Gdiplus::GpGraphics** out() { return &graphics_; }
-  Gdiplus::GpGraphics* get() const { return graphics_; }
-
- private:
-  Gdiplus::GpGraphics* graphics_;
-};
 
 // Wraps the section's pixels in a GDI+ bitmap and draws the decoded image into
 // it. The wrapper is made over the section's own memory (bottom-up rows: the
@@ -50,14 +19,14 @@ class GdipGraphicsGuard {
 // section itself; a wrapper made from the DIB header may copy the pixels instead.
 bool DrawInto(BYTE* bits, INT width, INT height, Gdiplus::GpImage* decoded) {
   const INT stride = width * 4;
-  GdipImageGuard wrapper;
+  ScopedGdipBitmap wrapper;
   if (GdipCreateBitmapFromScan0(width, height, -stride, PixelFormat32bppRGB,
                                 bits + static_cast<size_t>(height - 1) * static_cast<size_t>(stride),
-                                wrapper.out()) != Gdiplus::Ok) {
+                                wrapper.Receive()) != Gdiplus::Ok) {
     return false;
   }
-  GdipGraphicsGuard graphics;
-  if (GdipGetImageGraphicsContext(wrapper.get(), graphics.out()) != Gdiplus::Ok) return false;
+  ScopedGdipGraphics graphics;
+  if (GdipGetImageGraphicsContext(wrapper.get(), graphics.Receive()) != Gdiplus::Ok) return false;
   // Drawn into a rectangle of its own pixel size: 1:1 whatever resolution the
   // file records. The section starts all zero, so transparency blends with black.
   return GdipDrawImageRectI(graphics.get(), decoded, 0, 0, width, height) == Gdiplus::Ok;
@@ -66,8 +35,8 @@ bool DrawInto(BYTE* bits, INT width, INT height, Gdiplus::GpImage* decoded) {
 }  // namespace
 
 HBITMAP DecodeWithGdiplus(const wchar_t* path) {
-  GdipImageGuard decoded;
-  if (GdipCreateBitmapFromFile(path, decoded.out()) != Gdiplus::Ok) return nullptr;
+  ScopedGdipBitmap decoded;
+  if (GdipCreateBitmapFromFile(path, decoded.Receive()) != Gdiplus::Ok) return nullptr;
 
   UINT width = 0, height = 0;
   GdipGetImageWidth(decoded.get(), &width);

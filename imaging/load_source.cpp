@@ -6,26 +6,12 @@
 
 #include "imaging/dib_size.h"
 #include "imaging/gdiplus_decode.h"
+#include "imaging/packed_dib.h"
 #include "imaging/plugin_host.h"
 #include "imaging/plugin_isolation.h"
+#include "imaging/scoped_handle.h"
 
 namespace {
-
-// A GDI bitmap deleted when the scope ends, unless released.
-class BitmapGuard {
- public:
-  explicit BitmapGuard(HBITMAP bitmap) : bitmap_(bitmap) {}
-  ~BitmapGuard() {
-    if (bitmap_) DeleteObject(bitmap_);
-  }
-  BitmapGuard(const BitmapGuard&) = delete;
-  BitmapGuard& operator=(const BitmapGuard&) = delete;
-  HBITMAP get() const { return bitmap_; }
-  void release() { bitmap_ = nullptr; }
-
- private:
-  HBITMAP bitmap_;
-};
 
 // Converts `decoded` into the emptied SourceSurface and readies its DC.
 int ConvertIntoSource(HBITMAP decoded) {
@@ -66,14 +52,14 @@ int TakeOverDib32(DibSurface* surface, HBITMAP decoded) {
 }
 
 int LoadSourceImage(const wchar_t* path) {
-  HBITMAP decodedBitmap = PluginChildProgram.empty() ? DecodeWithPlugins(path)
-                                                     : DecodeWithPluginsIsolated(PluginChildProgram.c_str(), path);
+  HBITMAP decodedBitmap = PluginChildProgram().empty() ? DecodeWithPlugins(path)
+                                                       : DecodeWithPluginsIsolated(PluginChildProgram().c_str(), path);
   // Plug-in output may be in any format and orientation; GDI+ output is always
   // a 32-bpp bottom-up section, which the surface can take as it is.
   const bool fromGdiplus = !decodedBitmap;
   if (!decodedBitmap) decodedBitmap = DecodeWithGdiplus(path);
   if (!decodedBitmap) return 0;
-  BitmapGuard decoded(decodedBitmap);
+  ScopedBitmap decoded(decodedBitmap);
 
   SourceSurface.Reset();
   // Converting such a section would be a block copy of identical bytes.
@@ -85,30 +71,14 @@ int LoadSourceImage(const wchar_t* path) {
 }
 
 int LoadSourceFromPackedDib(const void* block, std::size_t size) {
-  const unsigned char* bytes = static_cast<const unsigned char*>(block);
+  const std::uint8_t* bytes = static_cast<const std::uint8_t*>(block);
+  PackedDibPlan plan;
+  if (!PlanPackedDib(bytes, size, &plan)) return 0;
   HeaderWithMasks info = {};
-  if (size < sizeof info.header) return 0;
   std::memcpy(&info.header, bytes, sizeof info.header);
-  const BITMAPINFOHEADER& given = info.header;
-  const bool masks = given.biCompression == BI_BITFIELDS;
-  const bool accepted = (given.biBitCount == 24 && given.biCompression == BI_RGB) ||
-                        (given.biBitCount == 32 && (given.biCompression == BI_RGB || masks));
-  if (!accepted || given.biSize < sizeof info.header || given.biSize > size || given.biWidth <= 0 ||
-      given.biHeight == 0) {
-    return 0;
-  }
-  std::uint64_t offset = given.biSize;
-  if (masks) {
-    // A version 4 or 5 header holds the masks itself; a plain one is followed by them.
-    const std::uint64_t at = given.biSize >= sizeof info.header + sizeof info.masks ? sizeof info.header : offset;
-    if (at + sizeof info.masks > size) return 0;
-    std::memcpy(info.masks, bytes + static_cast<std::size_t>(at), sizeof info.masks);
-    if (at == offset) offset += sizeof info.masks;
-  }
-  offset += std::uint64_t{given.biClrUsed} * sizeof(RGBQUAD);  // a colour table, unused at these depths
-  std::uint32_t pixelBytes = 0;
-  if (!DibImageSize(given.biBitCount, given.biWidth, given.biHeight, &pixelBytes)) return 0;
-  if (offset + pixelBytes > size) return 0;
+  std::memcpy(info.masks, plan.masks, sizeof info.masks);
+  const std::size_t offset = static_cast<std::size_t>(plan.pixelOffset);
+  const std::uint32_t pixelBytes = plan.pixelBytes;
 
   info.header.biSize = sizeof info.header;
   info.header.biPlanes = 1;
@@ -116,9 +86,9 @@ int LoadSourceFromPackedDib(const void* block, std::size_t size) {
   info.header.biClrUsed = 0;
   info.header.biClrImportant = 0;
   void* bits = nullptr;
-  BitmapGuard section(
+  ScopedBitmap section(
       CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!section.get() || !bits) return 0;
-  std::memcpy(bits, bytes + static_cast<std::size_t>(offset), pixelBytes);
+  std::memcpy(bits, bytes + offset, pixelBytes);
   return ConvertIntoSource(section.get());
 }

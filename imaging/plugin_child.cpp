@@ -75,7 +75,7 @@ int HandOver(HLOCAL header, HLOCAL pixels, PluginChildControl* control) {
     // Left open: the section must live until the parent has its own handle.
     HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, static_cast<DWORD>(total >> 32),
                                         static_cast<DWORD>(total), nullptr);
-    MappedView view(section ? MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0) : nullptr);
+    ScopedView view(MapView(section, FILE_MAP_WRITE));
     if (view.get()) {
       std::memcpy(view.get(), headerData, static_cast<size_t>(headerBytes));
       std::memcpy(view.get() + headerBytes, pixelData, static_cast<size_t>(pixelBytes));
@@ -123,7 +123,7 @@ int RunPluginChild(int argumentCount, wchar_t** arguments) {
   ScopedHandle watcher(CreateThread(nullptr, 0, WatchParent, parent, 0, nullptr));
   if (!watcher.valid()) return 2;
 
-  MappedView view(MapViewOfFile(controlSection, FILE_MAP_WRITE, 0, 0, 0));
+  ScopedView view(MapView(controlSection, FILE_MAP_WRITE));
   if (!view.get()) return 2;
   PluginChildControl* control = reinterpret_cast<PluginChildControl*>(view.get());
   std::wstring path;

@@ -8,8 +8,7 @@
 #include "imaging/plugin_layout.h"
 #include "imaging/scoped_handle.h"
 
-HMODULE* PluginTable = nullptr;
-int PluginCount = 0;
+std::vector<HMODULE> PluginTable;
 
 namespace {
 
@@ -22,57 +21,6 @@ Proc FindExport(HMODULE module, const char* name) {
   // signature directly is a (harmless) warning with GCC.
   return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
-
-// A directory search closed when the scope ends.
-class FindHandle {
- public:
-  FindHandle(const std::wstring& pattern, WIN32_FIND_DATAW* found) : handle_(FindFirstFileW(pattern.c_str(), found)) {}
-  ~FindHandle() {
-    if (valid()) FindClose(handle_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
-
-// The two blocks a plug-in handed over: freed (header first) when the scope ends.
-class PluginBlocks {
- public:
-  PluginBlocks(HLOCAL header, HLOCAL pixels) : header_(header), pixels_(pixels) {}
-  ~PluginBlocks() {
-    if (header_) LocalFree(header_);
-    if (pixels_) LocalFree(pixels_);
-  }
-  PluginBlocks(const PluginBlocks&) = delete;
-  PluginBlocks& operator=(const PluginBlocks&) = delete;
-
- private:
-  HLOCAL header_;
-  HLOCAL pixels_;
-};
-
-// A local-memory block locked for the length of the scope, with its size.
-class LockedBlock {
- public:
-  explicit LockedBlock(HLOCAL block)
-      : block_(block), data_(block ? static_cast<const BYTE*>(LocalLock(block)) : nullptr), size_(data_ ? LocalSize(block) : 0) {}
-  ~LockedBlock() {
-    if (data_) LocalUnlock(block_);
-  }
-  LockedBlock(const LockedBlock&) = delete;
-  LockedBlock& operator=(const LockedBlock&) = delete;
-  const BYTE* data() const { return data_; }
-  SIZE_T size() const { return size_; }
-
- private:
-  HLOCAL block_;
-  const BYTE* data_;
-  SIZE_T size_;
-};
 
 // Reads exactly `size` bytes from the current position.
 bool ReadExactly(HANDLE file, BYTE* buffer, DWORD size) {
@@ -87,7 +35,7 @@ std::vector<std::wstring> FindPluginFiles(const std::wstring& folder) {
   // A std::wstring holds the directory and any name the search returns whole.
   const std::wstring pattern = folder + L"\\*.spi";
   WIN32_FIND_DATAW found;
-  FindHandle search(pattern, &found);
+  ScopedFind search(FindFirstFileW(pattern.c_str(), &found));
   if (!search.valid()) return files;
   do {
     files.push_back(folder + L"\\" + found.cFileName);
@@ -100,31 +48,27 @@ void LoadPlugins(const std::wstring& folder) { LoadPluginFiles(FindPluginFiles(f
 void LoadPluginFiles(const std::vector<std::wstring>& files, volatile LONG* loading) {
   // A table loaded before is released, not lost.
   UnloadPlugins();
-  if (files.empty()) return;
-  HMODULE* table = new (std::nothrow) HMODULE[files.size()];
-  if (!table) return;
+  std::vector<HMODULE> table;
+  table.reserve(files.size());
   for (size_t i = 0; i < files.size(); ++i) {
     if (loading) InterlockedExchange(loading, static_cast<LONG>(i));
-    table[i] = files[i].empty() ? nullptr : LoadLibraryW(files[i].c_str());
+    table.push_back(files[i].empty() ? nullptr : LoadLibraryW(files[i].c_str()));
   }
-  PluginTable = table;
-  PluginCount = static_cast<int>(files.size());
+  PluginTable = std::move(table);
 }
 
 void UnloadPlugins() {
-  for (int i = 0; i < PluginCount; ++i) {
-    if (PluginTable[i]) FreeLibrary(PluginTable[i]);
+  for (HMODULE module : PluginTable) {
+    if (module) FreeLibrary(module);
   }
-  delete[] PluginTable;
-  PluginTable = nullptr;
-  PluginCount = 0;
+  PluginTable.clear();
 }
 
 int ProbePlugins(const void* probe) {
-  for (int i = 0; i < PluginCount; ++i) {
-    const IsSupportedProc isSupported = FindExport<IsSupportedProc>(PluginTable[i], "IsSupported");
+  for (HMODULE module : PluginTable) {
+    const IsSupportedProc isSupported = FindExport<IsSupportedProc>(module, "IsSupported");
     if (!isSupported) continue;
-    const int answer = isSupported(0, probe);
+    const int answer = isSupported(0, static_cast<const BYTE*>(probe));
     if (answer != 0) return answer;
   }
   return 0;
@@ -133,15 +77,16 @@ int ProbePlugins(const void* probe) {
 int RunPluginGetPicture(const void* image, DWORD length, HLOCAL* header, HLOCAL* pixels) {
   *header = nullptr;
   *pixels = nullptr;
-  for (int i = 0; i < PluginCount; ++i) {
-    const IsSupportedProc isSupported = FindExport<IsSupportedProc>(PluginTable[i], "IsSupported");
-    const GetPictureProc getPicture = FindExport<GetPictureProc>(PluginTable[i], "GetPicture");
+  const BYTE* bytes = static_cast<const BYTE*>(image);
+  for (HMODULE module : PluginTable) {
+    const IsSupportedProc isSupported = FindExport<IsSupportedProc>(module, "IsSupported");
+    const GetPictureProc getPicture = FindExport<GetPictureProc>(module, "GetPicture");
     if (!isSupported || !getPicture) continue;
-    if (isSupported(0, image) == 0) continue;
+    if (isSupported(0, bytes) == 0) continue;
 
     HLOCAL headerBlock = nullptr;
     HLOCAL pixelBlock = nullptr;
-    const int result = getPicture(image, length, 1, &headerBlock, &pixelBlock, 0, 0);
+    const int result = getPicture(bytes, length, 1, &headerBlock, &pixelBlock, 0, 0);
     // After a failure the handles are not the host's to touch.
     if (result != 0) return result;
     *header = headerBlock;
@@ -183,10 +128,15 @@ int RunPluginDecode(const void* image, DWORD length, PluginBitmapInfo* header, s
   HLOCAL pixelBlock = nullptr;
   const int result = RunPluginGetPicture(image, length, &headerBlock, &pixelBlock);
   if (result != 0) return result;
-  PluginBlocks blocks(headerBlock, pixelBlock);
-  LockedBlock headerData(headerBlock);
-  LockedBlock pixelData(pixelBlock);
-  return TakePluginPicture(headerData.data(), headerData.size(), pixelData.data(), pixelData.size(), header, pixels);
+  // Freed header first, each unlocked before it is freed.
+  ScopedLocal pixelOwner(pixelBlock);
+  ScopedLocal headerOwner(headerBlock);
+  const BYTE* headerData = headerBlock ? static_cast<const BYTE*>(LocalLock(headerBlock)) : nullptr;
+  ScopedLocalLock headerLock(headerData ? headerBlock : nullptr);
+  const BYTE* pixelData = pixelBlock ? static_cast<const BYTE*>(LocalLock(pixelBlock)) : nullptr;
+  ScopedLocalLock pixelLock(pixelData ? pixelBlock : nullptr);
+  return TakePluginPicture(headerData, headerData ? LocalSize(headerBlock) : 0, pixelData,
+                           pixelData ? LocalSize(pixelBlock) : 0, header, pixels);
 }
 
 int ReadPluginImage(const wchar_t* path, std::unique_ptr<BYTE[]>* image, DWORD* length) {

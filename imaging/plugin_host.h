@@ -13,39 +13,17 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
-// The plug-in operations, called with the platform's standard calling
-// convention. Every argument is one 32-bit word in the 32-bit program; the
-// pointer-sized ones widen in a 64-bit build.
-//
-// IsSupported(0, data): nonzero when the plug-in can decode the data. The data
-// is at least 2,048 bytes long (a shorter file is followed by zero bytes).
-typedef int(WINAPI* IsSupportedProc)(INT_PTR reserved, const void* data);
-// GetPicture(image, length, 1, &header, &pixels, 0, 0): 0 on success, having
-// stored two LocalAlloc blocks whose ownership passes to the host: a
-// BITMAPINFOHEADER (with its colour table or bit-field masks after it) and the
-// DIB rows it describes. Any other result: failure; the host then touches
-// neither handle.
-typedef int(WINAPI* GetPictureProc)(const void* image, DWORD length, DWORD flag, HLOCAL* header, HLOCAL* pixels,
-                                    INT_PTR reserved1, DWORD reserved2);
-
-#if defined(_M_IX86) || defined(__i386__)
-// On x86 a plug-in removes its own arguments from the stack: a call through
-// any other convention would leave the stack unbalanced after every call.
-static_assert(std::is_same<IsSupportedProc, int(__stdcall*)(INT_PTR, const void*)>::value,
-              "IsSupported must be called as __stdcall");
-static_assert(std::is_same<GetPictureProc, int(__stdcall*)(const void*, DWORD, DWORD, HLOCAL*, HLOCAL*, INT_PTR,
-                                                           DWORD)>::value,
-              "GetPicture must be called as __stdcall");
-#endif
+#include "imaging/plugin_api.h"
 
 // The loaded plug-ins: one entry per "*.spi" match, in the order the directory
-// search returned them; null for a match that did not load. Empty (null, 0)
-// before LoadPlugins and after UnloadPlugins. Owned by the host.
-extern HMODULE* PluginTable;
-extern int PluginCount;
+// search returned them; null for a match that did not load. Empty before
+// LoadPlugins and after UnloadPlugins. Owned by the host: written only by
+// LoadPluginFiles and UnloadPlugins, on the thread that loads pictures (the
+// window's thread in the program, the main thread in the decoding child),
+// and read on that thread only.
+extern std::vector<HMODULE> PluginTable;
 
 // Bytes of the head that every plug-in is shown, zero-padded when the file is
 // shorter.

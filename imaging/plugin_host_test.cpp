@@ -78,16 +78,16 @@ class PluginHostTest : public ::testing::Test {
 
 TEST_F(PluginHostTest, NoPluginsLeaveTheTableEmpty) {
   LoadPlugins(plugins_.Path());
-  EXPECT_EQ(0, PluginCount);
-  EXPECT_EQ(nullptr, PluginTable);
+  EXPECT_EQ(0u, PluginTable.size());
+  EXPECT_TRUE(PluginTable.empty());
   const std::wstring path = WriteImage(L"a.qtp", TestFormatFile(2, 2));
   const int handles = KernelHandleCount();
   EXPECT_EQ(nullptr, DecodeWithPlugins(path.c_str()));
   EXPECT_EQ(handles, KernelHandleCount()) << "the file was left open";
 
   LoadPlugins(plugins_.File(L"does-not-exist"));
-  EXPECT_EQ(0, PluginCount);
-  EXPECT_EQ(nullptr, PluginTable);
+  EXPECT_EQ(0u, PluginTable.size());
+  EXPECT_TRUE(PluginTable.empty());
 }
 
 TEST_F(PluginHostTest, NonLibrariesTakeNullEntriesAndArePassedOver) {
@@ -96,7 +96,7 @@ TEST_F(PluginHostTest, NonLibrariesTakeNullEntriesAndArePassedOver) {
   ASSERT_TRUE(WriteFileBytes(plugins_.File(L"text.spi"), "no library", 10));
   ASSERT_TRUE(CreateDirectoryW(plugins_.File(L"folder.spi").c_str(), nullptr));
   LoadPlugins(plugins_.Path());
-  ASSERT_EQ(3, PluginCount);
+  ASSERT_EQ(3u, PluginTable.size());
   EXPECT_EQ(1u, LoadedInOrder().size());
   ASSERT_NE(nullptr, Loaded(L"good.spi"));
 
@@ -111,10 +111,10 @@ TEST_F(PluginHostTest, NonLibrariesTakeNullEntriesAndArePassedOver) {
 
   // Loading again releases the first table instead of keeping its modules loaded.
   LoadPlugins(plugins_.Path());
-  EXPECT_EQ(3, PluginCount);
+  EXPECT_EQ(3u, PluginTable.size());
   UnloadPlugins();
-  EXPECT_EQ(0, PluginCount);
-  EXPECT_EQ(nullptr, PluginTable);
+  EXPECT_EQ(0u, PluginTable.size());
+  EXPECT_TRUE(PluginTable.empty());
   EXPECT_EQ(nullptr, GetModuleHandleW(plugins_.File(L"good.spi").c_str())) << "the library stayed loaded";
 }
 

@@ -8,35 +8,10 @@
 #include "imaging/plugin_host.h"
 #include "imaging/scoped_handle.h"
 
-std::wstring PluginChildProgram;
-std::vector<std::wstring> PluginFiles;
-
 namespace {
 
-// How long an ended child may take to go away.
-constexpr DWORD kChildEndWait = 5000;
-
-// A started child: ended and waited for when the scope ends, whatever it is doing.
-class ChildProcess {
- public:
-  explicit ChildProcess(const PROCESS_INFORMATION& started) : process_(started.hProcess) {
-    CloseHandle(started.hThread);
-  }
-  ~ChildProcess() { End(); }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-  HANDLE get() const { return process_; }
-  void End() {
-    if (!process_) return;
-    TerminateProcess(process_, 1);
-    WaitForSingleObject(process_, kChildEndWait);
-    CloseHandle(process_);
-    process_ = nullptr;
-  }
-
- private:
-  HANDLE process_;
-};
+std::wstring ChildProgram;
+std::vector<std::wstring> PluginFiles;
 
 // What one run of the child came to.
 enum ChildOutcome {
@@ -58,7 +33,7 @@ HANDLE MakeControlSection(const wchar_t* path, SECURITY_ATTRIBUTES* inheritable)
   if (bytes > 0x7FFFFFFF) return nullptr;
   HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, inheritable, PAGE_READWRITE, 0, static_cast<DWORD>(bytes), nullptr);
   if (!section) return nullptr;
-  MappedView view(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0));
+  ScopedView view(MapView(section, FILE_MAP_WRITE));
   if (!view.get()) {
     CloseHandle(section);
     return nullptr;
@@ -82,7 +57,7 @@ HANDLE MakeControlSection(const wchar_t* path, SECURITY_ATTRIBUTES* inheritable)
 // Takes the child's result section into this process once the child is
 // ended, and checks and copies the two blocks in it. Null when anything about
 // it is wrong.
-HBITMAP TakeAnswer(ChildProcess* child, std::uint64_t sectionValue, std::uint64_t headerBytes, std::uint64_t pixelBytes) {
+HBITMAP TakeAnswer(ScopedProcess* child, std::uint64_t sectionValue, std::uint64_t headerBytes, std::uint64_t pixelBytes) {
   HANDLE taken = nullptr;
   if (sectionValue > UINTPTR_MAX ||
       !DuplicateHandle(child->get(), reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(sectionValue)), GetCurrentProcess(),
@@ -91,8 +66,8 @@ HBITMAP TakeAnswer(ChildProcess* child, std::uint64_t sectionValue, std::uint64_
   }
   ScopedHandle section(taken);
   // Nothing changes the blocks while they are checked and copied.
-  child->End();
-  MappedView view(MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, 0));
+  child->Close();
+  ScopedView view(MapView(section.get(), FILE_MAP_READ));
   if (!view.get()) return nullptr;
   MEMORY_BASIC_INFORMATION mapped;
   if (VirtualQuery(view.get(), &mapped, sizeof mapped) != sizeof mapped) return nullptr;
@@ -117,7 +92,7 @@ ChildOutcome RunChild(const wchar_t* childProgram, const wchar_t* path, HBITMAP*
   DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0);
   ScopedHandle parent(self);
   if (!controlSection.valid() || !answered.valid() || !parent.valid()) return kChildFailed;
-  MappedView view(MapViewOfFile(controlSection.get(), FILE_MAP_READ, 0, 0, 0));
+  ScopedView view(MapView(controlSection.get(), FILE_MAP_READ));
   if (!view.get()) return kChildFailed;
   const PluginChildControl* control = reinterpret_cast<const PluginChildControl*>(view.get());
 
@@ -131,7 +106,9 @@ ChildOutcome RunChild(const wchar_t* childProgram, const wchar_t* path, HBITMAP*
   if (!CreateProcessW(childProgram, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
     return kChildFailed;
   }
-  ChildProcess child(started);
+  CloseHandle(started.hThread);
+  // Ended and waited for when the scope ends, whatever it is doing.
+  ScopedProcess child(started.hProcess);
   // The child's copies are all it needs; the parent's go now so that nothing
   // else started later inherits them.
   parent.Close();
@@ -149,7 +126,7 @@ ChildOutcome RunChild(const wchar_t* childProgram, const wchar_t* path, HBITMAP*
     if (result == 0) *bitmap = TakeAnswer(&child, sectionValue, headerBytes, pixelBytes);
     return kChildGaveAnswer;
   }
-  child.End();
+  child.Close();
   if (stage == kChildLoading && loading >= 0 && static_cast<size_t>(loading) < PluginFiles.size() &&
       !PluginFiles[static_cast<size_t>(loading)].empty()) {
     *faulted = static_cast<int>(loading);
@@ -169,13 +146,17 @@ bool AnyPluginToLoad() {
 
 void StartIsolatedPlugins(const std::wstring& folder, const std::wstring& childProgram) {
   PluginFiles = FindPluginFiles(folder);
-  PluginChildProgram = childProgram;
+  ChildProgram = childProgram;
 }
 
 void StopIsolatedPlugins() {
   PluginFiles.clear();
-  PluginChildProgram.clear();
+  ChildProgram.clear();
 }
+
+const std::wstring& PluginChildProgram() { return ChildProgram; }
+
+const std::vector<std::wstring>& IsolatedPluginFiles() { return PluginFiles; }
 
 HBITMAP DecodeWithPluginsIsolated(const wchar_t* childProgram, const wchar_t* path) {
   // Each run either answers or drops one more library, so this ends.

@@ -12,32 +12,36 @@
 #include <string>
 #include <vector>
 
+// The isolated host's state lives in plugin_isolation.cpp and is written only
+// by StartIsolatedPlugins, StopIsolatedPlugins and DecodeWithPluginsIsolated,
+// all on the thread that loads pictures (the window's thread in the program).
+
 // The program started as the decoding child; empty: the plug-ins, if any
 // are loaded (PluginTable), run in this process.
-extern std::wstring PluginChildProgram;
+const std::wstring& PluginChildProgram();
 
 // The plug-in table of the isolated host: the full paths of the "*.spi"
 // matches in the plug-in folder, in search order, fixed at start-up. An
 // entry is emptied (kept, but never loaded again) once its library faulted
 // or hung while loading.
-extern std::vector<std::wstring> PluginFiles;
+const std::vector<std::wstring>& IsolatedPluginFiles();
 
 // How long the child may take for one file before it is ended, in ms.
 constexpr DWORD kPluginChildTimeLimit = 10000;
 
-// Fills PluginFiles from folder and makes childProgram (normally this
+// Fills the isolated plug-in table from folder and makes childProgram (normally this
 // program's own path) the decoding child. Nothing is loaded into this process.
 void StartIsolatedPlugins(const std::wstring& folder, const std::wstring& childProgram);
 
-// Empties PluginFiles and PluginChildProgram.
+// Empties the isolated plug-in table and the child program.
 void StopIsolatedPlugins();
 
 // DecodeWithPlugins through a child: starts childProgram as the decoding
-// child for the file at path with PluginFiles, waits at most
+// child for the file at path with the isolated plug-in table, waits at most
 // kPluginChildTimeLimit for its answer, checks it and makes the DIB section.
 // The caller owns the returned bitmap; null when no plug-in decodes the file,
 // its output is unusable, or the child faults, hangs or cannot be started. A
-// library that faults or hangs while loading is dropped from PluginFiles and
+// library that faults or hangs while loading is dropped from the table and
 // the file is tried again without it. No child outlives the call. Returns
-// null at once when PluginFiles holds no entry to load.
+// null at once when the table holds no entry to load.
 HBITMAP DecodeWithPluginsIsolated(const wchar_t* childProgram, const wchar_t* path);

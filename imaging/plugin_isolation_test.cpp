@@ -81,7 +81,7 @@ TEST_F(PluginIsolationTest, MisbehavingPluginCostsOneFile) {
     } else {
       EXPECT_LT(took, kPluginChildTimeLimit) << "a fault is noticed at once";
     }
-    EXPECT_EQ(1u, PluginFiles.size()) << "the table keeps the library";
+    EXPECT_EQ(1u, IsolatedPluginFiles().size()) << "the table keeps the library";
   }
 }
 
@@ -92,13 +92,14 @@ TEST_F(PluginIsolationTest, LibraryFaultingOrHangingOnLoadIsSkipped) {
   for (const wchar_t* where : {L"load", L"stall"}) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(where)));
     Start({L"bad.spi", L"good.spi"}, std::wstring(L"bad.spi=") + where);
-    ASSERT_EQ(2u, PluginFiles.size());
+    ASSERT_EQ(2u, IsolatedPluginFiles().size());
     ASSERT_EQ(1, LoadSourceImage(own_.c_str()));
     EXPECT_EQ(kOwnPixels, Source());
-    ASSERT_EQ(2u, PluginFiles.size());
-    EXPECT_EQ(1, std::count(PluginFiles.begin(), PluginFiles.end(), plugins_.File(L"good.spi")));
+    ASSERT_EQ(2u, IsolatedPluginFiles().size());
+    EXPECT_EQ(1, std::count(IsolatedPluginFiles().begin(), IsolatedPluginFiles().end(), plugins_.File(L"good.spi")));
     if (std::wstring(where) == L"stall") {
-      EXPECT_EQ(1, std::count(PluginFiles.begin(), PluginFiles.end(), std::wstring())) << "the hanging library is dropped";
+      EXPECT_EQ(1, std::count(IsolatedPluginFiles().begin(), IsolatedPluginFiles().end(), std::wstring()))
+          << "the hanging library is dropped";
     }
     EXPECT_EQ(0, ChildrenLeft());
   }

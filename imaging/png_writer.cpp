@@ -10,44 +10,6 @@ namespace {
 
 using namespace Gdiplus::DllExports;
 
-// A GDI+ bitmap disposed of when the scope ends.
-class GdipBitmapGuard {
- public:
-  GdipBitmapGuard() : bitmap_(nullptr) {}
-  ~GdipBitmapGuard() {
-    if (bitmap_) GdipDisposeImage(bitmap_);
-  }
-  GdipBitmapGuard(const GdipBitmapGuard&) = delete;
-  GdipBitmapGuard& operator=(const GdipBitmapGuard&) = delete;
-  Gdiplus::GpBitmap** out() { return &bitmap_; }
-  Gdiplus::GpBitmap* get() const { return bitmap_; }
-
- private:
-  Gdiplus::GpBitmap* bitmap_;
-};
-
-// A file handle closed when the scope ends.
-class FileGuard {
- public:
-  explicit FileGuard(HANDLE file) : file_(file) {}
-  ~FileGuard() {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-  }
-  FileGuard(const FileGuard&) = delete;
-  FileGuard& operator=(const FileGuard&) = delete;
-  HANDLE get() const { return file_; }
-  // Closes now; returns 0 or the error of the close (a write the system
-  // delayed can fail only here).
-  DWORD Close() {
-    const BOOL closed = CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
-    return closed ? 0 : GetLastError();
-  }
-
- private:
-  HANDLE file_;
-};
-
 bool FindPngEncoder(CLSID* clsid) {
   UINT count = 0, bytes = 0;
   if (GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
@@ -80,7 +42,7 @@ ULONG EncodeToStream(PngWriter* writer, Gdiplus::GpBitmap* bitmap) {
   const ULARGE_INTEGER empty = {};
   if (FAILED(writer->stream->Seek(start, STREAM_SEEK_SET, nullptr)) || FAILED(writer->stream->SetSize(empty)))
     return 0;
-  if (GdipSaveImageToStream(bitmap, writer->stream, &writer->encoder, nullptr) != Gdiplus::Ok) return 0;
+  if (GdipSaveImageToStream(bitmap, writer->stream.get(), &writer->encoder, nullptr) != Gdiplus::Ok) return 0;
   ULARGE_INTEGER end = {};
   if (FAILED(writer->stream->Seek(start, STREAM_SEEK_CUR, &end)) || end.QuadPart > 0xFFFFFFFFu) return 0;
   return static_cast<ULONG>(end.QuadPart);
@@ -89,27 +51,26 @@ ULONG EncodeToStream(PngWriter* writer, Gdiplus::GpBitmap* bitmap) {
 }  // namespace
 
 int OpenPngWriter(PngWriter* writer) {
-  writer->stream = nullptr;
+  writer->stream.Reset();
   if (!FindPngEncoder(&writer->encoder)) return 0;
-  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &writer->stream))) {
-    writer->stream = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, writer->stream.Receive()))) {
+    writer->stream.Reset();
     return 0;
   }
   return 1;
 }
 
 void ClosePngWriter(PngWriter* writer) {
-  if (writer->stream) writer->stream->Release();
-  writer->stream = nullptr;
+  writer->stream.Reset();
 }
 
 DWORD WritePngFile(PngWriter* writer, const wchar_t* path, const void* topRow, int width, int height, int stride,
                    PngPixels pixels) {
   // The scan0 constructor only wraps the memory; the encoder reads it in place.
-  GdipBitmapGuard bitmap;
+  ScopedGdipBitmap bitmap;
   const Gdiplus::PixelFormat format = pixels == PngPixels::kBgr24 ? PixelFormat24bppRGB : PixelFormat8bppIndexed;
   if (GdipCreateBitmapFromScan0(width, height, stride, format, static_cast<BYTE*>(const_cast<void*>(topRow)),
-                                bitmap.out()) != Gdiplus::Ok) {
+                                bitmap.Receive()) != Gdiplus::Ok) {
     return ERROR_NOT_ENOUGH_MEMORY;
   }
   if (pixels == PngPixels::kGrey8 && !SetGreyPalette(bitmap.get())) return ERROR_NOT_ENOUGH_MEMORY;
@@ -117,7 +78,7 @@ DWORD WritePngFile(PngWriter* writer, const wchar_t* path, const void* topRow, i
   if (size == 0) return ERROR_NOT_ENOUGH_MEMORY;
 
   HGLOBAL memory = nullptr;
-  if (FAILED(GetHGlobalFromStream(writer->stream, &memory))) return ERROR_NOT_ENOUGH_MEMORY;
+  if (FAILED(GetHGlobalFromStream(writer->stream.get(), &memory))) return ERROR_NOT_ENOUGH_MEMORY;
   const void* data = GlobalLock(memory);
   if (!data) return ERROR_NOT_ENOUGH_MEMORY;
   const DWORD result = WriteWholeFile(path, data, size);
@@ -126,8 +87,8 @@ DWORD WritePngFile(PngWriter* writer, const wchar_t* path, const void* topRow, i
 }
 
 DWORD WriteWholeFile(const wchar_t* path, const void* data, std::size_t size) {
-  FileGuard file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return GetLastError();
+  ScopedHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return GetLastError();
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
   while (size > 0) {
     const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);

@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+#include "imaging/scoped_handle.h"
+
 enum class PngPixels {
   kBgr24,  // three bytes per pixel: blue, green, red (a 24-bit PNG)
   kGrey8,  // one byte per pixel, 0 black to 255 white (an 8-bit grey PNG)
@@ -18,7 +20,7 @@ enum class PngPixels {
 // before it goes to its file. Use from one thread at a time.
 struct PngWriter {
   CLSID encoder;
-  IStream* stream;  // owned
+  ComPtr<IStream> stream;
 };
 
 // Finds the encoder for "image/png" and creates the stream. Returns 1, or 0

@@ -33,4 +33,24 @@ TEST(ZoomTest, VisibleSpanIsEveryPixelTheClipTouches) {
       }
 }
 
+// The steps stop at the ends of the range, and the last pixel of the picture
+// is found right up to its far edge and not one screen pixel beyond.
+TEST(ZoomTest, StepsAndPixelLookupAtTheEnds) {
+  const struct {
+    int zoom, up, down;
+  } steps[] = {{16, 16, 12}, {1, 2, 1}, {12, 16, 8}, {2, 3, 1}, {5, 2, 1}};
+  for (const auto& s : steps) {
+    EXPECT_EQ(s.up, ZoomLevelUp(s.zoom)) << "up from " << s.zoom;
+    EXPECT_EQ(s.down, ZoomLevelDown(s.zoom)) << "down from " << s.zoom;
+  }
+  const struct {
+    int client, position, zoom, imageSize, pixel;
+  } points[] = {{29, 0, 3, 10, 9},  {30, 0, 3, 10, -1}, {24, 5, 3, 10, 9}, {25, 5, 3, 10, -1},
+                {15, 0, 16, 1, 0},  {16, 0, 16, 1, -1}, {0, 0, 1, 1, 0},   {1, 0, 1, 1, -1},
+                {-1, 0, 2, 4, -1},  {-1, 1, 2, 4, 0}};
+  for (const auto& p : points)
+    EXPECT_EQ(p.pixel, PicturePixelUnder(p.client, p.position, p.zoom, p.imageSize))
+        << p.client << "+" << p.position << " at " << p.zoom << "x of " << p.imageSize;
+}
+
 }  // namespace

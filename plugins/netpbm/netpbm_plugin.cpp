@@ -1,43 +1,19 @@
 // The example image-decoder plug-in shipped beside Quillane: it opens the
 // Netpbm formats (PBM, PGM, PPM), which GDI+ does not read. Copy netpbm.spi
-// beside Quillane.exe to use it. It follows the interface every plug-in of
-// the program follows (see README.md):
-//   int IsSupported(pointer-sized 0, const void* data)        nonzero: mine
-//   int GetPicture(const void* image, DWORD length, DWORD 1,
-//                  HLOCAL* header, HLOCAL* pixels, pointer-sized 0, DWORD 0)
-//                                                              0: decoded
-// exported undecorated with the standard calling convention, the two blocks
-// allocated with LocalAlloc and handed to the caller.
+// beside Quillane.exe to use it. It defines the two functions of the plug-in
+// interface (imaging/plugin_api.h), the one contract host and plug-ins share.
 #include <windows.h>
 
 #include <cstring>
 
+#include "imaging/plugin_api.h"
+#include "imaging/scoped_handle.h"
 #include "plugins/netpbm/netpbm_decode.h"
 
 namespace {
 
 // The data given to IsSupported is at least this long.
 constexpr std::size_t kHeadSize = 2048;
-
-// A local-memory block freed when the scope ends, unless handed over.
-class LocalBlock {
- public:
-  explicit LocalBlock(SIZE_T size) : block_(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, size)) {}
-  ~LocalBlock() {
-    if (block_) LocalFree(block_);
-  }
-  LocalBlock(const LocalBlock&) = delete;
-  LocalBlock& operator=(const LocalBlock&) = delete;
-  BYTE* data() const { return static_cast<BYTE*>(block_); }
-  HLOCAL release() {
-    HLOCAL block = block_;
-    block_ = nullptr;
-    return block;
-  }
-
- private:
-  HLOCAL block_;
-};
 
 // GetPicture's failure results.
 constexpr int kNotNetpbm = 2;
@@ -64,10 +40,12 @@ int WINAPI GetPicture(const BYTE* image, DWORD length, DWORD flag, HLOCAL* heade
 
   // PBM and PGM come out as 8-bit grey with a grey palette, PPM as 24 bits.
   const DWORD paletteEntries = file.bitCount == 8 ? 256 : 0;
-  LocalBlock info(sizeof(BITMAPINFOHEADER) + paletteEntries * sizeof(RGBQUAD));
-  LocalBlock rows(file.pixelBytes);
-  if (!info.data() || !rows.data()) return kOutOfMemory;
-  if (!DecodeNetpbmRaster(image, length, file, rows.data())) return kBadData;
+  // Fixed blocks: the handle is the memory.
+  ScopedLocal info(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(BITMAPINFOHEADER) + paletteEntries * sizeof(RGBQUAD)));
+  ScopedLocal rows(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, file.pixelBytes));
+  if (!info.valid() || !rows.valid()) return kOutOfMemory;
+  BYTE* const infoData = static_cast<BYTE*>(info.get());
+  if (!DecodeNetpbmRaster(image, length, file, static_cast<BYTE*>(rows.get()))) return kBadData;
 
   BITMAPINFOHEADER h = {};
   h.biSize = sizeof h;
@@ -78,10 +56,10 @@ int WINAPI GetPicture(const BYTE* image, DWORD length, DWORD flag, HLOCAL* heade
   h.biCompression = BI_RGB;
   h.biSizeImage = file.pixelBytes;
   h.biClrUsed = paletteEntries;
-  std::memcpy(info.data(), &h, sizeof h);
+  std::memcpy(infoData, &h, sizeof h);
   for (DWORD i = 0; i < paletteEntries; ++i) {
     const RGBQUAD grey = {static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
-    std::memcpy(info.data() + sizeof h + i * sizeof grey, &grey, sizeof grey);
+    std::memcpy(infoData + sizeof h + i * sizeof grey, &grey, sizeof grey);
   }
   *header = info.release();
   *pixels = rows.release();

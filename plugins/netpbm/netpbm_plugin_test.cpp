@@ -19,7 +19,7 @@ class NetpbmPluginTest : public ::testing::Test {
     const std::wstring built = TestProgramDirectory() + L"\\plugins\\netpbm.spi";
     ASSERT_TRUE(CopyFileW(built.c_str(), plugins_.File(L"netpbm.spi").c_str(), FALSE));
     LoadPlugins(plugins_.Path());
-    ASSERT_EQ(1, PluginCount);
+    ASSERT_EQ(1u, PluginTable.size());
     ASSERT_NE(nullptr, PluginTable[0]);
   }
   void TearDown() override {

@@ -14,6 +14,7 @@
 #include "frc/engine_state.h"
 #include "frc/rebuild_frames.h"
 #include "imaging/dib_surface.h"
+#include "imaging/scoped_handle.h"
 
 namespace {
 
@@ -65,15 +66,13 @@ bool PngEncoder(CLSID* clsid) {
 // Each frame, straight from its memory, through the PNG encoder into memory.
 bool EncodeFrames(const CLSID& png) {
   for (std::uint32_t k = 0; k < kCount; ++k) {
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return false;
-    Gdiplus::GpBitmap* bitmap = nullptr;
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Receive()))) return false;
+    ScopedGdipBitmap bitmap;
     BYTE* top = static_cast<BYTE*>(FrameSet[k].bits) + std::size_t(kHeight - 1) * kWidth * 4;
-    bool ok = GdipCreateBitmapFromScan0(kWidth, kHeight, -kWidth * 4, PixelFormat32bppRGB, top, &bitmap) ==
+    bool ok = GdipCreateBitmapFromScan0(kWidth, kHeight, -kWidth * 4, PixelFormat32bppRGB, top, bitmap.Receive()) ==
               Gdiplus::Ok;
-    ok = ok && GdipSaveImageToStream(bitmap, stream, &png, nullptr) == Gdiplus::Ok;
-    if (bitmap) GdipDisposeImage(bitmap);
-    stream->Release();
+    ok = ok && GdipSaveImageToStream(bitmap.get(), stream.get(), &png, nullptr) == Gdiplus::Ok;
     if (!ok) return false;
   }
   return true;

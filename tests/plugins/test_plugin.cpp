@@ -8,7 +8,8 @@
 #include <cstring>
 #include <cwchar>
 
-#include "test_plugin_api.h"
+#include "imaging/plugin_api.h"
+#include "tests/plugins/test_plugin_api.h"
 
 namespace {
 

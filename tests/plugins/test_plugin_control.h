@@ -21,13 +21,13 @@ inline bool InstallTestPlugin(const wchar_t* built, const std::wstring& target) 
 
 // The PluginTable entry loaded from a file whose path ends in `name`, or null.
 inline HMODULE LoadedPlugin(const std::wstring& name) {
-  for (int i = 0; i < PluginCount; ++i) {
-    if (!PluginTable[i]) continue;
+  for (HMODULE module : PluginTable) {
+    if (!module) continue;
     wchar_t path[MAX_PATH * 2];
-    const DWORD length = GetModuleFileNameW(PluginTable[i], path, MAX_PATH * 2);
+    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH * 2);
     const std::wstring loaded(path, length);
     if (loaded.size() >= name.size() && loaded.compare(loaded.size() - name.size(), name.size(), name) == 0) {
-      return PluginTable[i];
+      return module;
     }
   }
   return nullptr;
@@ -36,8 +36,8 @@ inline HMODULE LoadedPlugin(const std::wstring& name) {
 // The loaded plug-ins in table order, null entries left out.
 inline std::vector<HMODULE> LoadedPluginsInOrder() {
   std::vector<HMODULE> modules;
-  for (int i = 0; i < PluginCount; ++i) {
-    if (PluginTable[i]) modules.push_back(PluginTable[i]);
+  for (HMODULE module : PluginTable) {
+    if (module) modules.push_back(module);
   }
   return modules;
 }
