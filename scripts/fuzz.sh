@@ -14,7 +14,7 @@ seconds=${1:-60}
 
 bash scripts/install-deps.sh
 mkdir -p build
-targets=(plugin_layout netpbm number_text settings_value)
+targets=(plugin_layout netpbm number_text settings_value command_line)
 quillane_build fuzz "${targets[@]/#/fuzz_}"
 
 status=0
