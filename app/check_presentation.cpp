@@ -150,6 +150,7 @@ struct CheckRun {
   std::atomic<bool> stop;
   // Written by the player before it ends.
   bool chainMade;
+  bool presentFailed;  // the player stopped early, and stopped the reader
   // Written by the reader before it ends.
   std::vector<DesktopUpdate> updates;
   std::wstring lost;  // why the reading stopped early; empty when it ran its time
@@ -171,10 +172,14 @@ DWORD WINAPI PlayCycle(void* parameter) {
   }
   for (int frame = 0; !run->stop.load(); frame = (frame + 1) % kCheckInterval) {
     HDC dc = TakeFlipChainDc(chain);
-    if (!dc) break;
-    DrawCheckFrame(dc, kWindowSize, kWindowSize, frame);
-    ReleaseFlipChainDc(chain);
-    if (!PresentFlipChain(chain)) break;
+    if (dc) {
+      DrawCheckFrame(dc, kWindowSize, kWindowSize, frame);
+      ReleaseFlipChainDc(chain);
+    }
+    if (!dc || !PresentFlipChain(chain)) {
+      run->presentFailed = true;
+      run->stop = true;
+    }
   }
   DestroyFlipChain(chain);
   return 0;
@@ -342,6 +347,7 @@ int RunPresentationCheck(HINSTANCE instance, const wchar_t* secondsText) {
   run.marker = {marker.x - desktop.left, marker.y - desktop.top};
   run.stop = false;
   run.chainMade = false;
+  run.presentFailed = false;
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   // Half a second more than asked: the window takes a moment to appear.
@@ -362,6 +368,7 @@ int RunPresentationCheck(HINSTANCE instance, const wchar_t* secondsText) {
 
   if (!player.valid() || !reader.valid()) return CannotCheck(L"no thread");
   if (!run.chainMade) return CannotCheck(L"no flip-model swap chain");
+  if (run.presentFailed) return CannotCheck(L"presenting through the swap chain failed");
   if (!run.lost.empty()) return CannotCheck(run.lost);
   if (run.updates.empty()) return CannotCheck(L"the check's window was never seen on the screen");
   return Report(FramesPerRefresh(run.updates.data(), run.updates.size(), duplication.rateNumerator,
