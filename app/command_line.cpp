@@ -10,22 +10,44 @@ bool Same(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; }
 bool AsksForHelp(const wchar_t* argument) { return Same(argument, L"--help") || Same(argument, L"/?"); }
 
 CommandLine Problem(UsageProblem problem, const wchar_t* argument) {
-  CommandLine line = {CommandMode::kUsageError, nullptr, nullptr, nullptr, nullptr, problem, argument};
+  CommandLine line = {CommandMode::kUsageError, nullptr, nullptr, nullptr, nullptr, nullptr, problem, argument};
+  return line;
+}
+
+bool IsValue(const wchar_t* argument) { return !(argument[0] == L'-' && argument[1] == L'-'); }
+
+// An argument where none belongs: an option ("-" alone is a name), or a name.
+CommandLine Unexpected(const wchar_t* argument) {
+  const bool option = argument[0] == L'-' && argument[1] != L'\0';
+  return Problem(option ? UsageProblem::kUnknownOption : UsageProblem::kExtraArgument, argument);
+}
+
+// The presentation check: the option first, then at most its seconds.
+CommandLine CheckCommand(int count, const wchar_t* const* arguments) {
+  CommandLine line = {CommandMode::kCheckPresentation, nullptr, nullptr, nullptr, nullptr, nullptr,
+                      UsageProblem::kNone, nullptr};
+  if (!Same(arguments[0], L"--check-presentation")) return Unexpected(arguments[0]);
+  int next = 1;
+  if (next < count && IsValue(arguments[next])) line.seconds = arguments[next++];
+  if (next < count) return Unexpected(arguments[next]);
   return line;
 }
 
 }  // namespace
 
 CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
-  CommandLine line = {CommandMode::kWindow, nullptr, nullptr, nullptr, nullptr, UsageProblem::kNone, nullptr};
+  CommandLine line = {CommandMode::kWindow, nullptr, nullptr, nullptr, nullptr, nullptr, UsageProblem::kNone, nullptr};
   bool exporting = false;
+  bool checking = false;
   for (int i = 0; i < count; ++i) {
     if (AsksForHelp(arguments[i])) {
       line.mode = CommandMode::kHelp;
       return line;
     }
     exporting = exporting || Same(arguments[i], L"--export");
+    checking = checking || Same(arguments[i], L"--check-presentation");
   }
+  if (checking && !exporting) return CheckCommand(count, arguments);
   if (!exporting) {
     // As ever: the first argument is a picture to open, the others are ignored.
     if (count > 0) line.image = arguments[0];
@@ -50,7 +72,7 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
       line.image = argument;
       continue;
     }
-    if (i + 1 >= count || (arguments[i + 1][0] == L'-' && arguments[i + 1][1] == L'-'))
+    if (i + 1 >= count || !IsValue(arguments[i + 1]))
       return Problem(UsageProblem::kMissingValue, argument);
     *value = arguments[++i];
   }

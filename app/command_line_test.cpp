@@ -16,12 +16,12 @@ std::wstring Show(const wchar_t* name, const wchar_t* value) {
 std::wstring Describe(const CommandLine& line) {
   return std::to_wstring(static_cast<int>(line.mode)) + L"/" + std::to_wstring(static_cast<int>(line.problem)) +
          Show(L"argument", line.argument) + Show(L"image", line.image) + Show(L"folder", line.folder) +
-         Show(L"interval", line.interval) + Show(L"correction", line.correction);
+         Show(L"interval", line.interval) + Show(L"correction", line.correction) + Show(L"seconds", line.seconds);
 }
 
 TEST(CommandLineTest, ReadsEveryForm) {
-  // Modes: 0 window, 1 help, 2 export, 3 usage error. Problems: 1 unknown
-  // option, 2 missing value, 3 no image, 4 a second image.
+  // Modes: 0 window, 1 help, 2 export, 3 usage error, 4 presentation check.
+  // Problems: 1 unknown option, 2 missing value, 3 no image, 4 an extra argument.
   const struct {
     std::vector<const wchar_t*> arguments;
     const wchar_t* parsed;
@@ -37,6 +37,14 @@ TEST(CommandLineTest, ReadsEveryForm) {
       {{L"--export", L"o", L"-x", L"a"}, L"3/1 argument=-x"},
       {{L"a", L"--export"}, L"3/2 argument=--export"},
       {{L"--export", L"o", L"--interval", L"--correction", L"1", L"a"}, L"3/2 argument=--interval"},
+      {{L"--check-presentation"}, L"4/0"},
+      {{L"--check-presentation", L"-1"}, L"4/0 seconds=-1"},
+      {{L"--check-presentation", L"5", L"a.png"}, L"3/4 argument=a.png"},
+      {{L"a.png", L"--check-presentation", L"5"}, L"3/4 argument=a.png"},
+      {{L"--check-presentation", L"--interval", L"3"}, L"3/1 argument=--interval"},
+      {{L"--check-presentation", L"-"}, L"4/0 seconds=-"},
+      {{L"--check-presentation", L"5", L"/?"}, L"1/0"},
+      {{L"--export", L"o", L"--check-presentation", L"a"}, L"3/1 argument=--check-presentation"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.parsed, Describe(ParseCommandLine(static_cast<int>(c.arguments.size()), c.arguments.data())));

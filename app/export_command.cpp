@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/console_output.h"
 #include "app/export_cycle.h"
 #include "app/frame_settings.h"
 #include "app/settings_file.h"
@@ -18,48 +19,22 @@ namespace {
 const wchar_t kUsage[] =
     L"Usage: Quillane.exe [IMAGE]\n"
     L"       Quillane.exe --export DIR [--interval N] [--correction C] IMAGE\n"
+    L"       Quillane.exe --check-presentation [SECONDS]\n"
     L"Writes the frame cycle of IMAGE into DIR (made if missing): frame_000.png ..., mean.png,\n"
     L"flicker.png and cycle.txt. N (1-255) and C default to the values in settings.ini.\n"
     L"Exit code: 0 written, 1 wrong command line, 2 image cannot be opened, 3 files cannot be written.\n"
+    L"--check-presentation plays a marked cycle for SECONDS (1-600, default 10) and reads back what the\n"
+    L"screen showed at each refresh. Exit code: 0 every frame shown as meant, 4 frames doubled or missed,\n"
+    L"5 the check is not available here (Windows 8 or later, desktop duplication).\n"
     L"使い方: Quillane.exe [画像]\n"
     L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] 画像\n"
+    L"        Quillane.exe --check-presentation [秒数]\n"
     L"画像のFRCの全フレームをフォルダー (なければ作成) に書き出します: frame_000.png ...、mean.png、\n"
     L"flicker.png、cycle.txt。間隔 (1から255) と補正を省くと settings.ini の値を使います。\n"
-    L"終了コード: 0 書き出し完了、1 コマンドラインの誤り、2 画像を開けない、3 ファイルを書き込めない。\n";
-
-enum class Stream { kOutput, kError };
-
-// Writes text to the parent's console when there is one and the standard
-// handle is that console; to the standard handle as UTF-8 when it is a file or
-// a pipe (redirected output).
-void Write(Stream stream, const std::wstring& text) {
-  static const bool attached = AttachConsole(ATTACH_PARENT_PROCESS) != FALSE;
-  HANDLE handle = GetStdHandle(stream == Stream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-  DWORD mode = 0;
-  const bool usable = handle && handle != INVALID_HANDLE_VALUE;
-  if (usable && !GetConsoleMode(handle, &mode)) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                          nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr, nullptr);
-    DWORD written = 0;
-    WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-    return;
-  }
-  if (!attached) return;
-  HANDLE console = usable ? handle
-                          : CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr);
-  if (console == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  if (console != handle) CloseHandle(console);
-}
-
-// One message: the English line, then the Japanese one.
-void Say(Stream stream, const std::wstring& english, const std::wstring& japanese) {
-  Write(stream, english + L"\n" + japanese + L"\n");
-}
+    L"終了コード: 0 書き出し完了、1 コマンドラインの誤り、2 画像を開けない、3 ファイルを書き込めない。\n"
+    L"--check-presentation は番号付きのフレームを秒数 (1から600、省略時10) のあいだ表示し、リフレッシュごとに\n"
+    L"画面に出たフレームを読み取ります。終了コード: 0 すべて正しく表示、4 重複または欠落あり、\n"
+    L"5 この環境では確認できない (Windows 8 以降と画面の複製が必要)。\n";
 
 int UsageError(const CommandLine& command) {
   const std::wstring argument = command.argument ? command.argument : L"";
@@ -136,6 +111,7 @@ int RunCommandLine(const CommandLine& command) {
     case CommandMode::kExport:
       return Export(command);
     case CommandMode::kWindow:
+    case CommandMode::kCheckPresentation:  // run by the caller: it shows a window
       break;
   }
   return kExitUsage;

@@ -8,6 +8,7 @@
 #include <gdiplus.h>
 #include <shellapi.h>
 
+#include "app/check_presentation.h"
 #include "app/command_line.h"
 #include "app/export_command.h"
 #include "app/globals.h"
@@ -45,6 +46,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
   AppInstance = instance;
   ModuleDirectory = ExecutableDirectory();
+  const CommandLine command = ParseCommandLine(arguments ? argumentCount - 1 : 0, arguments ? arguments + 1 : nullptr);
+  if (command.mode == CommandMode::kCheckPresentation) {
+    // Needs neither GDI+ nor the plug-ins.
+    const int checkExit = RunPresentationCheck(instance, command.seconds);
+    LocalFree(arguments);
+    return checkExit;
+  }
 
   Gdiplus::GdiplusStartupInput gdiplusInput;  // version 1, no callback, nothing suppressed
   ULONG_PTR gdiplusToken = 0;
@@ -54,7 +62,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
   StartIsolatedPlugins(ModuleDirectory, ExecutablePath());
 
-  const CommandLine command = ParseCommandLine(arguments ? argumentCount - 1 : 0, arguments ? arguments + 1 : nullptr);
   if (command.mode != CommandMode::kWindow) {
     const int code = RunCommandLine(command);
     Gdiplus::GdiplusShutdown(gdiplusToken);

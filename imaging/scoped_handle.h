@@ -238,6 +238,8 @@ class ComPtr {
     Reset();
     return &pointer_;
   }
+  // The same place, for functions that take it as void** with an IID.
+  void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
 
  private:
   Interface* pointer_;

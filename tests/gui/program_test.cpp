@@ -228,6 +228,21 @@ TEST_F(ProgramTest, ExportReportsEachErrorWithItsExitCodeAndLeavesTheSettingsAlo
   EXPECT_EQ(std::wstring(settings, settings + sizeof settings - 1), FileText(directory_.File(L"settings.ini")));
 }
 
+TEST_F(ProgramTest, PresentationCheckSaysAtOnceWhenItCannotRun) {
+  std::wstring output;
+  EXPECT_EQ(1u, RunToEnd(L"--check-presentation 0", &output));
+  EXPECT_EQ(0u, output.find(L"error: the seconds must be a whole number from 1 to 600: 0\n"));
+  if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+    GTEST_SKIP() << "the check runs for real here";
+  // Wine has no desktop duplication: the check must say so, with its own
+  // code, and neither wait on a window nor on a message box.
+  const DWORD started = GetTickCount();
+  EXPECT_EQ(5u, RunToEnd(L"--check-presentation 30", &output));
+  EXPECT_LT(GetTickCount() - started, 15000u);
+  EXPECT_EQ(0u, output.find(L"presentation check: not available here: ")) << std::string(output.begin(), output.end());
+  EXPECT_NE(std::wstring::npos, output.find(L"\n表示の確認: この環境では使えません: "));
+}
+
 TEST_F(ProgramTest, SaveButtonAndCtrlSWriteWhatTheCommandLineWrites) {
   const std::wstring image = directory_.File(L"picture.bmp");
   ASSERT_TRUE(WriteBmpFile(image, 37, 23, Ramp));
