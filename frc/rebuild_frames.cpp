@@ -125,6 +125,8 @@ void DiscardFrameSet() {
 
 }  // namespace
 
+std::uint32_t FrameSetPicture() { return frameSetPicture; }
+
 FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::uint32_t offset,
                            FrameProgress progress, void* progressContext) {
   // The previous frames leave FrameSet at once; their sections are kept aside

@@ -36,3 +36,7 @@ using FrameProgress = void (*)(void* context, std::uint32_t done, std::uint32_t 
 // many as the new cycle needs; the rest are released. progress may be null.
 FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::uint32_t offset,
                            FrameProgress progress = nullptr, void* progressContext = nullptr);
+
+// The generation of the picture the current FrameSet was rendered from (0
+// before the first build). Same thread as RebuildFrameSet.
+std::uint32_t FrameSetPicture();
