@@ -314,7 +314,9 @@ TEST_F(ProgramTest, SaveLeavesTheWindowAnsweringAndEscCancelsIt) {
     frames.push_back(text.substr(0, text.find(L"  保存中")));
     Sleep(50);
   }
-  EXPECT_LT(slowest, 250u);
+  // A busy test machine delays any answer a little; a window that waited for
+  // the save would not answer for seconds.
+  EXPECT_LT(slowest, 1000u);
   std::sort(frames.begin(), frames.end());
   EXPECT_GT(std::unique(frames.begin(), frames.end()) - frames.begin(), 2) << "the frames stood still";
 
