@@ -87,7 +87,10 @@ bool FramesMatchPicture() {
 
 // Any of the export's threads.
 void OnExportProgress(void*, std::uint32_t done, std::uint32_t total) {
-  save.done = done;
+  // Reports of several threads may cross: the count only goes up.
+  std::uint32_t shown = save.done;
+  while (done > shown && !save.done.compare_exchange_weak(shown, done)) {
+  }
   save.total = total;
   PostMessageW(save.owner, WM_USER, kRequestSaveProgress, 0);
 }

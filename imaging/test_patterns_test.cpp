@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -25,29 +24,23 @@ Picture Make(TestPattern pattern, std::int32_t width, std::int32_t height) {
 }
 
 TEST(TestPatternsTest, RampsRiseFromZeroToTheirTopInEveryRow) {
-  struct Ramp {
+  // Pattern, top level, and which of blue, green, red it drives (bits 1, 2, 4).
+  const struct {
     TestPattern pattern;
     double top;
-    bool blue, green, red;
-  };
-  const Ramp ramps[] = {
-      {TestPattern::kGray, 255, true, true, true},     {TestPattern::kRed, 255, false, false, true},
-      {TestPattern::kGreen, 255, false, true, false},  {TestPattern::kBlue, 255, true, false, false},
-      {TestPattern::kCyan, 255, true, true, false},    {TestPattern::kMagenta, 255, true, false, true},
-      {TestPattern::kYellow, 255, false, true, true},  {TestPattern::kDark, 38, true, true, true},
-  };
+    int channels;
+  } ramps[] = {{TestPattern::kGray, 255, 7}, {TestPattern::kRed, 255, 4},     {TestPattern::kGreen, 255, 2},
+               {TestPattern::kBlue, 255, 1}, {TestPattern::kCyan, 255, 3},    {TestPattern::kMagenta, 255, 5},
+               {TestPattern::kYellow, 255, 6}, {TestPattern::kDark, 38, 7}};
   const std::int32_t sizes[][2] = {{1, 1}, {2, 3}, {3, 2}, {256, 2}, {511, 1}, {1920, 2}};
-  for (const Ramp& ramp : ramps) {
+  for (const auto& ramp : ramps) {
     for (const auto& size : sizes) {
       const Picture picture = Make(ramp.pattern, size[0], size[1]);
       for (std::int32_t y = 0; y < size[1]; ++y) {
         for (std::int32_t x = 0; x < size[0]; ++x) {
-          const double exact = size[0] == 1 ? 0 : ramp.top * x / (size[0] - 1);
-          const int level = static_cast<int>(std::floor(exact + 0.5));
-          const std::uint8_t* pixel = picture.At(x, y);
-          const int expected[4] = {ramp.blue ? level : 0, ramp.green ? level : 0, ramp.red ? level : 0, 0};
+          const int level = size[0] == 1 ? 0 : static_cast<int>(std::floor(ramp.top * x / (size[0] - 1) + 0.5));
           for (int channel = 0; channel < 4; ++channel)
-            ASSERT_EQ(pixel[channel], expected[channel])
+            ASSERT_EQ(picture.At(x, y)[channel], ramp.channels >> channel & 1 ? level : 0)
                 << TestPatternName(ramp.pattern) << " " << size[0] << "x" << size[1] << " at " << x << "," << y;
         }
       }
@@ -61,13 +54,9 @@ struct Spot {
 };
 
 void ExpectGreySpots(const Picture& picture, const std::vector<Spot>& spots) {
-  for (const Spot& spot : spots) {
-    const std::uint8_t* pixel = picture.At(spot.x, spot.y);
-    EXPECT_EQ(pixel[0], spot.level) << spot.x << "," << spot.y;
-    EXPECT_EQ(pixel[1], spot.level) << spot.x << "," << spot.y;
-    EXPECT_EQ(pixel[2], spot.level) << spot.x << "," << spot.y;
-    EXPECT_EQ(pixel[3], 0) << spot.x << "," << spot.y;
-  }
+  for (const Spot& spot : spots)
+    for (int channel = 0; channel < 4; ++channel)
+      EXPECT_EQ(picture.At(spot.x, spot.y)[channel], channel < 3 ? spot.level : 0) << spot.x << "," << spot.y;
 }
 
 TEST(TestPatternsTest, SquaresSitInTheMiddleOfTheirCellsFromOneTopLeftToThirtyTwo) {
@@ -78,12 +67,6 @@ TEST(TestPatternsTest, SquaresSitInTheMiddleOfTheirCellsFromOneTopLeftToThirtyTw
   // Cells of unequal sizes: columns 0..3, 3..7 ... 26..30 and rows 0..2 ... 7..10.
   ExpectGreySpots(Make(TestPattern::kSquares, 30, 10),
                   {{0, 0, 1}, {2, 1, 1}, {3, 0, 0}, {4, 0, 2}, {28, 9, 32}, {29, 9, 0}, {26, 7, 0}});
-  // Every pixel belongs to a square or is black.
-  const Picture large = Make(TestPattern::kSquares, 333, 97);
-  for (std::size_t i = 0; i < large.pixels.size(); i += 4) {
-    ASSERT_LE(large.pixels[i], 32);
-    ASSERT_EQ(large.pixels[i + 3], 0);
-  }
 }
 
 TEST(TestPatternsTest, PairsAreOneLevelApartAcrossTheRange) {
@@ -92,22 +75,6 @@ TEST(TestPatternsTest, PairsAreOneLevelApartAcrossTheRange) {
                    {80, 5, 136}, {159, 0, 254}, {159, 9, 255}});
   // A single row is the lower half of the pairs.
   ExpectGreySpots(Make(TestPattern::kPairs, 16, 1), {{0, 0, 1}, {15, 0, 255}});
-}
-
-TEST(TestPatternsTest, NamesAreFoundOnlyWhenExact) {
-  for (int i = 0; i < kTestPatternCount; ++i) {
-    const TestPattern pattern = static_cast<TestPattern>(i);
-    const char* name = TestPatternName(pattern);
-    std::wstring wide(name, name + std::strlen(name));
-    TestPattern found = TestPattern::kPairs;
-    EXPECT_TRUE(FindTestPattern(wide.c_str(), wide.size(), &found)) << name;
-    EXPECT_EQ(found, pattern);
-    EXPECT_FALSE(FindTestPattern(wide.c_str(), wide.size() - 1, &found)) << name;
-    EXPECT_FALSE(FindTestPattern((wide + L"s").c_str(), wide.size() + 1, &found)) << name;
-  }
-  TestPattern found;
-  EXPECT_FALSE(FindTestPattern(L"Gray", 4, &found));
-  EXPECT_FALSE(FindTestPattern(L"", 0, &found));
 }
 
 }  // namespace
