@@ -152,8 +152,10 @@ TEST_F(ExportCycleTest, CancelledExportLeavesNoFileOfItsOwnAndProgressReachesThe
       EXPECT_EQ(written && name[0] != L'~', there) << name;
     }
     EXPECT_EQ("mine", Text(folder + L"\\notes.txt"));
-    EXPECT_EQ(written ? 17u : canceller.total, canceller.total);
-    EXPECT_EQ(written ? 17u : canceller.most.load(), canceller.most.load());
+    if (written) {
+      EXPECT_EQ(17u, canceller.most);
+      EXPECT_EQ(17u, canceller.total);
+    }
   }
 }
 
