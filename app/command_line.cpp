@@ -10,7 +10,10 @@ bool Same(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; }
 bool AsksForHelp(const wchar_t* argument) { return Same(argument, L"--help") || Same(argument, L"/?"); }
 
 CommandLine Problem(UsageProblem problem, const wchar_t* argument) {
-  CommandLine line = {CommandMode::kUsageError, nullptr, nullptr, nullptr, nullptr, nullptr, problem, argument};
+  CommandLine line = {};
+  line.mode = CommandMode::kUsageError;
+  line.problem = problem;
+  line.argument = argument;
   return line;
 }
 
@@ -24,8 +27,8 @@ CommandLine Unexpected(const wchar_t* argument) {
 
 // The presentation check: the option first, then at most its seconds.
 CommandLine CheckCommand(int count, const wchar_t* const* arguments) {
-  CommandLine line = {CommandMode::kCheckPresentation, nullptr, nullptr, nullptr, nullptr, nullptr,
-                      UsageProblem::kNone, nullptr};
+  CommandLine line = {};
+  line.mode = CommandMode::kCheckPresentation;
   if (!Same(arguments[0], L"--check-presentation")) return Unexpected(arguments[0]);
   int next = 1;
   if (next < count && IsValue(arguments[next])) line.seconds = arguments[next++];
@@ -33,10 +36,46 @@ CommandLine CheckCommand(int count, const wchar_t* const* arguments) {
   return line;
 }
 
+// Reads the digits of a pattern's side from text, up to the end or stop.
+bool ReadSide(const wchar_t** text, wchar_t stop, std::int32_t* side) {
+  std::int32_t value = 0;
+  const wchar_t* p = *text;
+  if (*p == stop) return false;
+  for (; *p != stop; ++p) {
+    if (*p < L'0' || *p > L'9') return false;
+    value = value * 10 + (*p - L'0');
+    if (value > kMaxPatternSide) return false;
+  }
+  if (value < 1) return false;
+  *side = value;
+  *text = p;
+  return true;
+}
+
+// NAME or NAME:WxH into line; false when either part is wrong.
+bool ReadPattern(const wchar_t* value, CommandLine* line) {
+  const wchar_t* colon = std::wcschr(value, L':');
+  const std::size_t nameLength = colon ? static_cast<std::size_t>(colon - value) : std::wcslen(value);
+  if (!FindTestPattern(value, nameLength, &line->pattern)) return false;
+  line->generated = true;
+  line->patternWidth = kDefaultPatternWidth;
+  line->patternHeight = kDefaultPatternHeight;
+  if (!colon) return true;
+  const wchar_t* size = colon + 1;
+  const wchar_t* x = size;
+  while (*x && *x != L'x' && *x != L'X') ++x;
+  if (!*x) return false;
+  const wchar_t stop = *x;
+  if (!ReadSide(&size, stop, &line->patternWidth)) return false;
+  ++size;  // past the 'x'
+  return ReadSide(&size, L'\0', &line->patternHeight);
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
-  CommandLine line = {CommandMode::kWindow, nullptr, nullptr, nullptr, nullptr, nullptr, UsageProblem::kNone, nullptr};
+  CommandLine line = {};
+  line.mode = CommandMode::kWindow;
   bool exporting = false;
   bool checking = false;
   for (int i = 0; i < count; ++i) {
@@ -49,6 +88,12 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
   }
   if (checking && !exporting) return CheckCommand(count, arguments);
   if (!exporting) {
+    for (int i = 0; i < count; ++i) {
+      if (!Same(arguments[i], L"--pattern")) continue;
+      if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, arguments[i]);
+      if (!ReadPattern(arguments[i + 1], &line)) return Problem(UsageProblem::kBadPattern, arguments[i + 1]);
+      return line;
+    }
     // As ever: the first argument is a picture to open, the others are ignored.
     if (count > 0) line.image = arguments[0];
     return line;
@@ -64,9 +109,16 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
       value = &line.interval;
     } else if (Same(argument, L"--correction")) {
       value = &line.correction;
+    } else if (Same(argument, L"--pattern")) {
+      if (line.image || line.generated) return Problem(UsageProblem::kExtraArgument, argument);
+      if (i + 1 >= count || !IsValue(arguments[i + 1]))
+        return Problem(UsageProblem::kMissingValue, argument);
+      if (!ReadPattern(arguments[i + 1], &line)) return Problem(UsageProblem::kBadPattern, arguments[i + 1]);
+      ++i;
+      continue;
     } else if (argument[0] == L'-' && argument[1] != L'\0') {
       return Problem(UsageProblem::kUnknownOption, argument);
-    } else if (line.image) {
+    } else if (line.image || line.generated) {
       return Problem(UsageProblem::kExtraArgument, argument);
     } else {
       line.image = argument;
@@ -76,6 +128,6 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
       return Problem(UsageProblem::kMissingValue, argument);
     *value = arguments[++i];
   }
-  if (!line.image) return Problem(UsageProblem::kNoImage, nullptr);
+  if (!line.image && !line.generated) return Problem(UsageProblem::kNoImage, nullptr);
   return line;
 }

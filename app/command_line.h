@@ -2,13 +2,17 @@
 // optional picture to open), the usage text, an export of the frame cycle
 // into a folder without any window, or the check of what reaches the screen.
 //
-//   Quillane.exe [IMAGE]
-//   Quillane.exe --export DIR [--interval N] [--correction C] IMAGE
+//   Quillane.exe [IMAGE | --pattern NAME[:WxH]]
+//   Quillane.exe --export DIR [--interval N] [--correction C] (IMAGE | --pattern NAME[:WxH])
 //   Quillane.exe --check-presentation [SECONDS]
 //   Quillane.exe --help        (or /?)
 //
 // Windows-free: built and tested natively as well as in the program.
 #pragma once
+
+#include <cstdint>
+
+#include "imaging/test_patterns.h"
 
 enum class CommandMode {
   kWindow,      // none of the options below: the window, opening image if given
@@ -24,11 +28,22 @@ enum class UsageProblem {
   kMissingValue,    // argument is the option without its value
   kNoImage,         // argument is null
   kExtraArgument,   // argument is the second picture named, or any after the check's SECONDS
+  kBadPattern,      // argument is the value of --pattern: no such name or a wrong size
 };
+
+// The size of a pattern named without one.
+constexpr std::int32_t kDefaultPatternWidth = 1920;
+constexpr std::int32_t kDefaultPatternHeight = 1080;
+// The largest width and height a pattern may be given.
+constexpr std::int32_t kMaxPatternSide = 16384;
 
 struct CommandLine {
   CommandMode mode;
   const wchar_t* image;       // the picture; null when none was named
+  bool generated;             // --pattern takes the place of image (then null)
+  TestPattern pattern;        // generated: the pattern
+  std::int32_t patternWidth;  // generated: its size, 1 .. kMaxPatternSide
+  std::int32_t patternHeight;
   const wchar_t* folder;      // kExport: DIR
   const wchar_t* interval;    // kExport: text after --interval; null: from settings
   const wchar_t* correction;  // kExport: text after --correction; null: from settings
@@ -42,4 +57,8 @@ struct CommandLine {
 // validated with the settings, as the window validates its fields. An option's
 // value may begin with a single '-' (a negative correction) but not with "--".
 // --check-presentation takes no other argument than its optional SECONDS.
+// The value of --pattern is a name of test_patterns.h, optionally followed by
+// ":" and a size such as "1280x720" (decimal, "x" or "X", each side 1 ..
+// kMaxPatternSide); without --export the option may stand anywhere and then
+// the other arguments are ignored.
 CommandLine ParseCommandLine(int count, const wchar_t* const* arguments);

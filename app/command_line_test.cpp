@@ -16,12 +16,16 @@ std::wstring Show(const wchar_t* name, const wchar_t* value) {
 std::wstring Describe(const CommandLine& line) {
   return std::to_wstring(static_cast<int>(line.mode)) + L"/" + std::to_wstring(static_cast<int>(line.problem)) +
          Show(L"argument", line.argument) + Show(L"image", line.image) + Show(L"folder", line.folder) +
-         Show(L"interval", line.interval) + Show(L"correction", line.correction) + Show(L"seconds", line.seconds);
+         Show(L"interval", line.interval) + Show(L"correction", line.correction) + Show(L"seconds", line.seconds) +
+         (line.generated ? L" pattern=" + std::to_wstring(static_cast<int>(line.pattern)) + L":" +
+                               std::to_wstring(line.patternWidth) + L"x" + std::to_wstring(line.patternHeight)
+                         : L"");
 }
 
 TEST(CommandLineTest, ReadsEveryForm) {
-  // Modes: 0 window, 1 help, 2 export, 3 usage error, 4 presentation check.
-  // Problems: 1 unknown option, 2 missing value, 3 no image, 4 an extra argument.
+  // Modes: 0 window, 1 help, 2 export, 3 usage error, 4 presentation check. Problems: 1 unknown
+  // option, 2 missing value, 3 no image, 4 an extra argument, 5 a wrong pattern.
+  // Patterns: 0 gray ... 7 dark, 8 squares, 9 pairs.
   const struct {
     std::vector<const wchar_t*> arguments;
     const wchar_t* parsed;
@@ -45,9 +49,28 @@ TEST(CommandLineTest, ReadsEveryForm) {
       {{L"--check-presentation", L"-"}, L"4/0 seconds=-"},
       {{L"--check-presentation", L"5", L"/?"}, L"1/0"},
       {{L"--export", L"o", L"--check-presentation", L"a"}, L"3/1 argument=--check-presentation"},
+      {{L"--pattern", L"gray"}, L"0/0 pattern=0:1920x1080"},
+      {{L"x.png", L"--pattern", L"pairs:1x16384"}, L"0/0 pattern=9:1x16384"},
+      {{L"--pattern"}, L"3/2 argument=--pattern"},
+      {{L"--export", L"o", L"--pattern", L"dark:640X480", L"--interval", L"4"},
+       L"2/0 folder=o interval=4 pattern=7:640x480"},
+      {{L"--export", L"o", L"--pattern", L"red", L"a.png"}, L"3/4 argument=a.png"},
+      {{L"--export", L"o", L"a.png", L"--pattern", L"red"}, L"3/4 argument=--pattern"},
+      {{L"--export", L"o", L"--pattern", L"--interval", L"4"}, L"3/2 argument=--pattern"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.parsed, Describe(ParseCommandLine(static_cast<int>(c.arguments.size()), c.arguments.data())));
+  }
+}
+
+TEST(CommandLineTest, RefusesWrongPatterns) {
+  for (const wchar_t* value : {L"grey", L"Gray", L"", L"gray:", L"gray:0x10", L"gray:10x0", L"gray:16385x1",
+                               L"gray:1x16385", L"gray:10", L"gray:x10", L"gray:10x", L"gray:10x10x10",
+                               L"gray:-1x10", L"gray:10*10", L"gray:99999999999x1"}) {
+    const wchar_t* window[] = {L"--pattern", value};
+    const wchar_t* exporting[] = {L"--export", L"o", L"--pattern", value};
+    EXPECT_EQ(L"3/5 argument=" + std::wstring(value), Describe(ParseCommandLine(2, window)));
+    EXPECT_EQ(L"3/5 argument=" + std::wstring(value), Describe(ParseCommandLine(4, exporting)));
   }
 }
 

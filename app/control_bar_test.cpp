@@ -131,6 +131,7 @@ const ExpectedItem kItems[] = {
     {kIdDuration, L"ComboBox", L"", 192, 60, 60, kCombo},
     {kIdShowOriginal, L"Button", L"元画像", 252, 42, 12, BS_AUTOCHECKBOX | WS_TABSTOP},
     {kIdSave, L"Button", L"保存...", 296, 36, 12, BS_PUSHBUTTON | WS_TABSTOP},
+    {kIdPattern, L"Button", L"パターン", 334, 42, 12, BS_PUSHBUTTON | WS_TABSTOP},
 };
 
 TEST(ControlBarTemplate, MatchesTheBarLayout) {
@@ -139,7 +140,7 @@ TEST(ControlBarTemplate, MatchesTheBarLayout) {
   EXPECT_EQ(DWORD(WS_POPUP | WS_SYSMENU | DS_SHELLFONT), t.style);
   EXPECT_EQ(0, t.x);
   EXPECT_EQ(0, t.y);
-  EXPECT_EQ(332, t.cx);
+  EXPECT_EQ(376, t.cx);
   EXPECT_EQ(15, t.cy);
   EXPECT_EQ(8, t.pointSize);
   EXPECT_EQ(FW_NORMAL, t.weight);
@@ -238,11 +239,12 @@ TEST_F(ControlBarTest, CreatesAHiddenPopUpWithTheJapaneseLabels) {
   GetDlgItemTextW(bar, kIdShowOriginal, buffer, 32);
   EXPECT_EQ(std::wstring(L"元画像"), buffer);
   const std::vector<HWND> children = Children();
-  ASSERT_EQ(9u, children.size());
+  ASSERT_EQ(10u, children.size());
   EXPECT_EQ(L"間隔", Text(children[1]));
   EXPECT_EQ(L"補正", Text(children[3]));
   EXPECT_EQ(L"更新間隔", Text(children[5]));
   EXPECT_EQ(L"保存...", Text(children[8]));
+  EXPECT_EQ(L"パターン", Text(children[9]));
   for (size_t i = 0; i < children.size(); ++i) {
     EXPECT_TRUE(IsWindowVisible(children[i]) || !IsWindowVisible(bar)) << i;
     EXPECT_TRUE(GetWindowLongW(children[i], GWL_STYLE) & WS_VISIBLE) << i;
@@ -296,7 +298,7 @@ TEST_F(ControlBarTest, ControlsSitWhereTheTemplatePlacesThem) {
       EXPECT_EQ(expected.bottom, actual.bottom);
     }
   }
-  RECT bar = {0, 0, 332, 15};
+  RECT bar = {0, 0, 376, 15};
   MapDialogRect(ControlBar, &bar);
   RECT client;
   GetClientRect(ControlBar, &client);

@@ -17,20 +17,24 @@
 namespace {
 
 const wchar_t kUsage[] =
-    L"Usage: Quillane.exe [IMAGE]\n"
-    L"       Quillane.exe --export DIR [--interval N] [--correction C] IMAGE\n"
+    L"Usage: Quillane.exe [IMAGE | --pattern NAME[:WxH]]\n"
+    L"       Quillane.exe --export DIR [--interval N] [--correction C] (IMAGE | --pattern NAME[:WxH])\n"
     L"       Quillane.exe --check-presentation [SECONDS]\n"
     L"Writes the frame cycle of IMAGE into DIR (made if missing): frame_000.png ..., mean.png,\n"
     L"flicker.png and cycle.txt. N (1-255) and C default to the values in settings.ini.\n"
+    L"--pattern makes a test picture instead, W x H pixels (1920x1080 if not given); NAME is one of\n"
+    L"gray red green blue cyan magenta yellow dark squares pairs.\n"
     L"Exit code: 0 written, 1 wrong command line, 2 image cannot be opened, 3 files cannot be written.\n"
     L"--check-presentation plays a marked cycle for SECONDS (1-600, default 10) and reads back what the\n"
     L"screen showed at each refresh. Exit code: 0 every frame shown as meant, 4 frames doubled or missed,\n"
     L"5 the check is not available here (Windows 8 or later, desktop duplication).\n"
-    L"使い方: Quillane.exe [画像]\n"
-    L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] 画像\n"
+    L"使い方: Quillane.exe [画像 | --pattern 名前[:幅x高さ]]\n"
+    L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] (画像 | --pattern 名前[:幅x高さ])\n"
     L"        Quillane.exe --check-presentation [秒数]\n"
     L"画像のFRCの全フレームをフォルダー (なければ作成) に書き出します: frame_000.png ...、mean.png、\n"
     L"flicker.png、cycle.txt。間隔 (1から255) と補正を省くと settings.ini の値を使います。\n"
+    L"--pattern は画像の代わりにテストパターンを作ります (大きさを省くと 1920x1080)。名前は\n"
+    L"gray red green blue cyan magenta yellow dark squares pairs のどれかです。\n"
     L"終了コード: 0 書き出し完了、1 コマンドラインの誤り、2 画像を開けない、3 ファイルを書き込めない。\n"
     L"--check-presentation は番号付きのフレームを秒数 (1から600、省略時10) のあいだ表示し、リフレッシュごとに\n"
     L"画面に出たフレームを読み取ります。終了コード: 0 すべて正しく表示、4 重複または欠落あり、\n"
@@ -47,6 +51,10 @@ int UsageError(const CommandLine& command) {
       break;
     case UsageProblem::kExtraArgument:
       Say(Stream::kError, L"error: more than one image: " + argument, L"エラー: 画像が複数あります: " + argument);
+      break;
+    case UsageProblem::kBadPattern:
+      Say(Stream::kError, L"error: no such pattern or size: " + argument,
+          L"エラー: そのパターンまたは大きさは使えません: " + argument);
       break;
     case UsageProblem::kNoImage:
     case UsageProblem::kNone:
@@ -72,8 +80,11 @@ int Export(const CommandLine& command) {
     Say(Stream::kError, L"note: correction " + correction + L" lowered to " + lowered,
         L"注意: 補正 " + correction + L" を " + lowered + L" に下げました。");
   }
-  const std::wstring image = command.image;
-  if (!LoadSourceImage(image.c_str())) {
+  const std::wstring image = command.image ? command.image : L"--pattern";
+  const bool loaded = command.generated
+                          ? LoadSourcePattern(command.pattern, command.patternWidth, command.patternHeight)
+                          : LoadSourceImage(image.c_str());
+  if (!loaded) {
     Say(Stream::kError, L"error: cannot open image: " + image, L"エラー: 画像を開けません: " + image);
     return kExitCannotOpen;
   }
@@ -93,6 +104,7 @@ int Export(const CommandLine& command) {
       Say(Stream::kError, L"error: cannot create folder: " + reason, L"エラー: フォルダーを作成できません: " + reason);
       return kExitCannotWrite;
     case ExportResult::kCannotWrite:
+    case ExportResult::kCancelled:
       break;
   }
   Say(Stream::kError, L"error: cannot write file: " + reason, L"エラー: ファイルを書き込めません: " + reason);

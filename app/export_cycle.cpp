@@ -3,9 +3,12 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cwchar>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "frc/cycle_statistics.h"
@@ -20,8 +23,20 @@ struct PendingFile {
   std::wstring final;
 };
 
-// Everything one export works with.
+// What the threads of one export share.
+struct ExportShared {
+  std::mutex lock;                 // guards files and failure
+  std::vector<PendingFile> files;  // every file begun, by any thread
+  ExportFailure* failure;          // the first failure only
+  std::atomic<bool> failed;
+  std::atomic<std::uint32_t> nextPiece;  // 0 the summary, 1 + k frame k
+  std::atomic<std::uint32_t> piecesDone;
+  const ExportControl* control;
+};
+
+// Everything one thread of an export works with.
 struct ExportJob {
+  ExportShared* shared;
   std::wstring folder;  // full path, no trailing backslash
   const DibSurface* source;
   const DibSurface* frames;
@@ -30,8 +45,7 @@ struct ExportJob {
   std::int32_t width;
   std::int32_t height;
   PngWriter writer;
-  std::vector<PendingFile> files;
-  ExportFailure* failure;
+  std::uint8_t* packed;  // one frame as 24-bit rows; null until needed
 };
 
 std::int32_t RowStride(std::int32_t width, int bytesPerPixel) { return (width * bytesPerPixel + 3) & ~3; }
@@ -41,9 +55,19 @@ const std::uint8_t* SurfaceRow(const DibSurface& surface, std::int32_t memoryRow
 }
 
 bool Fail(ExportJob* job, const std::wstring& path, DWORD error) {
-  job->failure->path = path;
-  job->failure->error = error;
+  std::lock_guard<std::mutex> guard(job->shared->lock);
+  if (!job->shared->failed) {
+    job->shared->failure->path = path;
+    job->shared->failure->error = error;
+    job->shared->failed = true;
+  }
   return false;
+}
+
+// True once another thread failed or the export is cancelled.
+bool Stopped(const ExportJob* job) {
+  const ExportControl* control = job->shared->control;
+  return job->shared->failed || (control && control->cancel && *control->cancel);
 }
 
 // Makes folder and its parents; true when it is a folder afterwards.
@@ -64,33 +88,33 @@ bool CreateFolder(ExportJob* job, const std::wstring& folder) {
   return true;
 }
 
-// Registers name and returns the temporary path to write it under.
-const std::wstring& Begin(ExportJob* job, const std::wstring& name) {
-  job->files.push_back({job->folder + L"\\~" + name + L".tmp", job->folder + L"\\" + name});
-  return job->files.back().temporary;
+// Registers name and returns its temporary and final paths.
+PendingFile Begin(ExportJob* job, const std::wstring& name) {
+  const PendingFile file = {job->folder + L"\\~" + name + L".tmp", job->folder + L"\\" + name};
+  std::lock_guard<std::mutex> guard(job->shared->lock);
+  job->shared->files.push_back(file);
+  return file;
 }
 
+// False without a failure of its own when the export has stopped.
 bool WritePng(ExportJob* job, const std::wstring& name, const std::uint8_t* bottomRow, std::int32_t stride,
               PngPixels pixels) {
-  const std::wstring& path = Begin(job, name);
+  if (Stopped(job)) return false;
+  const PendingFile file = Begin(job, name);
   // Bottom-up rows: the top row is the last one in memory.
   const std::uint8_t* topRow = bottomRow + static_cast<std::ptrdiff_t>(job->height - 1) * stride;
-  const DWORD error = WritePngFile(&job->writer, path.c_str(), topRow, job->width, job->height, -stride, pixels);
-  return error == 0 || Fail(job, job->files.back().final, error);
+  const DWORD error =
+      WritePngFile(&job->writer, file.temporary.c_str(), topRow, job->width, job->height, -stride, pixels);
+  return error == 0 || Fail(job, file.final, error);
 }
 
-bool WriteFrames(ExportJob* job) {
+bool WriteFrame(ExportJob* job, std::uint32_t k) {
   const std::int32_t stride = RowStride(job->width, 3);
-  ScopedHeapMemory packed(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(stride) * job->height)));
-  if (!packed.get()) return Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
-  for (std::uint32_t k = 0; k < job->count; ++k) {
-    for (std::int32_t y = 0; y < job->height; ++y)
-      PackRowBgr(SurfaceRow(job->frames[k], y, job->width), job->width, packed.get() + std::size_t(y) * stride);
-    wchar_t name[32];
-    std::swprintf(name, 32, L"frame_%03u.png", static_cast<unsigned>(k));
-    if (!WritePng(job, name, packed.get(), stride, PngPixels::kBgr24)) return false;
-  }
-  return true;
+  for (std::int32_t y = 0; y < job->height; ++y)
+    PackRowBgr(SurfaceRow(job->frames[k], y, job->width), job->width, job->packed + std::size_t(y) * stride);
+  wchar_t name[32];
+  std::swprintf(name, 32, L"frame_%03u.png", static_cast<unsigned>(k));
+  return WritePng(job, name, job->packed, stride, PngPixels::kBgr24);
 }
 
 // Mean and flicker in one pass over the frames, row by row, then the three
@@ -117,49 +141,113 @@ bool WriteSummary(ExportJob* job) {
   if (!WritePng(job, L"flicker.png", flicker.get(), flickerStride, PngPixels::kGrey8)) return false;
 
   const std::string report = CycleReportText(job->width, job->height, job->count, job->offset, totals);
-  const std::wstring& path = Begin(job, L"cycle.txt");
-  const DWORD error = WriteWholeFile(path.c_str(), report.data(), report.size());
-  return error == 0 || Fail(job, job->files.back().final, error);
+  if (Stopped(job)) return false;
+  const PendingFile file = Begin(job, L"cycle.txt");
+  const DWORD error = WriteWholeFile(file.temporary.c_str(), report.data(), report.size());
+  return error == 0 || Fail(job, file.final, error);
 }
 
-// Gives every file its final name; on a failure takes back those renamed.
+// One thread's share: the next piece not yet taken, until none is left or
+// the export stops.
+void RunPieces(ExportJob* job) {
+  ExportShared* shared = job->shared;
+  if (!OpenPngWriter(&job->writer)) {
+    Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
+    return;
+  }
+  ScopedHeapMemory packed(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(RowStride(job->width, 3)) * job->height)));
+  job->packed = packed.get();
+  const std::uint32_t total = job->count + 1;
+  while (!Stopped(job)) {
+    const std::uint32_t piece = shared->nextPiece++;
+    if (piece >= total) break;
+    if (piece > 0 && !job->packed) {
+      Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
+      break;
+    }
+    if (!(piece == 0 ? WriteSummary(job) : WriteFrame(job, piece - 1))) break;
+    const std::uint32_t done = ++shared->piecesDone;
+    if (shared->control && shared->control->progress) shared->control->progress(shared->control->context, done, total);
+  }
+  job->packed = nullptr;
+  ClosePngWriter(&job->writer);
+}
+
+// Runs the pieces on one thread per core, this one included.
+void RunAllPieces(const ExportJob& model) {
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const unsigned threads = static_cast<unsigned>(std::min<std::uint64_t>(cores, std::uint64_t{model.count} + 1));
+  // Each thread has its own encoder and buffer, so the jobs are made afresh
+  // and given the model's settings.
+  std::vector<ExportJob> jobs(threads);
+  for (ExportJob& job : jobs) {
+    job.shared = model.shared;
+    job.folder = model.folder;
+    job.source = model.source;
+    job.frames = model.frames;
+    job.count = model.count;
+    job.offset = model.offset;
+    job.width = model.width;
+    job.height = model.height;
+  }
+  std::vector<std::thread> workers;
+  for (unsigned i = 1; i < threads; ++i) workers.emplace_back(RunPieces, &jobs[i]);
+  RunPieces(&jobs[0]);
+  for (std::thread& worker : workers) worker.join();
+}
+
+// True for the pictures, which get their names before the text summary.
+bool IsPicture(const PendingFile& file) {
+  return file.final.size() > 4 && file.final.compare(file.final.size() - 4, 4, L".png") == 0;
+}
+
+// Gives every file its final name, the text summary last, so that whoever
+// finds it finds every picture too; on a failure takes back those renamed.
+// The other threads have stopped.
 bool RenameAll(ExportJob* job) {
-  for (std::size_t i = 0; i < job->files.size(); ++i) {
-    const PendingFile file = job->files[i];
+  std::vector<PendingFile>& files = job->shared->files;
+  std::stable_partition(files.begin(), files.end(), IsPicture);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const PendingFile file = files[i];
     if (!MoveFileExW(file.temporary.c_str(), file.final.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       const DWORD error = GetLastError();
-      for (std::size_t j = 0; j < i; ++j) DeleteFileW(job->files[j].final.c_str());
-      job->files.erase(job->files.begin(), job->files.begin() + static_cast<std::ptrdiff_t>(i));
+      for (std::size_t j = 0; j < i; ++j) DeleteFileW(files[j].final.c_str());
+      files.erase(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(i));
       return Fail(job, file.final, error);
     }
   }
-  job->files.clear();
+  files.clear();
   return true;
 }
 
 }  // namespace
 
 ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, const DibSurface* frames,
-                         std::uint32_t count, std::uint32_t offset, ExportFailure* failure) {
-  ExportJob job;
+                         std::uint32_t count, std::uint32_t offset, ExportFailure* failure,
+                         const ExportControl* control) {
+  ExportShared shared;
+  shared.failure = failure;
+  shared.failed = false;
+  shared.nextPiece = 0;
+  shared.piecesDone = 0;
+  shared.control = control;
+  ExportJob job = {};
+  job.shared = &shared;
   job.source = &source;
   job.frames = frames;
   job.count = count;
   job.offset = offset;
   job.width = source.header.bmiHeader.biWidth;
   job.height = source.header.bmiHeader.biHeight;
-  job.failure = failure;
   if (!CreateFolder(&job, folder)) return ExportResult::kCannotCreateFolder;
-  if (!OpenPngWriter(&job.writer)) {
-    Fail(&job, job.folder, ERROR_NOT_ENOUGH_MEMORY);
-    return ExportResult::kCannotWrite;
-  }
   // The frames' pixels are read directly: let GDI finish any drawing first.
   GdiFlush();
-  const bool written = WriteFrames(&job) && WriteSummary(&job) && RenameAll(&job);
-  ClosePngWriter(&job.writer);
-  for (const PendingFile& file : job.files) DeleteFileW(file.temporary.c_str());
-  return written ? ExportResult::kWritten : ExportResult::kCannotWrite;
+  RunAllPieces(job);
+  const bool cancelled = control && control->cancel && *control->cancel;
+  const bool written = !shared.failed && !cancelled && shared.piecesDone == count + 1 && RenameAll(&job);
+  for (const PendingFile& file : shared.files) DeleteFileW(file.temporary.c_str());
+  if (written) return ExportResult::kWritten;
+  return shared.failed ? ExportResult::kCannotWrite : ExportResult::kCancelled;
 }
 
 std::wstring DescribeExportFailure(const ExportFailure& failure) {

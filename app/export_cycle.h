@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -14,12 +15,26 @@ enum class ExportResult {
   kWritten,             // every file is in the folder under its final name
   kCannotCreateFolder,  // the folder does not exist and cannot be made
   kCannotWrite,         // a file could not be written or put under its name
+  kCancelled,           // stopped on request; no file of this export is left
 };
 
 // Where and why an export failed: the file or folder, and the Windows error.
 struct ExportFailure {
   std::wstring path;
   DWORD error;
+};
+
+// How an export running on another thread is followed and stopped. Both may
+// be null.
+struct ExportControl {
+  // Set by any thread to stop the export: it stops before its next file (a
+  // file being encoded is finished first), removes what it wrote and returns
+  // kCancelled.
+  const std::atomic<bool>* cancel;
+  // Told, on any of the export's threads, how many of the total pieces of
+  // work (one per frame and one for the summary files) are done.
+  void (*progress)(void* context, std::uint32_t done, std::uint32_t total);
+  void* context;
 };
 
 // Writes into folder (created with its parents when missing): frame_000.png ...
@@ -30,9 +45,14 @@ struct ExportFailure {
 // again, so none is left under its final name (a file of that name that was
 // there before may be gone). Files of other names are never touched.
 // The frames and source are 32-bpp bottom-up surfaces of one size; they are
-// only read. GDI+ must be started. User-interface thread (or any one thread).
+// only read, and must stay as they are until the call returns. GDI+ must be
+// started. Any thread; one export at a time per folder. The files are encoded
+// by one thread per processor core (the calling thread among them), each
+// taking the next frame in turn; the summary files are one such piece.
+// control may be null.
 ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, const DibSurface* frames,
-                         std::uint32_t count, std::uint32_t offset, ExportFailure* failure);
+                         std::uint32_t count, std::uint32_t offset, ExportFailure* failure,
+                         const ExportControl* control = nullptr);
 
 // The failure as one line for a person: the path and the system's text for
 // the error.

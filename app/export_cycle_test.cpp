@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -42,10 +43,10 @@ class ExportCycleTest : public ::testing::Test {
   void TearDown() override { ResetEngineState(); }
 
   ExportResult Export(unsigned (*fill)(int, int), int width, int height, std::uint32_t count, std::uint32_t offset,
-                      const std::wstring& folder) {
+                      const std::wstring& folder, const ExportControl* control = nullptr) {
     EXPECT_TRUE(LoadTestPicture(width, height, fill));
     EXPECT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, count, offset));
-    return ExportCycle(folder, SourceSurface, FrameSet, count, offset, &failure_);
+    return ExportCycle(folder, SourceSurface, FrameSet, count, offset, &failure_, control);
   }
 
   TempDirectory directory_;
@@ -115,6 +116,47 @@ TEST_F(ExportCycleTest, FailureLeavesNoFileUnderAFinalName) {
   EXPECT_EQ("mine", Text(folder + L"\\notes.txt"));
   // A folder that cannot be made: its parent is a file.
   EXPECT_EQ(ExportResult::kCannotCreateFolder, Export(OnGrid, 9, 4, 4, 3, folder + L"\\notes.txt\\sub"));
+}
+
+// Cancels once `after` pieces are done; remembers the most reported.
+struct Canceller {
+  std::atomic<bool> cancel;
+  std::uint32_t after, total;
+  std::atomic<std::uint32_t> most;
+};
+
+void CancelAfter(void* context, std::uint32_t done, std::uint32_t total) {
+  Canceller* canceller = static_cast<Canceller*>(context);
+  canceller->total = total;
+  if (done > canceller->most) canceller->most = done;
+  if (done >= canceller->after) canceller->cancel = true;
+}
+
+TEST_F(ExportCycleTest, CancelledExportLeavesNoFileOfItsOwnAndProgressReachesTheTotal) {
+  // Pieces of N = 16: sixteen frames and the summary; 18 is never reached.
+  for (std::uint32_t after : {0u, 1u, 9u, 16u, 18u}) {
+    SCOPED_TRACE(after);
+    const std::wstring folder = directory_.File(L"cancel" + std::to_wstring(after));
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\notes.txt", "mine", 4));
+    Canceller canceller;
+    canceller.cancel = after == 0;
+    canceller.after = after;
+    canceller.most = canceller.total = 0;
+    const ExportControl control = {&canceller.cancel, CancelAfter, &canceller};
+    const bool written = after > 17;
+    EXPECT_EQ(written ? ExportResult::kWritten : ExportResult::kCancelled,
+              Export(OnGrid, 64, 48, 16, 5, folder, &control));
+    for (const wchar_t* name : {L"frame_000.png", L"frame_015.png", L"cycle.txt", L"~mean.png.tmp"}) {
+      const bool there = GetFileAttributesW((folder + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+      EXPECT_EQ(written && name[0] != L'~', there) << name;
+    }
+    EXPECT_EQ("mine", Text(folder + L"\\notes.txt"));
+    if (written) {
+      EXPECT_EQ(17u, canceller.most);
+      EXPECT_EQ(17u, canceller.total);
+    }
+  }
 }
 
 }  // namespace

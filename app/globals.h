@@ -22,6 +22,8 @@ extern HWND ControlBar;   // the bar across the top (dialog template 101)
 // The internal requests to the main window: WM_USER with one of these as wParam.
 constexpr WPARAM kRequestFrameChanged = 0;     // sent by the frame clock
 constexpr WPARAM kRequestSettingsChanged = 1;  // posted after an open or an edit
+constexpr WPARAM kRequestSaveProgress = 2;     // posted by a save's thread: more files written
+constexpr WPARAM kRequestSaveEnded = 3;        // posted by a save's thread, lParam its number
 
 // The views' cursor reports and zoom requests to the main window (see
 // CreateImageViews).

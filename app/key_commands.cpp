@@ -7,6 +7,7 @@
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/playback.h"
+#include "app/save_cycle.h"
 #include "app/status_bar.h"
 #include "app/window_state.h"
 #include "views/image_view.h"
@@ -18,6 +19,8 @@ constexpr const wchar_t* kNoClipboardImageMessage = L"クリップボードに�
 constexpr const wchar_t* kClipboardTitle = L"Quillane (クリップボード)";
 
 void PasteImage() {
+  // A new picture: the save of the previous one stops first.
+  CancelSave();
   if (!PasteClipboardImage(MainWindow)) {
     MessageBoxW(MainWindow, kNoClipboardImageMessage, kAppCaption, MB_OK);
     return;

@@ -76,8 +76,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     LocalFree(arguments);
     return 0;
   }
-  if (arguments && argumentCount > 1) {
-    OpenImage(arguments[1]);
+  if (command.generated) {
+    OpenPattern(command.pattern, command.patternWidth, command.patternHeight);
+    PostSettingsChanged();
+  } else if (command.image) {
+    OpenImage(command.image);
     PostSettingsChanged();
   }
 

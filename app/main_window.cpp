@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <vector>
 
 #include "app/about_box.h"
@@ -19,6 +20,7 @@
 #include "app/window_state.h"
 #include "frc/frame_clock.h"
 #include "imaging/load_source.h"
+#include "imaging/test_patterns.h"
 #include "views/image_view.h"
 #include "views/window_class.h"
 
@@ -27,6 +29,12 @@ namespace {
 constexpr const wchar_t* kColourDepthMessage =
     L"画面の色深度が不足しています。24bitカラーまたは32bitカラーに変更してください。";
 constexpr const wchar_t* kCannotOpenMessage = L"ファイルを開けません。";
+constexpr const wchar_t* kCannotMakePatternMessage = L"パターンを作れません。";
+
+// The pattern menu's items, in the order of TestPattern.
+constexpr const wchar_t* kPatternLabels[kTestPatternCount] = {
+    L"グレーの階調", L"赤の階調", L"緑の階調", L"青の階調", L"シアンの階調", L"マゼンタの階調", L"黄の階調",
+    L"暗部の階調 (0-15%)", L"暗部の四角 (1-32)", L"1階調違いの対"};
 
 void ShowMessage(HWND owner, const wchar_t* text) { MessageBoxW(owner, text, kAppCaption, MB_OK); }
 
@@ -90,9 +98,32 @@ void ChooseAndOpenImage() {
   PostSettingsChanged();
 }
 
+// The pattern menu, below the button; the chosen item comes back as WM_COMMAND.
+void ShowPatternMenu() {
+  HMENU menu = CreatePopupMenu();
+  if (!menu) return;
+  for (int i = 0; i < kTestPatternCount; ++i) AppendMenuW(menu, MF_STRING, kIdPatternFirst + i, kPatternLabels[i]);
+  RECT button;
+  GetWindowRect(GetDlgItem(ControlBar, kIdPattern), &button);
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, button.left, button.bottom, 0, MainWindow, nullptr);
+  DestroyMenu(menu);
+}
+
+// The pattern at the size of the FRC view's client area.
+void OpenPatternInView(TestPattern pattern) {
+  RECT client = {0, 0, 0, 0};
+  GetClientRect(FrcView, &client);
+  if (OpenPattern(pattern, client.right > 0 ? client.right : 1, client.bottom > 0 ? client.bottom : 1))
+    PostSettingsChanged();
+}
+
 LRESULT OnCommand(WPARAM wParam) {
   const int id = LOWORD(wParam);
   const int notification = HIWORD(wParam);
+  if (id >= kIdPatternFirst && id < kIdPatternFirst + kTestPatternCount) {
+    OpenPatternInView(static_cast<TestPattern>(id - kIdPatternFirst));
+    return 0;
+  }
   switch (id) {
     case kIdOpen:
       if (notification == BN_CLICKED || notification == kFromKeyboardTable) ChooseAndOpenImage();
@@ -109,6 +140,9 @@ LRESULT OnCommand(WPARAM wParam) {
     case kIdSave:
       // The button's click, or Ctrl+S (an accelerator's notification is 1).
       if (notification == BN_CLICKED || notification == 1) SaveCycleFromWindow(MainWindow);
+      break;
+    case kIdPattern:
+      if (notification == BN_CLICKED) ShowPatternMenu();
       break;
     default:
       if (notification == kFromKeyboardTable) OnKeyCommand(id);
@@ -131,17 +165,23 @@ LRESULT OnDropFiles(WPARAM wParam) {
   return 0;
 }
 
-LRESULT OnRequest(WPARAM request) {
+LRESULT OnRequest(WPARAM request, LPARAM number) {
   if (request == kRequestFrameChanged) {
     InvalidateRect(FrcView, nullptr, FALSE);
     UpdateWindow(FrcView);
     RefreshStatusBarWhilePlaying();
   } else if (request == kRequestSettingsChanged) {
+    // The rebuild releases the frames a save would read: the save stops first.
+    CancelSave();
     StopFrameClock();
     ApplySettings();
     // Paused, the rebuilt cycle stays on its frame 0.
     ResumeFrameClockUnlessPaused();
     RefreshStatusBar();
+  } else if (request == kRequestSaveProgress) {
+    OnSaveProgress();
+  } else if (request == kRequestSaveEnded) {
+    OnSaveEnded(number);
   }
   return 0;
 }
@@ -184,6 +224,7 @@ LRESULT OnPaint(HWND window) {
 }
 
 LRESULT OnDestroy(HWND window) {
+  CancelSave();
   DragAcceptFiles(window, FALSE);
   StopFrameClock();
   SaveSettings(SettingsFilePath());
@@ -201,7 +242,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND: return OnCommand(wParam);
     case WM_SYSCOMMAND: return OnSysCommand(window, wParam, lParam);
     case WM_DROPFILES: return OnDropFiles(wParam);
-    case WM_USER: return OnRequest(wParam);
+    case WM_USER: return OnRequest(wParam, lParam);
     case kPointerMessage: return OnPointer(wParam, lParam);
     case kZoomMessage: return OnZoomRequest(wParam, lParam);
     case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
@@ -264,10 +305,23 @@ void ShowNewSource(const std::wstring& title) {
 }
 
 int OpenImage(const std::wstring& path) {
+  CancelSave();
   if (!LoadSourceImage(path.c_str())) {
     ShowMessage(MainWindow, kCannotOpenMessage);
     return 0;
   }
   ShowNewSource(std::wstring(L"Quillane ") + path);
+  return 1;
+}
+
+int OpenPattern(TestPattern pattern, int width, int height) {
+  CancelSave();
+  if (!LoadSourcePattern(pattern, width, height)) {
+    ShowMessage(MainWindow, kCannotMakePatternMessage);
+    return 0;
+  }
+  const char* name = TestPatternName(pattern);
+  ShowNewSource(L"Quillane パターン: " + std::wstring(name, name + std::strlen(name)) + L" " +
+                std::to_wstring(width) + L"×" + std::to_wstring(height));
   return 1;
 }

@@ -2,6 +2,7 @@
 #include "app/message_routing.h"
 
 #include "app/globals.h"
+#include "app/save_cycle.h"
 #include "views/image_view.h"
 
 namespace {
@@ -36,6 +37,10 @@ void LoadKeyTables() {
 }
 
 void DispatchProgramMessage(MSG* message) {
+  if (message->message == WM_KEYDOWN && message->wParam == VK_ESCAPE && SaveRunning()) {
+    StopSave();
+    return;
+  }
   SendZoomWheelToView(message);
   if (TranslateKeys(message)) return;
   if (ControlBar && IsDialogMessageW(ControlBar, message)) return;

@@ -10,6 +10,7 @@
 void LoadKeyTables();
 
 // Handles one message taken from the queue:
+// - Esc while a save runs stops the save, wherever the focus is;
 // - WM_MOUSEWHEEL with Ctrl held over a view is handed to that view, wherever
 //   the focus is (the system gives the wheel to the focus window);
 // - the command keys are translated into WM_COMMAND for MainWindow wherever

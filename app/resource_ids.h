@@ -14,6 +14,7 @@
 #define IDC_SHOW_ORIGINAL 1005  // check box "元画像"
 #define IDC_SAVE 1006           // push button "保存...": export the cycle on screen
 #define IDC_REBUILD_PROGRESS 1007  // progress bar shown during long rebuilds (made by the code)
+#define IDC_PATTERN 1008        // push button "パターン": a menu of generated test pictures
 
 // Items added to the main window's system menu (WM_SYSCOMMAND). The system
 // uses the low four bits of these commands and the ids from 0xF000 up, so
@@ -39,6 +40,12 @@
 #define IDM_PREVIOUS_FRAME 2013
 #define IDM_FIRST_FRAME 2014
 
+// Items of the pattern button's menu: the first pattern of test_patterns.h,
+// then the others in their order (ten in all).
+#define IDM_PATTERN_FIRST 2101
+
+// Esc while a save runs: stops it (handled by the message loop, not a table).
+
 #ifndef RC_INVOKED
 constexpr int kBarTemplate = IDD_CONTROL_BAR;
 constexpr int kIdOpen = IDC_OPEN;
@@ -49,6 +56,8 @@ constexpr int kIdShowOriginal = IDC_SHOW_ORIGINAL;
 constexpr int kIdRebuildProgress = IDC_REBUILD_PROGRESS;
 constexpr int kIdAbout = IDM_ABOUT;
 constexpr int kIdSave = IDC_SAVE;
+constexpr int kIdPattern = IDC_PATTERN;
+constexpr int kIdPatternFirst = IDM_PATTERN_FIRST;
 constexpr int kCommandKeys = IDR_COMMAND_KEYS;
 constexpr int kPlaybackKeys = IDR_PLAYBACK_KEYS;
 constexpr int kIdZoomIn = IDM_ZOOM_IN;

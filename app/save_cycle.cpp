@@ -1,19 +1,41 @@
-// SaveCycleFromWindow: see save_cycle.h.
+// SaveCycleFromWindow and the save's thread: see save_cycle.h.
 #include "app/save_cycle.h"
 
 #include <shobjidl.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "app/export_cycle.h"
 #include "app/globals.h"
+#include "app/status_bar.h"
 #include "frc/engine_state.h"
+#include "frc/rebuild_frames.h"
 #include "imaging/dib_surface.h"
 #include "imaging/scoped_handle.h"
 
 namespace {
 
 const wchar_t kCannotSaveMessage[] = L"保存できません。";
+
+// The running save. Written on the user-interface thread while no save thread
+// runs, except: done and total, written by the save's threads and read here;
+// result and failure, written by the save's thread before it posts its end
+// and read after the join.
+struct RunningSave {
+  std::thread thread;
+  std::atomic<bool> cancel;
+  std::atomic<std::uint32_t> done;
+  std::atomic<std::uint32_t> total;
+  HWND owner;
+  std::wstring folder;
+  LPARAM number;  // counts the saves started; sent back with the end
+  ExportResult result;
+  ExportFailure failure;
+};
+
+RunningSave save;
 
 // The folder the user picks, or an empty text when the picker is cancelled or
 // cannot be shown.
@@ -45,23 +67,81 @@ bool FramesMatchPicture() {
          FrameSetPicture() == SourceSurface.generation;
 }
 
+// Any of the export's threads.
+void OnExportProgress(void*, std::uint32_t done, std::uint32_t total) {
+  // Reports of several threads may cross: the count only goes up.
+  std::uint32_t shown = save.done;
+  while (done > shown && !save.done.compare_exchange_weak(shown, done)) {
+  }
+  save.total = total;
+  PostMessageW(save.owner, WM_USER, kRequestSaveProgress, 0);
+}
+
+// The save's thread: reads SourceSurface and FrameSet, which stay as they are
+// until CancelSave or OnSaveEnded has joined it.
+void RunSave(std::uint32_t count, std::uint32_t offset) {
+  const ExportControl control = {&save.cancel, OnExportProgress, nullptr};
+  save.result = ExportCycle(save.folder, SourceSurface, FrameSet, count, offset, &save.failure, &control);
+  PostMessageW(save.owner, WM_USER, kRequestSaveEnded, save.number);
+}
+
+void EndSave() {
+  save.thread.join();
+  save.done = 0;
+  save.total = 0;
+  SetStatusSaveProgress(0, 0);
+}
+
 }  // namespace
 
 void SaveCycleFromWindow(HWND owner) {
-  if (!FramesMatchPicture()) return;
-  // COM for the folder picker, on this thread for the call's length.
-  ScopedComApartment com(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
-  if (!com.valid()) return;
-  const std::wstring folder = PickFolder(owner);
-  // The picker's modal loop may have run a rebuild: look at the frames again.
-  if (folder.empty() || !FramesMatchPicture()) return;
-
-  HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-  ExportFailure failure = {L"", 0};
-  const ExportResult result = ExportCycle(folder, SourceSurface, FrameSet, FrcCount, FrcOffset, &failure);
-  SetCursor(previous);
-  if (result != ExportResult::kWritten) {
-    const std::wstring text = std::wstring(kCannotSaveMessage) + L"\n" + DescribeExportFailure(failure);
-    MessageBoxW(owner, text.c_str(), kAppCaption, MB_OK);
+  if (SaveRunning() || !FramesMatchPicture()) return;
+  std::wstring folder;
+  {
+    // COM for the folder picker, on this thread for the picker's length.
+    ScopedComApartment com(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    if (!com.valid()) return;
+    folder = PickFolder(owner);
   }
+  // The picker's modal loop may have run a rebuild or started another save:
+  // look again.
+  if (folder.empty() || SaveRunning() || !FramesMatchPicture()) return;
+
+  // The views draw into the frames' DCs on this thread; the export reads the
+  // pixels directly.
+  GdiFlush();
+  save.cancel = false;
+  save.done = 0;
+  save.total = FrcCount + 1;
+  save.owner = owner;
+  save.folder = folder;
+  save.number += 1;
+  save.result = ExportResult::kCannotWrite;
+  save.failure = {L"", 0};
+  SetStatusSaveProgress(0, save.total);
+  save.thread = std::thread(RunSave, static_cast<std::uint32_t>(FrcCount), FrcOffset);
+}
+
+bool SaveRunning() { return save.thread.joinable(); }
+
+void CancelSave() {
+  if (!SaveRunning()) return;
+  save.cancel = true;
+  EndSave();
+}
+
+void StopSave() {
+  if (SaveRunning()) save.cancel = true;
+}
+
+void OnSaveProgress() {
+  if (SaveRunning()) SetStatusSaveProgress(save.done, save.total);
+}
+
+void OnSaveEnded(LPARAM number) {
+  if (!SaveRunning() || number != save.number) return;
+  EndSave();
+  if (save.result == ExportResult::kWritten || save.result == ExportResult::kCancelled) return;
+  const std::wstring text = std::wstring(kCannotSaveMessage) + L"\n" + DescribeExportFailure(save.failure);
+  MessageBoxW(save.owner, text.c_str(), kAppCaption, MB_OK);
 }

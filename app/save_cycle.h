@@ -1,11 +1,40 @@
 // The window's save command ("保存..." and Ctrl+S): a folder picker, then the
-// files of the cycle on screen written into the chosen folder.
+// files of the cycle on screen written into the chosen folder by a thread of
+// its own, so that the window, the clock and the views go on meanwhile.
+//
+// One save at a time. Anything that would change the frames or the picture
+// while a save reads them (a rebuild, a new picture, closing the window)
+// first cancels the save and waits for its thread (CancelSave): the save
+// never works from frames that are being released.
 #pragma once
 
 #include <windows.h>
 
-// Asks for a folder (owned by owner) and exports the cycle the FRC view shows
-// into it, with a wait cursor while writing; "保存できません。" and the reason
-// when a file cannot be written. Does nothing while there is no picture or no
-// frame set. The frame clock keeps running meanwhile. User-interface thread.
+#include <cstdint>
+
+// Asks for a folder (owned by owner) and starts exporting the cycle the FRC
+// view shows into it; returns once the save's thread has started. The save
+// reports to owner with kRequestSaveProgress and kRequestSaveEnded, handed to
+// OnSaveProgress and OnSaveEnded. Does nothing while a save runs, or while
+// there is no picture or no frame set of the picture on show.
+// User-interface thread.
 void SaveCycleFromWindow(HWND owner);
+
+// True from the start of a save until its end has been handled.
+bool SaveRunning();
+
+// Stops the running save and waits for its thread: what it wrote is removed,
+// nothing is said. Nothing when no save runs. User-interface thread.
+void CancelSave();
+
+// Asks the running save to stop, without waiting: its end arrives as for any
+// save (Esc). Nothing when no save runs.
+void StopSave();
+
+// Copies the save's progress into the status bar.
+void OnSaveProgress();
+
+// Joins the save's thread, clears the progress and, when the save failed,
+// shows "保存できません。" with the reason. number is the lParam of
+// kRequestSaveEnded; the end of a save already cancelled is ignored.
+void OnSaveEnded(LPARAM number);

@@ -18,8 +18,8 @@ enum StatusPart { kFramePart = 0, kZoomPart = 1, kPixelPart = 2 };
 
 // Right edges of the frame and zoom parts at 96 dots per inch; the pixel part
 // takes the rest.
-constexpr int kFramePartEnd = 220;
-constexpr int kZoomPartEnd = 320;
+constexpr int kFramePartEnd = 320;
+constexpr int kZoomPartEnd = 420;
 constexpr int kTextLength = 160;
 constexpr ULONGLONG kPlayingRefreshMs = 100;
 
@@ -52,12 +52,17 @@ void SetPart(int part, const wchar_t* text) {
 void FrameText(wchar_t* text) {
   const wchar_t* pause = PlaybackPaused() ? L"（一時停止）" : L"";
   const std::uint32_t count = FrcCount;
+  int length = 0;
   if (FrameSet && count != 0) {
-    std::swprintf(text, kTextLength, L"フレーム %u / %u%ls", static_cast<unsigned>(CurrentFrame) + 1,
-                  static_cast<unsigned>(count), pause);
+    length = std::swprintf(text, kTextLength, L"フレーム %u / %u%ls", static_cast<unsigned>(CurrentFrame) + 1,
+                           static_cast<unsigned>(count), pause);
   } else {
-    std::swprintf(text, kTextLength, L"%ls", pause);
+    length = std::swprintf(text, kTextLength, L"%ls", pause);
   }
+  const std::uint32_t saveDone = WindowState().saveDone, saveTotal = WindowState().saveTotal;
+  if (saveTotal != 0 && length >= 0)
+    std::swprintf(text + length, static_cast<size_t>(kTextLength - length), L"  保存中 %u / %u",
+                  static_cast<unsigned>(saveDone), static_cast<unsigned>(saveTotal));
 }
 
 // Source, shown and (FRC view) cycle-mean values of the pixel under the
@@ -131,6 +136,12 @@ void RefreshStatusBarWhilePlaying() {
   const ULONGLONG now = GetTickCount64();
   if (now - WindowState().statusRefreshedAt < kPlayingRefreshMs) return;
   WindowState().statusRefreshedAt = now;
+  RefreshStatusBar();
+}
+
+void SetStatusSaveProgress(std::uint32_t done, std::uint32_t total) {
+  WindowState().saveDone = done;
+  WindowState().saveTotal = total;
   RefreshStatusBar();
 }
 

@@ -1,15 +1,17 @@
 // The status bar along the bottom of the main window: the frame of the cycle
 // on show (and whether it is paused), the zoom level, and the pixel under the
 // cursor with its source value, the value the view shows, and for the FRC view
-// the mean of the cycle's values. It keeps where the cursor was last seen (in
-// the main window's record, window_state.h) so that every refresh (a frame
-// change, a zoom, a step) reads that place afresh.
+// the mean of the cycle's values; while a save runs, its progress after the
+// frame. It keeps where the cursor was last seen (in the main window's record,
+// window_state.h) so that every refresh (a frame change, a zoom, a step) reads
+// that place afresh.
 //
 // User-interface thread only.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 // Creates the status bar (class STATUSCLASSNAMEW) as a child of parent, with
@@ -29,6 +31,10 @@ void RefreshStatusBar();
 // frame would double the cost of a frame change. Paused and stepped frames
 // use RefreshStatusBar.
 void RefreshStatusBarWhilePlaying();
+
+// Shows "保存中 done / total" after the frame while total is not 0; a total
+// of 0 takes it away.
+void SetStatusSaveProgress(std::uint32_t done, std::uint32_t total);
 
 // The text of part `part` (0 frame, 1 zoom, 2 pixel) as the bar holds it.
 std::wstring StatusText(int part);

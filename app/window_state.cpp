@@ -3,7 +3,7 @@
 
 namespace {
 
-MainWindowState state = {nullptr, {}, 0, nullptr, {-1, -1}, false, nullptr, {1}};
+MainWindowState state = {nullptr, {}, 0, 0, 0, nullptr, {-1, -1}, false, nullptr, {1}};
 
 }  // namespace
 
@@ -13,6 +13,8 @@ void ResetWindowState() {
   state.statusBar = nullptr;
   for (std::wstring& text : state.statusTexts) text.clear();
   state.statusRefreshedAt = 0;
+  state.saveDone = 0;
+  state.saveTotal = 0;
   state.pointerView = nullptr;
   state.pointerClient = POINT{-1, -1};
   state.paused = false;

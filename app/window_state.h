@@ -10,12 +10,15 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 struct MainWindowState {
   HWND statusBar;                // CreateStatusBar (status_bar.cpp); null until made
   std::wstring statusTexts[3];   // SetPart (status_bar.cpp): what each part shows
   ULONGLONG statusRefreshedAt;   // RefreshStatusBarWhilePlaying (status_bar.cpp)
+  std::uint32_t saveDone;        // SetStatusSaveProgress (status_bar.cpp): the
+  std::uint32_t saveTotal;       //   running save's progress; total 0: none runs
   HWND pointerView;              // SetStatusPointer (status_bar.cpp): the view
   POINT pointerClient;           //   under the cursor and the cursor's place in it
   bool paused;                   // TogglePause (playback.cpp)

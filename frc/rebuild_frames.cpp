@@ -123,6 +123,7 @@ void DiscardFrameSet() {
 
 }  // namespace
 
+
 FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::uint32_t offset,
                            FrameProgress progress, void* progressContext) {
   // The previous frames leave FrameSet at once; their sections are kept aside

@@ -70,6 +70,23 @@ int LoadSourceImage(const wchar_t* path) {
   return ConvertIntoSource(decoded.get());
 }
 
+int LoadSourcePattern(TestPattern pattern, std::int32_t width, std::int32_t height) {
+  std::uint32_t bytes = 0;
+  if (width < 1 || height < 1 || !DibImageSize(32, width, height, &bytes)) return 0;
+  BITMAPINFO header;
+  PrepareDib32Header(&header);
+  header.bmiHeader.biWidth = width;
+  header.bmiHeader.biHeight = height;
+  void* bits = nullptr;
+  ScopedBitmap section(CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!section.get() || !bits) return 0;
+  FillTestPattern(pattern, static_cast<std::uint8_t*>(bits), width, height);
+  SourceSurface.Reset();
+  if (!TakeOverDib32(&SourceSurface, section.get())) return 0;
+  section.release();
+  return CreateSurfaceDc(&SourceSurface);
+}
+
 int LoadSourceFromPackedDib(const void* block, std::size_t size) {
   const std::uint8_t* bytes = static_cast<const std::uint8_t*>(block);
   PackedDibPlan plan;

@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "imaging/dib_surface.h"
+#include "imaging/test_patterns.h"
 
 // Decodes the file at path (plug-ins first, then GDI+) and makes it the
 // 32-bpp bottom-up picture of SourceSurface, with its memory DC (Ready), the
@@ -24,6 +25,12 @@ int LoadSourceImage(const wchar_t* path);
 // on success; 0 for anything else or a block shorter than its rows, and then
 // SourceSurface keeps the previous picture unless the conversion itself failed.
 int LoadSourceFromPackedDib(const void* block, std::size_t size);
+
+// Makes the test pattern at width x height (each at least 1) the picture of
+// SourceSurface, as LoadSourceImage does with a decoded file. Returns 1 on
+// success; 0 when the section cannot be made (SourceSurface then keeps the
+// previous picture) or its DC cannot.
+int LoadSourcePattern(TestPattern pattern, std::int32_t width, std::int32_t height);
 
 // Makes `decoded` the surface's bitmap when it already is what ConvertToDib32
 // would make of it. `decoded` must be a bottom-up section, as DecodeWithGdiplus

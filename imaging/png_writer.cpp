@@ -3,6 +3,7 @@
 
 #include <gdiplus.h>
 
+#include <cstdint>
 #include <cwchar>
 #include <vector>
 
@@ -35,13 +36,21 @@ bool SetGreyPalette(Gdiplus::GpBitmap* bitmap) {
   return GdipSetImagePalette(bitmap, palette) == Gdiplus::Ok;
 }
 
-// Encodes into the writer's stream, emptied first; returns the PNG's size, or
-// 0 when the encoder fails.
-ULONG EncodeToStream(PngWriter* writer, Gdiplus::GpBitmap* bitmap) {
+// Encodes into the writer's stream from its start; returns the PNG's size, or
+// 0 when the encoder fails. The stream keeps its memory from one picture to
+// the next and is first made as large as a picture of rawBytes can encode to:
+// a memory stream grows by a reallocation (and a copy) at every write past
+// its end, which costs more than the encoding and holds the process heap's
+// lock that other threads' encoders need too.
+ULONG EncodeToStream(PngWriter* writer, Gdiplus::GpBitmap* bitmap, std::uint64_t rawBytes) {
   const LARGE_INTEGER start = {};
-  const ULARGE_INTEGER empty = {};
-  if (FAILED(writer->stream->Seek(start, STREAM_SEEK_SET, nullptr)) || FAILED(writer->stream->SetSize(empty)))
-    return 0;
+  STATSTG state = {};
+  ULARGE_INTEGER room = {};
+  room.QuadPart = rawBytes + rawBytes / 64 + 65536;  // incompressible rows, filter bytes, headers
+  if (room.QuadPart > 0x7FFFFFFFu) room.QuadPart = 0;
+  if (SUCCEEDED(writer->stream->Stat(&state, STATFLAG_NONAME)) && state.cbSize.QuadPart < room.QuadPart)
+    writer->stream->SetSize(room);  // without the room the stream still grows as it goes
+  if (FAILED(writer->stream->Seek(start, STREAM_SEEK_SET, nullptr))) return 0;
   if (GdipSaveImageToStream(bitmap, writer->stream.get(), &writer->encoder, nullptr) != Gdiplus::Ok) return 0;
   ULARGE_INTEGER end = {};
   if (FAILED(writer->stream->Seek(start, STREAM_SEEK_CUR, &end)) || end.QuadPart > 0xFFFFFFFFu) return 0;
@@ -74,7 +83,8 @@ DWORD WritePngFile(PngWriter* writer, const wchar_t* path, const void* topRow, i
     return ERROR_NOT_ENOUGH_MEMORY;
   }
   if (pixels == PngPixels::kGrey8 && !SetGreyPalette(bitmap.get())) return ERROR_NOT_ENOUGH_MEMORY;
-  const ULONG size = EncodeToStream(writer, bitmap.get());
+  const std::uint64_t rawBytes = std::uint64_t(height) * std::uint64_t(stride < 0 ? -std::int64_t(stride) : stride);
+  const ULONG size = EncodeToStream(writer, bitmap.get(), rawBytes);
   if (size == 0) return ERROR_NOT_ENOUGH_MEMORY;
 
   HGLOBAL memory = nullptr;

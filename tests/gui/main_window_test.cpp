@@ -17,6 +17,7 @@
 #include "app/window_state.h"
 #include "frc/engine_state.h"
 #include "frc/frame_clock.h"
+#include "frc/rebuild_frames.h"
 #include "imaging/dib_surface.h"
 #include "quillane_version.h"
 #include "tests/gui/gui_test_support.h"
@@ -320,6 +321,35 @@ TEST_F(MainWindowTest, OpeningRetitlesAndSetsScrollRanges) {
   GetClientRect(FrcView, &client);
   EXPECT_EQ(UINT(client.right), h.nPage);
   EXPECT_EQ(640, Scroll(OriginalView, SB_HORZ).nMax);
+}
+
+TEST_F(MainWindowTest, PatternMenuOpensAPatternAtTheViewsSizeAndRebuilds) {
+  Open();
+  ResizeClient(300, 200);
+  ASSERT_EQ(1, OpenImage(WriteImage(L"picture.bmp", 640, 480, Ramp)));
+  PostSettingsChanged();
+  Settle();
+  // The items of the pattern button's menu: squares, then gray.
+  for (int pattern : {8, 0}) {
+    const std::uint32_t previous = SourceSurface.generation;
+    SendMessageW(MainWindow, WM_COMMAND, MAKEWPARAM(kIdPatternFirst + pattern, 0), 0);
+    Settle();
+    RECT client;
+    GetClientRect(FrcView, &client);
+    EXPECT_EQ(std::wstring(L"Quillane パターン: ") + (pattern == 8 ? L"squares " : L"gray ") +
+                  std::to_wstring(client.right) + L"×" + std::to_wstring(client.bottom),
+              WindowText(MainWindow));
+    EXPECT_NE(previous, SourceSurface.generation);
+    ASSERT_NE(nullptr, FrameSet);
+    EXPECT_EQ(SourceSurface.generation, FrameSetPicture());
+    EXPECT_EQ(client.right, FrameSet[0].header.bmiHeader.biWidth);
+  }
+  // The grey ramp runs from black on the left to white on the right.
+  const int width = SourceSurface.header.bmiHeader.biWidth;
+  const std::uint32_t* row = static_cast<const std::uint32_t*>(SourceSurface.bits);
+  EXPECT_EQ(0u, row[0] & 0xFFFFFF);
+  EXPECT_EQ(0xFFFFFFu, row[width - 1] & 0xFFFFFF);
+  EXPECT_TRUE(boxes_.Seen().empty());
 }
 
 TEST_F(MainWindowTest, UnreadableFileKeepsThePreviousPicture) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -285,6 +286,58 @@ TEST_F(ProgramTest, SaveButtonAndCtrlSWriteWhatTheCommandLineWrites) {
   EXPECT_EQ(0u, std::wstring(message).find(L"保存できません。\n" + blocked + L"\\cycle.txt ("));
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((blocked + L"\\frame_000.png").c_str()));
+  EXPECT_EQ(0u, CloseAndWait(main));
+}
+
+// The first part of a status bar of another process (the system carries
+// WM_GETTEXT across; GetWindowTextW would give the window's own caption).
+std::wstring FirstStatusPart(HWND status) {
+  wchar_t text[256] = {};
+  SendMessageTimeoutW(status, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, nullptr);
+  return text;
+}
+
+// A save of a large cycle runs beside the window: the window answers at once,
+// the frames go on changing, the status bar counts the files, and Esc stops
+// the save and leaves nothing of it in the folder.
+TEST_F(ProgramTest, SaveLeavesTheWindowAnsweringAndEscCancelsIt) {
+  const char settings[] = "[Settings]\r\nFRCCount=32\r\nFRCOffset=0\r\nFRCDuration=0.02\r\n";
+  ASSERT_TRUE(WriteFileBytes(directory_.File(L"settings.ini"), settings, sizeof settings - 1));
+  Start(L"--pattern gray:1920x1080");
+  HWND main = WaitForWindow(process_.dwProcessId, L"Quillane");
+  ASSERT_TRUE(main && PumpUntil([&] { return WindowText(main) == L"Quillane パターン: gray 1920×1080"; }));
+  HWND save = GetDlgItem(FindWindowExW(main, nullptr, L"#32770", nullptr), 1006);
+  HWND status = FindWindowExW(main, nullptr, L"msctls_statusbar32", nullptr);
+  ASSERT_NE(nullptr, status);
+  // The start-up's rebuild is over once the loop answers.
+  SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_BLOCK, 30000, nullptr);
+  const std::wstring folder = directory_.File(L"saved");
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  PostMessageW(save, BM_CLICK, 0, 0);
+  AnswerPicker(folder);
+  ASSERT_TRUE(PumpUntil([&] { return FirstStatusPart(status).find(L"保存中 ") != std::wstring::npos; }, 10000));
+
+  std::vector<std::wstring> frames;
+  ULONGLONG slowest = 0;
+  for (int i = 0; i < 20; ++i) {
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_NE(0, SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr));
+    slowest = std::max(slowest, GetTickCount64() - start);
+    const std::wstring text = FirstStatusPart(status);
+    if (text.find(L"保存中 ") == std::wstring::npos) break;
+    frames.push_back(text.substr(0, text.find(L"  保存中")));
+    Sleep(50);
+  }
+  // Slow on a busy machine, but a window that waited for the save would not answer for seconds.
+  EXPECT_LT(slowest, 1000u);
+  std::sort(frames.begin(), frames.end());
+  EXPECT_GT(std::unique(frames.begin(), frames.end()) - frames.begin(), 2) << "the frames stood still";
+
+  PostMessageW(main, WM_KEYDOWN, VK_ESCAPE, 1);
+  EXPECT_TRUE(PumpUntil([&] { return FirstStatusPart(status).find(L"保存中") == std::wstring::npos; }, 20000));
+  // Nothing at all is left in the folder: RemoveDirectory takes only an empty one.
+  EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
+  EXPECT_TRUE(FindWindowW(L"#32770", L"Quillane") == nullptr);
   EXPECT_EQ(0u, CloseAndWait(main));
 }
 
