@@ -10,14 +10,15 @@ bool Same(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; }
 bool AsksForHelp(const wchar_t* argument) { return Same(argument, L"--help") || Same(argument, L"/?"); }
 
 CommandLine Problem(UsageProblem problem, const wchar_t* argument) {
-  CommandLine line = {CommandMode::kUsageError, nullptr, nullptr, nullptr, nullptr, problem, argument};
+  CommandLine line = {CommandMode::kUsageError, nullptr, nullptr, nullptr, nullptr, nullptr, problem, argument};
   return line;
 }
 
 }  // namespace
 
 CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
-  CommandLine line = {CommandMode::kWindow, nullptr, nullptr, nullptr, nullptr, UsageProblem::kNone, nullptr};
+  CommandLine line = {CommandMode::kWindow, nullptr, nullptr, nullptr, nullptr, nullptr, UsageProblem::kNone,
+                      nullptr};
   bool exporting = false;
   for (int i = 0; i < count; ++i) {
     if (AsksForHelp(arguments[i])) {
@@ -42,6 +43,8 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
       value = &line.interval;
     } else if (Same(argument, L"--correction")) {
       value = &line.correction;
+    } else if (Same(argument, L"--frame-duration")) {
+      value = &line.frameDuration;
     } else if (argument[0] == L'-' && argument[1] != L'\0') {
       return Problem(UsageProblem::kUnknownOption, argument);
     } else if (line.image) {

@@ -3,7 +3,7 @@
 // into a folder without any window.
 //
 //   Quillane.exe [IMAGE]
-//   Quillane.exe --export DIR [--interval N] [--correction C] IMAGE
+//   Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS] IMAGE
 //   Quillane.exe --help        (or /?)
 //
 // Windows-free: built and tested natively as well as in the program.
@@ -30,6 +30,7 @@ struct CommandLine {
   const wchar_t* folder;      // kExport: DIR
   const wchar_t* interval;    // kExport: text after --interval; null: from settings
   const wchar_t* correction;  // kExport: text after --correction; null: from settings
+  const wchar_t* frameDuration;  // kExport: text after --frame-duration; null: from settings
   UsageProblem problem;
   const wchar_t* argument;    // the argument the problem is about, or null
 };

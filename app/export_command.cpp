@@ -17,14 +17,16 @@ namespace {
 
 const wchar_t kUsage[] =
     L"Usage: Quillane.exe [IMAGE]\n"
-    L"       Quillane.exe --export DIR [--interval N] [--correction C] IMAGE\n"
+    L"       Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS] IMAGE\n"
     L"Writes the frame cycle of IMAGE into DIR (made if missing): frame_000.png ..., mean.png,\n"
-    L"flicker.png and cycle.txt. N (1-255) and C default to the values in settings.ini.\n"
+    L"flicker.png, mean_light.png, flicker_light.png and cycle.txt. N (1-255), C and SECONDS (the time\n"
+    L"one frame is shown) default to the values in settings.ini.\n"
     L"Exit code: 0 written, 1 wrong command line, 2 image cannot be opened, 3 files cannot be written.\n"
     L"使い方: Quillane.exe [画像]\n"
-    L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] 画像\n"
+    L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] [--frame-duration 秒] 画像\n"
     L"画像のFRCの全フレームをフォルダー (なければ作成) に書き出します: frame_000.png ...、mean.png、\n"
-    L"flicker.png、cycle.txt。間隔 (1から255) と補正を省くと settings.ini の値を使います。\n"
+    L"flicker.png、mean_light.png、flicker_light.png、cycle.txt。間隔 (1から255)、補正、秒 (1フレームの\n"
+    L"表示時間) を省くと settings.ini の値を使います。\n"
     L"終了コード: 0 書き出し完了、1 コマンドラインの誤り、2 画像を開けない、3 ファイルを書き込めない。\n";
 
 enum class Stream { kOutput, kError };
@@ -86,8 +88,10 @@ int Export(const CommandLine& command) {
   const std::wstring settings = SettingsFilePath();
   const std::wstring interval = command.interval ? command.interval : ReadSettingText(settings, L"FRCCount");
   const std::wstring correction = command.correction ? command.correction : ReadSettingText(settings, L"FRCOffset");
+  const std::wstring duration =
+      command.frameDuration ? command.frameDuration : ReadSettingText(settings, L"FRCDuration");
   FrameSettings values;
-  if (!ReadFrameSettings(interval.c_str(), correction.c_str(), L"0", &values)) {
+  if (!ReadFrameSettings(interval.c_str(), correction.c_str(), duration.c_str(), &values)) {
     Say(Stream::kError, L"error: the interval must be 1 to 255: " + interval,
         L"エラー: 間隔は1から255の範囲内である必要があります: " + interval);
     return kExitUsage;
@@ -108,7 +112,7 @@ int Export(const CommandLine& command) {
   }
   ExportFailure failure = {L"", 0};
   const ExportResult result = ExportCycle(command.folder, SourceSurface, FrameSet, values.count, values.offset,
-                                          &failure);
+                                          values.duration, &failure);
   if (result == ExportResult::kWritten) return kExitWritten;
   const std::wstring reason = DescribeExportFailure(failure);
   switch (result) {

@@ -14,5 +14,6 @@ constexpr int kExitCannotWrite = 3;    // the folder or a file cannot be made; o
 
 // Runs a command line whose mode is not kWindow and returns the exit code.
 // The plug-ins must be loaded and GDI+ started, as for the window.
-// settings.ini is read for the interval and the correction, never written.
+// settings.ini is read for the interval, the correction and the frame
+// duration, never written.
 int RunCommandLine(const CommandLine& command);

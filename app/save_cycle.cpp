@@ -74,7 +74,8 @@ void SaveCycleFromWindow(HWND owner) {
 
   HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   ExportFailure failure = {L"", 0};
-  const ExportResult result = ExportCycle(folder, SourceSurface, FrameSet, FrcCount, FrcOffset, &failure);
+  const ExportResult result =
+      ExportCycle(folder, SourceSurface, FrameSet, FrcCount, FrcOffset, FrameDuration, &failure);
   SetCursor(previous);
   if (result != ExportResult::kWritten) {
     const std::wstring text = std::wstring(kCannotSaveMessage) + L"\n" + DescribeExportFailure(failure);

@@ -18,8 +18,9 @@ std::wstring SettingsFilePath();
 // empty value gives an empty field.
 void LoadSettings(const std::wstring& path);
 
-// The text stored under "FRCCount" or "FRCOffset" (its default when missing),
-// as LoadSettings would put it into the field; the file is only read.
+// The text stored under "FRCCount", "FRCOffset" or "FRCDuration" (its default
+// when missing), as LoadSettings would put it into the field; the file is
+// only read.
 std::wstring ReadSettingText(const std::wstring& path, const wchar_t* key);
 
 // Writes the four controls back under the same keys ("ShowOriginal" as "0" or

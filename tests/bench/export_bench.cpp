@@ -115,7 +115,7 @@ int main() {
   ExportFailure failure = {L"", 0};
   bool exported = RebuildFrameSet(SourceSurface, kCount, kOffset) == FrameBuild::kBuilt;
   exported = exported &&
-             ExportCycle(folder, SourceSurface, FrameSet, kCount, kOffset, &failure) == ExportResult::kWritten;
+             ExportCycle(folder, SourceSurface, FrameSet, kCount, kOffset, 166667, &failure) == ExportResult::kWritten;
   const double exportMs = NowMs() - exportStart;
   RemoveFolder(folder);
   if (!encoded || !exported) {
