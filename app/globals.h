@@ -23,8 +23,10 @@ extern HWND ControlBar;   // the bar across the top (dialog template 101)
 constexpr WPARAM kRequestFrameChanged = 0;     // sent by the frame clock
 constexpr WPARAM kRequestSettingsChanged = 1;  // posted after an open or an edit
 
-// The views' cursor reports to the main window (see CreateImageViews).
+// The views' cursor reports and Shift+clicks to the main window (see
+// CreateImageViews).
 constexpr UINT kPointerMessage = WM_APP;
+constexpr UINT kPickMessage = WM_APP + 1;
 
 // Caption of every message box.
 constexpr const wchar_t* kAppCaption = L"Quillane";

@@ -19,6 +19,7 @@
 #include "frc/frame_clock.h"
 #include "imaging/load_source.h"
 #include "views/image_view.h"
+#include "views/pixel_cycle_window.h"
 #include "views/window_class.h"
 
 namespace {
@@ -52,7 +53,7 @@ LRESULT OnCreate(HWND window) {
   LoadSettings(SettingsFilePath());
   AttachControlBar(window);
   ViewZoom = LoadZoomSetting(SettingsFilePath());
-  CreateImageViews(window, AppInstance, kPointerMessage);
+  CreateImageViews(window, AppInstance, kPointerMessage, kPickMessage);
   CreateStatusBar(window, AppInstance);
   LoadKeyTables();
   ResetPlayback();
@@ -145,6 +146,7 @@ LRESULT OnRequest(WPARAM request) {
     // Paused, the rebuilt cycle stays on its frame 0.
     ResumeFrameClockUnlessPaused();
     RefreshStatusBar();
+    RefreshPixelCycle();
   }
   return 0;
 }
@@ -152,6 +154,14 @@ LRESULT OnRequest(WPARAM request) {
 LRESULT OnPointer(WPARAM wParam, LPARAM lParam) {
   SetStatusPointer(reinterpret_cast<HWND>(wParam),
                    POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+  return 0;
+}
+
+// A Shift+click on either view shows that pixel's cycle.
+LRESULT OnPick(WPARAM wParam, LPARAM lParam) {
+  const POINT client = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  POINT pixel;
+  if (PicturePixelAt(reinterpret_cast<HWND>(wParam), client, &pixel)) ShowPixelCycle(MainWindow, AppInstance, pixel);
   return 0;
 }
 
@@ -198,6 +208,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DROPFILES: return OnDropFiles(wParam);
     case WM_USER: return OnRequest(wParam);
     case kPointerMessage: return OnPointer(wParam, lParam);
+    case kPickMessage: return OnPick(wParam, lParam);
     case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
     case WM_PAINT: return OnPaint(window);
     case WM_DESTROY: return OnDestroy(window);
@@ -255,6 +266,7 @@ void ShowNewSource(const std::wstring& title) {
       SendMessageW(view, WM_SIZE, SIZE_RESTORED, 0);
   }
   RefreshStatusBar();
+  RefreshPixelCycle();
 }
 
 int OpenImage(const std::wstring& path) {

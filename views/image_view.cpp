@@ -13,8 +13,10 @@ int ViewZoom = 1;
 
 namespace {
 
-// Sent to the parent about the cursor; written once at creation.
+// Sent to the parent about the cursor and about a Shift+click; written once
+// at creation.
 UINT pointerMessage = 0;
+UINT pickMessage = 0;
 
 // What distinguishes the two views: the picture they draw and the partner
 // they keep in step.
@@ -95,6 +97,14 @@ LRESULT OnButtonDown(HWND view) {
   return 0;
 }
 
+LRESULT OnLeftButtonDown(HWND view, WPARAM wParam, LPARAM lParam) {
+  SetFocus(view);
+  HWND parent = GetParent(view);
+  if ((wParam & MK_SHIFT) && parent && pickMessage)
+    SendMessageW(parent, pickMessage, reinterpret_cast<WPARAM>(view), lParam);
+  return 0;
+}
+
 void NotifyPointer(HWND view, LPARAM clientPoint) {
   HWND parent = GetParent(view);
   if (parent && pointerMessage) SendMessageW(parent, pointerMessage, reinterpret_cast<WPARAM>(view), clientPoint);
@@ -137,7 +147,7 @@ LRESULT ViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam, const Vi
     case WM_PAINT: return OnPaint(view, kind);
     case WM_HSCROLL: return OnScroll(view, SB_HORZ, wParam, kind);
     case WM_VSCROLL: return OnScroll(view, SB_VERT, wParam, kind);
-    case WM_LBUTTONDOWN: return OnButtonDown(view);
+    case WM_LBUTTONDOWN: return OnLeftButtonDown(view, wParam, lParam);
     case WM_RBUTTONDOWN: return OnButtonDown(view);
     case WM_MOUSEMOVE: return OnMouseMove(view, lParam);
     case WM_MOUSELEAVE: return OnMouseLeave(view);
@@ -248,8 +258,9 @@ int ScrollTarget(int code, int page, int position, int trackPosition, bool* move
   }
 }
 
-void CreateImageViews(HWND parent, HINSTANCE instance, UINT notifyMessage) {
+void CreateImageViews(HWND parent, HINSTANCE instance, UINT notifyMessage, UINT shiftClickMessage) {
   pointerMessage = notifyMessage;
+  pickMessage = shiftClickMessage;
   // One structure, filled once and reused for the second class.
   WNDCLASSEXW viewClass;
   FillWindowClass(&viewClass, instance, FrcViewProc, L"FRC View");

@@ -28,9 +28,12 @@ extern int ViewZoom;
 // packed as WM_MOUSEMOVE packs it, (-1, -1) once the cursor has left. It is
 // sent too after a Ctrl+wheel zoom, which changes what lies under the cursor.
 //
+// A left click with Shift held sends pickMessage to parent, wParam and lParam
+// as for pointerMessage; 0 sends nothing.
+//
 // A view takes Ctrl+wheel itself (one level per wheel message, about the
 // cursor's pixel), and a left or right click gives it the keyboard focus.
-void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerMessage);
+void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerMessage, UINT pickMessage);
 
 // Sets both views to zoom level `zoom` (not a level: nothing happens) with
 // ranges and pages for it, keeping the picture point at client point `anchor`
