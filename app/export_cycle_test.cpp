@@ -110,6 +110,14 @@ unsigned Scattered(int x, int y) {
   return (unsigned(x * 37 + y * 11) & 0xFF) | (unsigned(x * 5 + y * 29) & 0xFF) << 8 | (unsigned(x * 13 + y * 3) & 0xFF) << 16;
 }
 
+// The sRGB curve in plain double precision.
+double ReferenceLight(double code) {
+  return code <= 0.04045 * 255 ? code / 255 / 12.92 : std::pow((code / 255 + 0.055) / 1.055, 2.4);
+}
+double ReferenceCode(double light) {
+  return 255 * (light <= 0.0031308 ? 12.92 * light : 1.055 * std::pow(light, 1 / 2.4) - 0.055);
+}
+
 // The figure after `key=` in cycle.txt's text.
 double KeyValue(const std::string& text, const std::string& key) {
   const std::size_t at = text.find("\n" + key + "=");

@@ -621,21 +621,18 @@ TEST_F(MainWindowTest, ShiftClickShowsThePixelsCycleWhichFollowsTheValues) {
   EXPECT_EQ(L"画素 x 7, y 5  間隔 4\n" + strips[0] + L"  上位 0 / 4\n" + strips[1] + L"  上位 1 / 4\n" + strips[2] +
                 L"  上位 2 / 4\n平均 R7.0 G12.0 B5.0\n光 R7.0 G12.1 B5.0\n元 R7 G12 B5\n",
             PixelCycleText());
+  // Its drawing, as a print into a top-down 32-bpp section.
   RECT client;
   GetClientRect(PixelCycleWindow, &client);
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof info.bmiHeader, client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
   void* bits = nullptr;
   HDC memory = CreateCompatibleDC(nullptr);
-  HBITMAP drawing = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, drawing);
+  HGDIOBJ old = SelectObject(memory, CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   SendMessageW(PixelCycleWindow, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
   GdiFlush();
-  const std::uint32_t* pixels = static_cast<const std::uint32_t*>(bits);
   std::set<std::uint32_t> drawn;
-  for (long i = 0; i < client.right * client.bottom; ++i) drawn.insert(pixels[i] & 0xFFFFFF);
-  SelectObject(memory, old);
-  DeleteObject(drawing);
+  for (long i = 0; i < client.right * client.bottom; ++i) drawn.insert(static_cast<std::uint32_t*>(bits)[i] & 0xFFFFFF);
+  DeleteObject(SelectObject(memory, old));
   DeleteDC(memory);
   for (std::uint32_t colour : cells) EXPECT_EQ(1u, drawn.count(colour)) << std::hex << colour;
 

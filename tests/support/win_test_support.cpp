@@ -1,8 +1,6 @@
 // Helpers for the Windows test programs: see win_test_support.h.
 #include "tests/support/win_test_support.h"
 
-#include <cmath>
-
 #include <tlhelp32.h>
 
 #include "frc/engine_state.h"
@@ -236,13 +234,4 @@ int ChildProcessCount(DWORD parent, const wchar_t* program) {
   }
   CloseHandle(snapshot);
   return children;
-}
-
-double ReferenceLight(double code) {
-  const double c = code / 255;
-  return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
-
-double ReferenceCode(double light) {
-  return 255 * (light <= 0.0031308 ? 12.92 * light : 1.055 * std::pow(light, 1 / 2.4) - 0.055);
 }

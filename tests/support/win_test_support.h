@@ -100,8 +100,3 @@ int ChildProcessCount(DWORD parent, const wchar_t* program);
 
 // The directory of the running test program, without a trailing backslash.
 std::wstring TestProgramDirectory();
-
-// The sRGB curve in plain double precision, as the reference for the light
-// statistics: the light (0..1) of a code (0..255) and the code of a light.
-double ReferenceLight(double code);
-double ReferenceCode(double light);
