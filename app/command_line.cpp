@@ -109,6 +109,8 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
       value = &line.interval;
     } else if (Same(argument, L"--correction")) {
       value = &line.correction;
+    } else if (Same(argument, L"--frame-duration")) {
+      value = &line.frameDuration;
     } else if (Same(argument, L"--pattern")) {
       if (line.image || line.generated) return Problem(UsageProblem::kExtraArgument, argument);
       if (i + 1 >= count || !IsValue(arguments[i + 1]))

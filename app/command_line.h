@@ -3,7 +3,7 @@
 // into a folder without any window, or the check of what reaches the screen.
 //
 //   Quillane.exe [IMAGE | --pattern NAME[:WxH]]
-//   Quillane.exe --export DIR [--interval N] [--correction C] (IMAGE | --pattern NAME[:WxH])
+//   Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS] (IMAGE | --pattern NAME[:WxH])
 //   Quillane.exe --check-presentation [SECONDS]
 //   Quillane.exe --help        (or /?)
 //
@@ -47,6 +47,7 @@ struct CommandLine {
   const wchar_t* folder;      // kExport: DIR
   const wchar_t* interval;    // kExport: text after --interval; null: from settings
   const wchar_t* correction;  // kExport: text after --correction; null: from settings
+  const wchar_t* frameDuration;  // kExport: text after --frame-duration; null: from settings
   const wchar_t* seconds;     // kCheckPresentation: text after the option; null: the default
   UsageProblem problem;
   const wchar_t* argument;    // the argument the problem is about, or null

@@ -17,6 +17,7 @@ std::wstring Describe(const CommandLine& line) {
   return std::to_wstring(static_cast<int>(line.mode)) + L"/" + std::to_wstring(static_cast<int>(line.problem)) +
          Show(L"argument", line.argument) + Show(L"image", line.image) + Show(L"folder", line.folder) +
          Show(L"interval", line.interval) + Show(L"correction", line.correction) + Show(L"seconds", line.seconds) +
+         Show(L"duration", line.frameDuration) +
          (line.generated ? L" pattern=" + std::to_wstring(static_cast<int>(line.pattern)) + L":" +
                                std::to_wstring(line.patternWidth) + L"x" + std::to_wstring(line.patternHeight)
                          : L"");
@@ -36,6 +37,8 @@ TEST(CommandLineTest, ReadsEveryForm) {
       {{L"--export", L"out", L"a.png"}, L"2/0 image=a.png folder=out"},
       {{L"a", L"--correction", L"-1", L"--export", L"o", L"--interval", L"16"},
        L"2/0 image=a folder=o interval=16 correction=-1"},
+      {{L"--frame-duration", L"0.5", L"--export", L"o", L"a"}, L"2/0 image=a folder=o duration=0.5"},
+      {{L"--export", L"o", L"a", L"--frame-duration"}, L"3/2 argument=--frame-duration"},
       {{L"--export", L"o"}, L"3/3"},
       {{L"--export", L"o", L"a", L"b"}, L"3/4 argument=b"},
       {{L"--export", L"o", L"-x", L"a"}, L"3/1 argument=-x"},

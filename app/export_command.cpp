@@ -18,10 +18,12 @@ namespace {
 
 const wchar_t kUsage[] =
     L"Usage: Quillane.exe [IMAGE | --pattern NAME[:WxH]]\n"
-    L"       Quillane.exe --export DIR [--interval N] [--correction C] (IMAGE | --pattern NAME[:WxH])\n"
+    L"       Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS]\n"
+    L"                    (IMAGE | --pattern NAME[:WxH])\n"
     L"       Quillane.exe --check-presentation [SECONDS]\n"
     L"Writes the frame cycle of IMAGE into DIR (made if missing): frame_000.png ..., mean.png,\n"
-    L"flicker.png and cycle.txt. N (1-255) and C default to the values in settings.ini.\n"
+    L"flicker.png, mean_light.png, flicker_light.png and cycle.txt. N (1-255), C and SECONDS (the time\n"
+    L"one frame is shown) default to the values in settings.ini.\n"
     L"--pattern makes a test picture instead, W x H pixels (1920x1080 if not given); NAME is one of\n"
     L"gray red green blue cyan magenta yellow dark squares pairs.\n"
     L"Exit code: 0 written, 1 wrong command line, 2 image cannot be opened, 3 files cannot be written.\n"
@@ -29,10 +31,12 @@ const wchar_t kUsage[] =
     L"screen showed at each refresh. Exit code: 0 every frame shown as meant, 4 frames doubled or missed,\n"
     L"5 the check is not available here (Windows 8 or later, desktop duplication).\n"
     L"使い方: Quillane.exe [画像 | --pattern 名前[:幅x高さ]]\n"
-    L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] (画像 | --pattern 名前[:幅x高さ])\n"
+    L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] [--frame-duration 秒]\n"
+    L"                     (画像 | --pattern 名前[:幅x高さ])\n"
     L"        Quillane.exe --check-presentation [秒数]\n"
     L"画像のFRCの全フレームをフォルダー (なければ作成) に書き出します: frame_000.png ...、mean.png、\n"
-    L"flicker.png、cycle.txt。間隔 (1から255) と補正を省くと settings.ini の値を使います。\n"
+    L"flicker.png、mean_light.png、flicker_light.png、cycle.txt。間隔 (1から255)、補正、秒 (1フレームの\n"
+    L"表示時間) を省くと settings.ini の値を使います。\n"
     L"--pattern は画像の代わりにテストパターンを作ります (大きさを省くと 1920x1080)。名前は\n"
     L"gray red green blue cyan magenta yellow dark squares pairs のどれかです。\n"
     L"終了コード: 0 書き出し完了、1 コマンドラインの誤り、2 画像を開けない、3 ファイルを書き込めない。\n"
@@ -69,8 +73,10 @@ int Export(const CommandLine& command) {
   const std::wstring settings = SettingsFilePath();
   const std::wstring interval = command.interval ? command.interval : ReadSettingText(settings, FieldSetting::kInterval);
   const std::wstring correction = command.correction ? command.correction : ReadSettingText(settings, FieldSetting::kCorrection);
+  const std::wstring duration =
+      command.frameDuration ? command.frameDuration : ReadSettingText(settings, FieldSetting::kFrameDuration);
   FrameSettings values;
-  if (!ReadFrameSettings(interval.c_str(), correction.c_str(), L"0", &values)) {
+  if (!ReadFrameSettings(interval.c_str(), correction.c_str(), duration.c_str(), &values)) {
     Say(Stream::kError, L"error: the interval must be 1 to 255: " + interval,
         L"エラー: 間隔は1から255の範囲内である必要があります: " + interval);
     return kExitUsage;
@@ -94,7 +100,7 @@ int Export(const CommandLine& command) {
   }
   ExportFailure failure = {L"", 0};
   const ExportResult result = ExportCycle(command.folder, SourceSurface, FrameSet, values.count, values.offset,
-                                          &failure);
+                                          values.duration, &failure);
   if (result == ExportResult::kWritten) return kExitWritten;
   const std::wstring reason = DescribeExportFailure(failure);
   switch (result) {

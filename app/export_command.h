@@ -18,5 +18,6 @@ constexpr int kExitCannotCheck = 5;         // no desktop duplication or flip-mo
 // Runs a command line whose mode is kHelp, kExport or kUsageError and returns
 // the exit code.
 // The plug-ins must be loaded and GDI+ started, as for the window.
-// settings.ini is read for the interval and the correction, never written.
+// settings.ini is read for the interval, the correction and the frame
+// duration, never written.
 int RunCommandLine(const CommandLine& command);

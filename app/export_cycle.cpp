@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "frc/cycle_statistics.h"
+#include "frc/light_statistics.h"
 #include "imaging/png_writer.h"
 #include "imaging/scoped_handle.h"
 
@@ -42,6 +43,7 @@ struct ExportJob {
   const DibSurface* frames;
   std::uint32_t count;
   std::uint32_t offset;
+  std::uint32_t frameDuration;
   std::int32_t width;
   std::int32_t height;
   PngWriter writer;
@@ -117,30 +119,45 @@ bool WriteFrame(ExportJob* job, std::uint32_t k) {
   return WritePng(job, name, job->packed, stride, PngPixels::kBgr24);
 }
 
-// Mean and flicker in one pass over the frames, row by row, then the three
-// summary files.
+// Mean and flicker, in codes and in light, in one pass over the frames, row
+// by row, then the five summary files.
 bool WriteSummary(ExportJob* job) {
   const std::int32_t meanStride = RowStride(job->width, 3);
   const std::int32_t flickerStride = RowStride(job->width, 1);
   ScopedHeapMemory mean(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(meanStride) * job->height)));
-  ScopedHeapMemory flicker(
-      static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(flickerStride) * job->height)));
-  if (!mean.get() || !flicker.get()) return Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
+  ScopedHeapMemory flicker(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(flickerStride) * job->height)));
+  ScopedHeapMemory meanLight(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(meanStride) * job->height)));
+  ScopedHeapMemory flickerLight(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(flickerStride) * job->height)));
+  if (!mean.get() || !flicker.get() || !meanLight.get() || !flickerLight.get())
+    return Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
 
   CycleRowScratch scratch;
   PrepareCycleRows(&scratch, job->width, job->count);
+  LightRowScratch lightScratch;
+  PrepareLightRows(&lightScratch, job->width, job->count);
+  const LightTables& tables = SrgbLightTables();
+  std::vector<std::uint16_t> lightMeans(static_cast<std::size_t>(job->width) * 3);
   std::vector<const std::uint8_t*> rows(job->count);
   CycleTotals totals = {0, 0};
+  LightTotals lightTotals = {0, 0};
   for (std::int32_t y = 0; y < job->height; ++y) {
     for (std::uint32_t k = 0; k < job->count; ++k) rows[k] = SurfaceRow(job->frames[k], y, job->width);
-    SummarizeCycleRow(rows.data(), SurfaceRow(*job->source, y, job->width), job->width, &scratch,
-                      mean.get() + std::size_t(y) * meanStride, flicker.get() + std::size_t(y) * flickerStride,
-                      &totals);
+    const std::uint8_t* sourceRow = SurfaceRow(*job->source, y, job->width);
+    SummarizeCycleRow(rows.data(), sourceRow, job->width, &scratch, mean.get() + std::size_t(y) * meanStride,
+                      flicker.get() + std::size_t(y) * flickerStride, &totals);
+    SummarizeLightRow(rows.data(), sourceRow, job->width, tables, &lightScratch, lightMeans.data(),
+                      flickerLight.get() + std::size_t(y) * flickerStride, nullptr, nullptr, &lightTotals);
+    std::uint8_t* meanLightRow = meanLight.get() + std::size_t(y) * meanStride;
+    for (std::size_t i = 0; i < lightMeans.size(); ++i)
+      meanLightRow[i] = static_cast<std::uint8_t>(CodeOfTwentieths(lightMeans[i]));
   }
   if (!WritePng(job, L"mean.png", mean.get(), meanStride, PngPixels::kBgr24)) return false;
   if (!WritePng(job, L"flicker.png", flicker.get(), flickerStride, PngPixels::kGrey8)) return false;
+  if (!WritePng(job, L"mean_light.png", meanLight.get(), meanStride, PngPixels::kBgr24)) return false;
+  if (!WritePng(job, L"flicker_light.png", flickerLight.get(), flickerStride, PngPixels::kGrey8)) return false;
 
-  const std::string report = CycleReportText(job->width, job->height, job->count, job->offset, totals);
+  const std::string report = CycleReportText(job->width, job->height, job->count, job->offset, totals) +
+                             LightReportText(lightTotals, job->count, job->frameDuration);
   if (Stopped(job)) return false;
   const PendingFile file = Begin(job, L"cycle.txt");
   const DWORD error = WriteWholeFile(file.temporary.c_str(), report.data(), report.size());
@@ -187,6 +204,7 @@ void RunAllPieces(const ExportJob& model) {
     job.frames = model.frames;
     job.count = model.count;
     job.offset = model.offset;
+    job.frameDuration = model.frameDuration;
     job.width = model.width;
     job.height = model.height;
   }
@@ -223,7 +241,7 @@ bool RenameAll(ExportJob* job) {
 }  // namespace
 
 ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, const DibSurface* frames,
-                         std::uint32_t count, std::uint32_t offset, ExportFailure* failure,
+                         std::uint32_t count, std::uint32_t offset, std::uint32_t frameDuration, ExportFailure* failure,
                          const ExportControl* control) {
   ExportShared shared;
   shared.failure = failure;
@@ -237,6 +255,7 @@ ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, c
   job.frames = frames;
   job.count = count;
   job.offset = offset;
+  job.frameDuration = frameDuration;
   job.width = source.header.bmiHeader.biWidth;
   job.height = source.header.bmiHeader.biHeight;
   if (!CreateFolder(&job, folder)) return ExportResult::kCannotCreateFolder;

@@ -1,5 +1,6 @@
 // Export of a frame cycle as files: every frame as a 24-bit PNG, the cycle's
-// mean and its flicker map as PNGs, and a short text summary. The window's
+// mean and its flicker map as PNGs, in codes and in light, and a short text
+// summary. The window's
 // save button and the command line's --export both write through here.
 #pragma once
 
@@ -38,8 +39,10 @@ struct ExportControl {
 };
 
 // Writes into folder (created with its parents when missing): frame_000.png ...
-// for frames[0 .. count) (three digits), mean.png, flicker.png and cycle.txt,
-// for the cycle made from source with interval count and correction offset.
+// for frames[0 .. count) (three digits), mean.png, flicker.png,
+// mean_light.png, flicker_light.png and cycle.txt, for the cycle made from
+// source with interval count and correction offset, each frame shown for
+// frameDuration (100 ns units; 0: the clock stands).
 // Every file is first written under a temporary name in the folder and all
 // are renamed at the end; on any failure the files of this export are removed
 // again, so none is left under its final name (a file of that name that was
@@ -51,8 +54,8 @@ struct ExportControl {
 // taking the next frame in turn; the summary files are one such piece.
 // control may be null.
 ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, const DibSurface* frames,
-                         std::uint32_t count, std::uint32_t offset, ExportFailure* failure,
-                         const ExportControl* control = nullptr);
+                         std::uint32_t count, std::uint32_t offset, std::uint32_t frameDuration,
+                         ExportFailure* failure, const ExportControl* control = nullptr);
 
 // The failure as one line for a person: the path and the system's text for
 // the error.

@@ -1,12 +1,16 @@
 // Export of a cycle as files, read back through GDI+: the frames are the
 // engine's frames byte for byte, the mean is the picture where it lies on the
-// panel's grid, and a failed export leaves no file under a final name.
+// panel's grid, the light files and keys are what the sRGB curve in double
+// precision gives, and a failed export leaves no file under a final name.
 #include "app/export_cycle.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,10 +47,11 @@ class ExportCycleTest : public ::testing::Test {
   void TearDown() override { ResetEngineState(); }
 
   ExportResult Export(unsigned (*fill)(int, int), int width, int height, std::uint32_t count, std::uint32_t offset,
-                      const std::wstring& folder, const ExportControl* control = nullptr) {
+                      const std::wstring& folder, const ExportControl* control = nullptr,
+                      std::uint32_t duration = 166667) {
     EXPECT_TRUE(LoadTestPicture(width, height, fill));
     EXPECT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, count, offset));
-    return ExportCycle(folder, SourceSurface, FrameSet, count, offset, &failure_, control);
+    return ExportCycle(folder, SourceSurface, FrameSet, count, offset, duration, &failure_, control);
   }
 
   TempDirectory directory_;
@@ -86,11 +91,11 @@ TEST_F(ExportCycleTest, FramesAreTheEngineFramesAndTheMeanIsThePictureOnTheGrid)
       grey *= 0x010101u;
     }
     EXPECT_EQ(flicker, PngPixels(folder + L"\\flicker.png"));
-    EXPECT_EQ("width=" + std::to_string(c.width) + "\nheight=" + std::to_string(c.height) + "\ninterval=" +
-                  std::to_string(c.count) + "\ncorrection=" + std::to_string(c.offset) + "\nlevels=" +
-                  PanelLevelsText(c.count, c.offset) + "\nflickering_pixels=" + std::to_string(flickering) +
-                  "\nmax_mean_error=0.000\n",
-              Text(folder + L"\\cycle.txt"));
+    EXPECT_EQ(0u, Text(folder + L"\\cycle.txt")
+                      .find("width=" + std::to_string(c.width) + "\nheight=" + std::to_string(c.height) +
+                            "\ninterval=" + std::to_string(c.count) + "\ncorrection=" + std::to_string(c.offset) +
+                            "\nlevels=" + PanelLevelsText(c.count, c.offset) + "\nflickering_pixels=" +
+                            std::to_string(flickering) + "\nmax_mean_error=0.000\nmax_light_mean_error="));
   }
 }
 
@@ -102,6 +107,75 @@ TEST_F(ExportCycleTest, ErrorIsExactBelowTheCorrection) {
   EXPECT_NE(std::string::npos, Text(folder + L"\\cycle.txt").find("\nflickering_pixels=0\nmax_mean_error=2.000\n"));
 }
 
+// Every channel off the grid somewhere, from black to white.
+unsigned Scattered(int x, int y) {
+  return (unsigned(x * 37 + y * 11) & 0xFF) | (unsigned(x * 5 + y * 29) & 0xFF) << 8 | (unsigned(x * 13 + y * 3) & 0xFF) << 16;
+}
+
+// The sRGB curve in plain double precision.
+double ReferenceLight(double code) {
+  return code <= 0.04045 * 255 ? code / 255 / 12.92 : std::pow((code / 255 + 0.055) / 1.055, 2.4);
+}
+double ReferenceCode(double light) {
+  return 255 * (light <= 0.0031308 ? 12.92 * light : 1.055 * std::pow(light, 1 / 2.4) - 0.055);
+}
+
+// The figure after `key=` in cycle.txt's text.
+double KeyValue(const std::string& text, const std::string& key) {
+  const std::size_t at = text.find("\n" + key + "=");
+  return at == std::string::npos ? -1 : std::strtod(text.c_str() + at + key.size() + 2, nullptr);
+}
+
+TEST_F(ExportCycleTest, LightFilesAndKeysAreTheReferenceCurves) {
+  const struct {
+    std::uint32_t count, offset, duration;
+    const char* timing;
+  } cases[] = {{4, 3, 166667, "frame_duration=0.0166667\nflicker_hz=15.000\n"},
+               {16, 5, 41667, "frame_duration=0.0041667\nflicker_hz=15.000\n"},
+               {1, 0, 0, "frame_duration=0.0000000\nflicker_hz=0.000\n"}};
+  const int width = 23, height = 11;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "N=" << c.count);
+    const std::wstring folder = directory_.File(L"light" + std::to_wstring(c.count));
+    ASSERT_EQ(ExportResult::kWritten, Export(Scattered, width, height, c.count, c.offset, folder, nullptr, c.duration));
+    const std::vector<std::uint32_t> source = SurfacePixels(SourceSurface.bits, width, height);
+    std::vector<std::vector<std::uint32_t>> frames;
+    for (std::uint32_t k = 0; k < c.count; ++k) frames.push_back(SurfacePixels(FrameSet[k].bits, width, height));
+    int colourType = 0;
+    const std::vector<std::uint32_t> means = PngPixels(folder + L"\\mean_light.png", &colourType);
+    EXPECT_EQ(2, colourType);
+    int greyType = 0;
+    PngPixels(folder + L"\\flicker.png", &greyType);
+    const std::vector<std::uint32_t> flicker = PngPixels(folder + L"\\flicker_light.png", &colourType);
+    EXPECT_EQ(greyType, colourType);  // 8-bit grey as flicker.png
+    ASSERT_EQ(source.size(), means.size());
+    ASSERT_EQ(source.size(), flicker.size());
+    double largestError = 0, largestModulation = 0;
+    for (std::size_t i = 0; i < source.size(); ++i) {
+      double modulation = 0;
+      for (int shift = 0; shift < 24; shift += 8) {
+        double sum = 0, low = 1, high = 0;
+        for (const auto& frame : frames) {
+          const double light = ReferenceLight(frame[i] >> shift & 0xFF);
+          sum += light, low = std::min(low, light), high = std::max(high, light);
+        }
+        const double code = ReferenceCode(sum / c.count);
+        largestError = std::max(largestError, std::fabs(code - (source[i] >> shift & 0xFF)));
+        modulation = std::max(modulation, high > 0 ? (high - low) / (high + low) : 0);
+        EXPECT_NEAR(code, means[i] >> shift & 0xFF, 0.5 + 1e-6) << i;
+      }
+      largestModulation = std::max(largestModulation, modulation);
+      EXPECT_NEAR(modulation * 255, flicker[i] & 0xFF, 0.5 + 1e-6) << i;
+      EXPECT_EQ((flicker[i] & 0xFF) * 0x010101u, flicker[i]);
+    }
+    EXPECT_GT(largestModulation, c.count > 1 ? 0.01 : -1);
+    const std::string text = Text(folder + L"\\cycle.txt");
+    EXPECT_NEAR(largestError, KeyValue(text, "max_light_mean_error"), 0.0005 + 1e-9);
+    EXPECT_NEAR(largestModulation * 100, KeyValue(text, "max_light_modulation_percent"), 0.05 + 1e-9);
+    EXPECT_EQ(text.size() - std::strlen(c.timing), text.find(c.timing));
+  }
+}
+
 TEST_F(ExportCycleTest, FailureLeavesNoFileUnderAFinalName) {
   const std::wstring folder = directory_.File(L"blocked");
   // A folder where the last file goes: everything before it was written.
@@ -111,7 +185,8 @@ TEST_F(ExportCycleTest, FailureLeavesNoFileUnderAFinalName) {
   ASSERT_TRUE(WriteFileBytes(folder + L"\\notes.txt", "mine", 4));
   EXPECT_EQ(ExportResult::kCannotWrite, Export(OnGrid, 9, 4, 4, 3, folder));
   EXPECT_EQ(0u, DescribeExportFailure(failure_).find(folder + L"\\cycle.txt ("));
-  for (const wchar_t* name : {L"frame_000.png", L"frame_003.png", L"mean.png", L"flicker.png", L"~cycle.txt.tmp"})
+  for (const wchar_t* name : {L"frame_000.png", L"frame_003.png", L"mean.png", L"flicker.png", L"mean_light.png",
+                              L"flicker_light.png", L"~cycle.txt.tmp"})
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\" + name).c_str()));
   EXPECT_EQ("mine", Text(folder + L"\\notes.txt"));
   // A folder that cannot be made: its parent is a file.

@@ -25,10 +25,11 @@ constexpr WPARAM kRequestSettingsChanged = 1;  // posted after an open or an edi
 constexpr WPARAM kRequestSaveProgress = 2;     // posted by a save's thread: more files written
 constexpr WPARAM kRequestSaveEnded = 3;        // posted by a save's thread, lParam its number
 
-// The views' cursor reports and zoom requests to the main window (see
-// CreateImageViews).
+// The views' cursor reports, zoom requests and Shift+clicks to the main window
+// (see CreateImageViews).
 constexpr UINT kPointerMessage = WM_APP;
 constexpr UINT kZoomMessage = WM_APP + 1;
+constexpr UINT kPickMessage = WM_APP + 2;
 
 // Caption of every message box.
 constexpr const wchar_t* kAppCaption = L"Quillane";

@@ -22,6 +22,7 @@
 #include "imaging/load_source.h"
 #include "imaging/test_patterns.h"
 #include "views/image_view.h"
+#include "views/pixel_cycle_window.h"
 #include "views/window_class.h"
 
 namespace {
@@ -58,7 +59,8 @@ LRESULT OnCreate(HWND window) {
   LoadSettings(SettingsFilePath());
   AttachControlBar(window);
   ZoomTo(LoadZoomSetting(SettingsFilePath()), nullptr, POINT{0, 0});
-  CreateImageViews(window, AppInstance, kPointerMessage, kZoomMessage, &WindowState().zoom);
+  CreateImageViews(window, AppInstance, kPointerMessage, kZoomMessage, kPickMessage,
+                   &WindowState().zoom);
   CreateStatusBar(window, AppInstance);
   LoadKeyTables();
   QueryCounterFrequency();
@@ -178,6 +180,7 @@ LRESULT OnRequest(WPARAM request, LPARAM number) {
     // Paused, the rebuilt cycle stays on its frame 0.
     ResumeFrameClockUnlessPaused();
     RefreshStatusBar();
+    RefreshPixelCycle();
   } else if (request == kRequestSaveProgress) {
     OnSaveProgress();
   } else if (request == kRequestSaveEnded) {
@@ -197,6 +200,14 @@ LRESULT OnPointer(WPARAM wParam, LPARAM lParam) {
 LRESULT OnZoomRequest(WPARAM wParam, LPARAM lParam) {
   const ZoomRequest* request = reinterpret_cast<const ZoomRequest*>(lParam);
   ZoomTo(request->zoom, reinterpret_cast<HWND>(wParam), request->anchor);
+  return 0;
+}
+
+// A Shift+click on either view shows that pixel's cycle.
+LRESULT OnPick(WPARAM wParam, LPARAM lParam) {
+  const POINT client = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  POINT pixel;
+  if (PicturePixelAt(reinterpret_cast<HWND>(wParam), client, &pixel)) ShowPixelCycle(MainWindow, AppInstance, pixel);
   return 0;
 }
 
@@ -245,6 +256,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_USER: return OnRequest(wParam, lParam);
     case kPointerMessage: return OnPointer(wParam, lParam);
     case kZoomMessage: return OnZoomRequest(wParam, lParam);
+    case kPickMessage: return OnPick(wParam, lParam);
     case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
     case WM_PAINT: return OnPaint(window);
     case WM_DESTROY: return OnDestroy(window);
@@ -302,6 +314,7 @@ void ShowNewSource(const std::wstring& title) {
       SendMessageW(view, WM_SIZE, SIZE_RESTORED, 0);
   }
   RefreshStatusBar();
+  RefreshPixelCycle();
 }
 
 int OpenImage(const std::wstring& path) {

@@ -1,6 +1,7 @@
-// The main window (class and title "Quillane"): owns the control bar and the
-// two views, turns the user's actions into image loading and engine calls,
-// runs the frame clock, and saves the settings when it closes.
+// The main window (class and title "Quillane"): owns the control bar, the
+// two views and the pixel's cycle window, turns the user's actions into image
+// loading and engine calls, runs the frame clock, and saves the settings when
+// it closes.
 #pragma once
 
 #include <windows.h>

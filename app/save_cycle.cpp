@@ -79,9 +79,10 @@ void OnExportProgress(void*, std::uint32_t done, std::uint32_t total) {
 
 // The save's thread: reads SourceSurface and FrameSet, which stay as they are
 // until CancelSave or OnSaveEnded has joined it.
-void RunSave(std::uint32_t count, std::uint32_t offset) {
+void RunSave(std::uint32_t count, std::uint32_t offset, std::uint32_t frameDuration) {
   const ExportControl control = {&save.cancel, OnExportProgress, nullptr};
-  save.result = ExportCycle(save.folder, SourceSurface, FrameSet, count, offset, &save.failure, &control);
+  save.result =
+      ExportCycle(save.folder, SourceSurface, FrameSet, count, offset, frameDuration, &save.failure, &control);
   PostMessageW(save.owner, WM_USER, kRequestSaveEnded, save.number);
 }
 
@@ -119,7 +120,8 @@ void SaveCycleFromWindow(HWND owner) {
   save.result = ExportResult::kCannotWrite;
   save.failure = {L"", 0};
   SetStatusSaveProgress(0, save.total);
-  save.thread = std::thread(RunSave, static_cast<std::uint32_t>(FrcCount), FrcOffset);
+  save.thread = std::thread(RunSave, static_cast<std::uint32_t>(FrcCount), FrcOffset,
+                            static_cast<std::uint32_t>(FrameDuration));
 }
 
 bool SaveRunning() { return save.thread.joinable(); }

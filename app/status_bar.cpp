@@ -9,6 +9,7 @@
 #include "app/playback.h"
 #include "app/window_state.h"
 #include "frc/engine_state.h"
+#include "frc/light_statistics.h"
 #include "imaging/dib_surface.h"
 #include "views/image_view.h"
 
@@ -20,15 +21,22 @@ enum StatusPart { kFramePart = 0, kZoomPart = 1, kPixelPart = 2 };
 // takes the rest.
 constexpr int kFramePartEnd = 320;
 constexpr int kZoomPartEnd = 420;
-constexpr int kTextLength = 160;
+constexpr int kTextLength = 256;
 constexpr ULONGLONG kPlayingRefreshMs = 100;
 
-// The 0x00RRGGBB value of pixel (x, y), y from the top, of a 32-bpp bottom-up surface.
-std::uint32_t PixelOf(const DibSurface& surface, int x, int y) {
+// The 4 bytes (blue, green, red, unused) of pixel (x, y), y from the top, of a
+// 32-bpp bottom-up surface.
+const std::uint8_t* PixelBytes(const DibSurface& surface, int x, int y) {
   const int width = surface.header.bmiHeader.biWidth;
   const int height = surface.header.bmiHeader.biHeight;
-  const std::uint32_t* rows = static_cast<const std::uint32_t*>(surface.bits);
-  return rows[static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) + static_cast<size_t>(x)] & 0xFFFFFFu;
+  return static_cast<const std::uint8_t*>(surface.bits) +
+         (static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4;
+}
+
+// The 0x00RRGGBB value of pixel (x, y).
+std::uint32_t PixelOf(const DibSurface& surface, int x, int y) {
+  const std::uint8_t* bytes = PixelBytes(surface, x, y);
+  return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
 }
 
 // A picture opened or pasted shows in the original view before the frames are
@@ -66,7 +74,8 @@ void FrameText(wchar_t* text) {
 }
 
 // Source, shown and (FRC view) cycle-mean values of the pixel under the
-// cursor; empty when the cursor is not over a picture.
+// cursor, and over the FRC view what its cycle looks like in light; empty
+// when the cursor is not over a picture.
 void PixelText(wchar_t* text) {
   text[0] = L'\0';
   const HWND pointerView = WindowState().pointerView;
@@ -81,17 +90,24 @@ void PixelText(wchar_t* text) {
       std::swprintf(text, kTextLength, L"x %ld, y %ld  元 R%u G%u B%u  表示 R%u G%u B%u", pixel.x, pixel.y, Red(source),
                     Green(source), Blue(source), Red(shown), Green(shown), Blue(shown));
   const std::uint32_t count = FrameSetCount(FrameSet);
-  if (pointerView != FrcView || count == 0 || length < 0) return;
+  if (pointerView != FrcView || count == 0 || count > 255 || length < 0) return;
   double red = 0, green = 0, blue = 0;
+  const std::uint8_t* framePixels[255];
   for (std::uint32_t k = 0; k < count; ++k) {
     if (!Holds(FrameSet[k], pixel)) return;
     const std::uint32_t value = PixelOf(FrameSet[k], pixel.x, pixel.y);
     red += Red(value);
     green += Green(value);
     blue += Blue(value);
+    framePixels[k] = PixelBytes(FrameSet[k], pixel.x, pixel.y);
   }
-  std::swprintf(text + length, static_cast<size_t>(kTextLength - length), L"  平均 R%.1f G%.1f B%.1f", red / count,
-                green / count, blue / count);
+  PixelLight light;
+  MeasurePixelLight(framePixels, PixelBytes(SourceSurface, pixel.x, pixel.y), count, &light);
+  std::swprintf(text + length, static_cast<size_t>(kTextLength - length),
+                L"  平均 R%.1f G%.1f B%.1f  光 R%u.%u G%u.%u B%u.%u  ちらつき %u.%u%% %.1f Hz", red / count,
+                green / count, blue / count, light.meanTenths[2] / 10, light.meanTenths[2] % 10,
+                light.meanTenths[1] / 10, light.meanTenths[1] % 10, light.meanTenths[0] / 10, light.meanTenths[0] % 10,
+                light.modulationTenths / 10, light.modulationTenths % 10, FlickerHertz(light.period, FrameDuration));
 }
 
 }  // namespace

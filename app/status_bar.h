@@ -1,8 +1,9 @@
 // The status bar along the bottom of the main window: the frame of the cycle
 // on show (and whether it is paused), the zoom level, and the pixel under the
 // cursor with its source value, the value the view shows, and for the FRC view
-// the mean of the cycle's values; while a save runs, its progress after the
-// frame. It keeps where the cursor was last seen (in the main window's record,
+// the mean of the cycle's values, their mean in light and how much and how
+// fast the pixel flickers; while a save runs, its progress after the frame. It
+// keeps where the cursor was last seen (in the main window's record,
 // window_state.h) so that every refresh (a frame change, a zoom, a step) reads
 // that place afresh.
 //

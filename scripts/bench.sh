@@ -15,6 +15,7 @@ quillane_build "$flavour"
 
 echo "== native (g++ -O2, $(uname -m))"
 build/bench-native/tests/bench/frame_bench
+build/bench-native/tests/bench/light_bench
 echo
 echo "== Windows build ($flavour) under Wine"
 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '

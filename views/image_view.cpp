@@ -15,6 +15,7 @@ namespace {
 // Given at creation: the messages to the parent and the zoom level it owns.
 UINT pointerMessage = 0;
 UINT zoomMessage = 0;
+UINT pickMessage = 0;
 const std::atomic<int>* viewZoom = nullptr;
 
 int Zoom() { return viewZoom ? viewZoom->load() : 1; }
@@ -98,6 +99,14 @@ LRESULT OnButtonDown(HWND view) {
   return 0;
 }
 
+LRESULT OnLeftButtonDown(HWND view, WPARAM wParam, LPARAM lParam) {
+  SetFocus(view);
+  HWND parent = GetParent(view);
+  if ((wParam & MK_SHIFT) && parent && pickMessage)
+    SendMessageW(parent, pickMessage, reinterpret_cast<WPARAM>(view), lParam);
+  return 0;
+}
+
 void NotifyPointer(HWND view, LPARAM clientPoint) {
   HWND parent = GetParent(view);
   if (parent && pointerMessage) SendMessageW(parent, pointerMessage, reinterpret_cast<WPARAM>(view), clientPoint);
@@ -141,7 +150,7 @@ LRESULT ViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam, const Vi
     case WM_PAINT: return OnPaint(view, kind);
     case WM_HSCROLL: return OnScroll(view, SB_HORZ, wParam, kind);
     case WM_VSCROLL: return OnScroll(view, SB_VERT, wParam, kind);
-    case WM_LBUTTONDOWN: return OnButtonDown(view);
+    case WM_LBUTTONDOWN: return OnLeftButtonDown(view, wParam, lParam);
     case WM_RBUTTONDOWN: return OnButtonDown(view);
     case WM_MOUSEMOVE: return OnMouseMove(view, lParam);
     case WM_MOUSELEAVE: return OnMouseLeave(view);
@@ -250,10 +259,11 @@ int ScrollTarget(int code, int page, int position, int trackPosition, bool* move
   }
 }
 
-void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerNotice, UINT zoomNotice,
+void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerNotice, UINT zoomNotice, UINT pickNotice,
                       const std::atomic<int>* zoom) {
   pointerMessage = pointerNotice;
   zoomMessage = zoomNotice;
+  pickMessage = pickNotice;
   viewZoom = zoom;
   // One structure, filled once and reused for the second class.
   WNDCLASSEXW viewClass;

@@ -38,8 +38,11 @@ struct ZoomRequest {
 // A Ctrl+wheel sends zoomMessage to parent: wParam the view, lParam the
 // address of a ZoomRequest, valid while the message is handled.
 //
+// A left click with Shift held sends pickMessage to parent, wParam and lParam
+// as for pointerMessage; 0 sends nothing.
+//
 // A left or right click gives a view the keyboard focus.
-void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerMessage, UINT zoomMessage,
+void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerMessage, UINT zoomMessage, UINT pickMessage,
                       const std::atomic<int>* zoom);
 
 // Gives both views the ranges and pages of level newZoom, which the zoom the

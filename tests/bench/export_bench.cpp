@@ -125,7 +125,7 @@ int main() {
   ExportFailure failure = {L"", 0};
   bool exported = RebuildFrameSet(SourceSurface, kCount, kOffset) == FrameBuild::kBuilt;
   exported = exported &&
-             ExportCycle(folder, SourceSurface, FrameSet, kCount, kOffset, &failure) == ExportResult::kWritten;
+             ExportCycle(folder, SourceSurface, FrameSet, kCount, kOffset, 166667, &failure) == ExportResult::kWritten;
   const double exportMs = NowMs() - exportStart;
   const double exportCpuMs = CpuMs() - exportStartCpu;
   RemoveFolder(folder);

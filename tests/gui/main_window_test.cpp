@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <set>
 #include <shlobj.h>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "tests/support/test_images.h"
 #include "tests/support/win_test_support.h"
 #include "views/image_view.h"
+#include "views/pixel_cycle_window.h"
 
 namespace {
 
@@ -547,7 +549,13 @@ TEST_F(MainWindowTest, PauseStepsStatusBarAndFocusAfterTheMessage) {
   EXPECT_EQ(L"フレーム 3 / 4（一時停止）", StatusText(0));
   const std::uint32_t shown = SurfacePixels(FrameSet[2].bits, 20, 10)[5 * 20 + 7];
   wchar_t expected[200];
-  std::swprintf(expected, 200, L"x 7, y 5  元 R7 G12 B5  表示 R%u G%u B%u  平均 R7.0 G12.0 B5.0",
+  // N = 4, correction 3: red 7 is a level; green 12 shows 15 in one frame of
+  // four and 11 in the others, blue 5 shows 3 and 7 in two each. In light:
+  // green 12.08, blue 5.0 (linear there); blue's modulation 4/10 is the
+  // larger; the pixel repeats every 4 frames of 1/60 s.
+  std::swprintf(expected, 200,
+                L"x 7, y 5  元 R7 G12 B5  表示 R%u G%u B%u  平均 R7.0 G12.0 B5.0  光 R7.0 G12.1 B5.0  "
+                L"ちらつき 40.0%% 15.0 Hz",
                 shown >> 16, shown >> 8 & 0xFF, shown & 0xFF);
   SendMessageW(FrcView, WM_MOUSEMOVE, 0, MAKELPARAM(15, 11));
   EXPECT_EQ(expected, StatusText(2));
@@ -624,6 +632,53 @@ TEST_F(MainWindowTest, PastedImagesAreTheSourceAFileGivesAndCopyGivesTheFrame) {
   ASSERT_NE(nullptr, copied);
   EXPECT_TRUE(SurfacePixels(copied + 1, 13, 7) == SurfacePixels(FrameSet[CurrentFrame].bits, 13, 7));
   CloseClipboard();
+}
+
+// The same pixel as above, in the window a Shift+click opens.
+TEST_F(MainWindowTest, ShiftClickShowsThePixelsCycleWhichFollowsTheValues) {
+  OpenPicture(20, 10, Ramp);
+  SendMessageW(FrcView, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(7, 5));
+  EXPECT_EQ(nullptr, PixelCycleWindow);
+  SendMessageW(FrcView, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(7, 5));
+  ASSERT_NE(nullptr, PixelCycleWindow);
+  std::wstring strips[3] = {L"R", L"G", L"B"};
+  std::set<std::uint32_t> cells;  // each value in its channel's colour
+  for (std::uint32_t k = 0; k < 4; ++k) {
+    const std::uint32_t value = SurfacePixels(FrameSet[k].bits, 20, 10)[5 * 20 + 7];
+    for (int c = 0; c < 3; ++c) {
+      strips[c] += L" " + std::to_wstring(value >> (16 - 8 * c) & 0xFF);
+      cells.insert(value & (0xFF0000u >> (8 * c)));
+    }
+  }
+  EXPECT_EQ(L"画素 x 7, y 5  間隔 4\n" + strips[0] + L"  上位 0 / 4\n" + strips[1] + L"  上位 1 / 4\n" + strips[2] +
+                L"  上位 2 / 4\n平均 R7.0 G12.0 B5.0\n光 R7.0 G12.1 B5.0\n元 R7 G12 B5\n",
+            PixelCycleText());
+  // Its drawing, as a print into a top-down 32-bpp section.
+  RECT client;
+  GetClientRect(PixelCycleWindow, &client);
+  BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+  void* bits = nullptr;
+  HDC memory = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(memory, CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  SendMessageW(PixelCycleWindow, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+  GdiFlush();
+  std::set<std::uint32_t> drawn;
+  for (long i = 0; i < client.right * client.bottom; ++i) drawn.insert(static_cast<std::uint32_t*>(bits)[i] & 0xFFFFFF);
+  DeleteObject(SelectObject(memory, old));
+  DeleteDC(memory);
+  for (std::uint32_t colour : cells) EXPECT_EQ(1u, drawn.count(colour)) << std::hex << colour;
+
+  Type(kIdInterval, L"1");
+  PumpPending();
+  EXPECT_EQ(L"画素 x 7, y 5  間隔 1\nR 7  上位 0 / 1\nG 12  上位 0 / 1\nB 5  上位 0 / 1\n平均 R7.0 G12.0 B5.0\n"
+            L"光 R7.0 G12.0 B5.0\n元 R7 G12 B5\n",
+            PixelCycleText());
+  ASSERT_EQ(1, OpenImage(WriteImage(L"small.bmp", 4, 4, Ramp)));
+  PostSettingsChanged();
+  Settle();
+  EXPECT_EQ(L"画素 x 7, y 5  サイクルがありません\n", PixelCycleText());
+  SendMessageW(PixelCycleWindow, WM_CLOSE, 0, 0);
+  EXPECT_EQ(nullptr, PixelCycleWindow);
 }
 
 }  // namespace

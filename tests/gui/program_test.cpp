@@ -34,7 +34,8 @@ std::wstring FileText(const std::wstring& path) {
 // The files of an export with N = 4 are in both folders, with the same bytes.
 void ExpectSameFiles(const std::wstring& expected, const std::wstring& actual) {
   for (const wchar_t* name : {L"\\frame_000.png", L"\\frame_001.png", L"\\frame_002.png", L"\\frame_003.png",
-                              L"\\mean.png", L"\\flicker.png", L"\\cycle.txt"}) {
+                              L"\\mean.png", L"\\flicker.png", L"\\mean_light.png", L"\\flicker_light.png",
+                              L"\\cycle.txt"}) {
     const std::vector<unsigned char> bytes = ReadFileBytes(expected + name);
     EXPECT_FALSE(bytes.empty());
     EXPECT_TRUE(bytes == ReadFileBytes(actual + name)) << std::string(name, name + wcslen(name));
@@ -219,13 +220,17 @@ TEST_F(ProgramTest, ExportReportsEachErrorWithItsExitCodeAndLeavesTheSettingsAlo
   }
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(directory_.File(L"settings.ini").c_str()));
 
-  // The interval and the correction from the file; the correction lowered as the window does.
-  const char settings[] = "[Settings]\r\nFRCCount=2\r\nFRCOffset=5\r\nOther=kept\r\n";
+  // The interval, the correction and the frame duration from the file; the
+  // correction lowered as the window does.
+  const char settings[] = "[Settings]\r\nFRCCount=2\r\nFRCOffset=5\r\nFRCDuration=0.25\r\nOther=kept\r\n";
   ASSERT_TRUE(WriteFileBytes(directory_.File(L"settings.ini"), settings, sizeof settings - 1));
   std::wstring output;
   EXPECT_EQ(0u, RunToEnd(L"--export \"" + out + L"\" \"" + image + L"\"", &output));
   EXPECT_EQ(L"note: correction 5 lowered to 1\n注意: 補正 5 を 1 に下げました。\n", output);
   EXPECT_EQ(0u, FileText(out + L"\\cycle.txt").find(L"width=9\nheight=7\ninterval=2\ncorrection=1\nlevels=1,3,"));
+  EXPECT_NE(std::wstring::npos, FileText(out + L"\\cycle.txt").find(L"\nframe_duration=0.2500000\nflicker_hz=2.000\n"));
+  EXPECT_EQ(0u, RunToEnd(L"--export \"" + out + L"\" --frame-duration 0.125 \"" + image + L"\"", &output));
+  EXPECT_NE(std::wstring::npos, FileText(out + L"\\cycle.txt").find(L"\nframe_duration=0.1250000\nflicker_hz=4.000\n"));
   EXPECT_EQ(std::wstring(settings, settings + sizeof settings - 1), FileText(directory_.File(L"settings.ini")));
 }
 

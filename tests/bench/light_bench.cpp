@@ -1,0 +1,104 @@
+// Light statistics benchmark, 1920 x 1080, N = 16: a whole cycle summarised
+// in light (means, modulation, upper counts and each pixel's period) against
+// the same cycle summarised in code values, both row by row over the same
+// frames as the export reads them, measured in the same run.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "frc/cycle_statistics.h"
+#include "frc/frame_mapping.h"
+#include "frc/level_tables.h"
+#include "frc/light_statistics.h"
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr std::uint32_t kInterval = 16;
+constexpr std::size_t kBytes = std::size_t(kWidth) * kHeight * 4;
+
+double NowMs() {
+  using namespace std::chrono;
+  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Best of five runs.
+template <typename F>
+double BestMs(F f) {
+  double best = 1e30;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const double start = NowMs();
+    f();
+    const double each = NowMs() - start;
+    if (each < best) best = each;
+  }
+  return best;
+}
+
+volatile std::uint32_t sink;
+
+}  // namespace
+
+int main() {
+  std::vector<std::uint8_t> source(kBytes);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      std::uint8_t* px = &source[(std::size_t(y) * kWidth + x) * 4];
+      px[0] = std::uint8_t(x * 255 / (kWidth - 1));
+      px[1] = std::uint8_t(y * 255 / (kHeight - 1));
+      px[2] = std::uint8_t((x + y) & 0xFF);
+      px[3] = 0;
+    }
+  std::vector<std::vector<std::uint8_t>> frames(kInterval, std::vector<std::uint8_t>(kBytes));
+  std::vector<std::uint8_t*> targets;
+  for (auto& frame : frames) targets.push_back(frame.data());
+  if (!BuildLevelTables(kInterval, kInterval - 1) || !MapCycleRows(source.data(), targets.data(), kWidth, 0, kHeight)) {
+    std::printf("setup failed\n");
+    return 1;
+  }
+  std::vector<const std::uint8_t*> rows(kInterval);
+  auto pointRows = [&](int y) {
+    for (std::uint32_t k = 0; k < kInterval; ++k) rows[k] = frames[k].data() + std::size_t(y) * kWidth * 4;
+  };
+
+  std::vector<std::uint8_t> means(std::size_t(kWidth) * 3), flicker(kWidth);
+  const double codeMs = BestMs([&] {
+    CycleRowScratch scratch;
+    PrepareCycleRows(&scratch, kWidth, kInterval);
+    CycleTotals totals = {0, 0};
+    for (int y = 0; y < kHeight; ++y) {
+      pointRows(y);
+      SummarizeCycleRow(rows.data(), &source[std::size_t(y) * kWidth * 4], kWidth, &scratch, means.data(),
+                        flicker.data(), &totals);
+    }
+    sink = totals.largestError;
+  });
+
+  const LightTables& tables = SrgbLightTables();
+  std::vector<std::uint16_t> lightMeans(std::size_t(kWidth) * 3);
+  std::vector<std::uint8_t> uppers(std::size_t(kWidth) * 3), periods(kWidth);
+  auto light = [&](bool withPeriods) {
+    return BestMs([&] {
+      LightRowScratch scratch;
+      PrepareLightRows(&scratch, kWidth, kInterval);
+      LightTotals totals = {0, 0};
+      for (int y = 0; y < kHeight; ++y) {
+        pointRows(y);
+        SummarizeLightRow(rows.data(), &source[std::size_t(y) * kWidth * 4], kWidth, tables, &scratch,
+                          lightMeans.data(), flicker.data(), withPeriods ? uppers.data() : nullptr,
+                          withPeriods ? periods.data() : nullptr, &totals);
+      }
+      sink = static_cast<std::uint32_t>(totals.largestError * 1000);
+    });
+  };
+  const double exportMs = light(false);
+  const double lightMs = light(true);
+  ReleaseLevelTables();
+  std::printf("code statistics 1080p N=16: %.1f ms\n", codeMs);
+  std::printf("light statistics 1080p N=16, as the export takes them (no periods): %.1f ms\n", exportMs);
+  std::printf("light statistics 1080p N=16, with each pixel's period: %.1f ms\n", lightMs);
+  std::printf("light/code statistics ratio 1080p N=16: %.2f\n", lightMs / codeMs);
+  return 0;
+}
