@@ -3,6 +3,8 @@
 
 #include <cwchar>
 
+#include "frc/presentation_lock.h"
+
 namespace {
 
 bool Same(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; }
@@ -10,14 +12,41 @@ bool Same(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; }
 bool AsksForHelp(const wchar_t* argument) { return Same(argument, L"--help") || Same(argument, L"/?"); }
 
 CommandLine Problem(UsageProblem problem, const wchar_t* argument) {
-  CommandLine line = {CommandMode::kUsageError, nullptr, nullptr, nullptr, nullptr, problem, argument};
+  CommandLine line = {CommandMode::kUsageError, nullptr, nullptr, nullptr, nullptr, problem, argument, nullptr, nullptr};
+  return line;
+}
+
+constexpr wchar_t kVblankSourceOption[] = L"--vblank-source=";
+constexpr std::size_t kVblankSourceLength = sizeof kVblankSourceOption / sizeof kVblankSourceOption[0] - 1;
+
+// The window's options in front of the picture; the first other argument is
+// the picture and the rest is ignored, as ever.
+CommandLine WindowLine(int count, const wchar_t* const* arguments) {
+  CommandLine line = {CommandMode::kWindow, nullptr, nullptr, nullptr, nullptr, UsageProblem::kNone, nullptr,
+                      nullptr, nullptr};
+  for (int i = 0; i < count; ++i) {
+    const wchar_t* argument = arguments[i];
+    if (std::wcsncmp(argument, kVblankSourceOption, kVblankSourceLength) == 0) {
+      SimulatedSourceOption option;
+      if (!ParseVblankSourceOption(argument + kVblankSourceLength, &option))
+        return Problem(UsageProblem::kBadValue, argument);
+      line.vblankSource = argument + kVblankSourceLength;
+    } else if (Same(argument, L"--presentation-log")) {
+      if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, argument);
+      line.presentationLog = arguments[++i];
+    } else {
+      line.image = argument;
+      break;
+    }
+  }
   return line;
 }
 
 }  // namespace
 
 CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
-  CommandLine line = {CommandMode::kWindow, nullptr, nullptr, nullptr, nullptr, UsageProblem::kNone, nullptr};
+  CommandLine line = {CommandMode::kWindow, nullptr, nullptr, nullptr, nullptr, UsageProblem::kNone, nullptr,
+                      nullptr, nullptr};
   bool exporting = false;
   for (int i = 0; i < count; ++i) {
     if (AsksForHelp(arguments[i])) {
@@ -26,11 +55,7 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
     }
     exporting = exporting || Same(arguments[i], L"--export");
   }
-  if (!exporting) {
-    // As ever: the first argument is a picture to open, the others are ignored.
-    if (count > 0) line.image = arguments[0];
-    return line;
-  }
+  if (!exporting) return WindowLine(count, arguments);
 
   line.mode = CommandMode::kExport;
   for (int i = 0; i < count; ++i) {

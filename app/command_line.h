@@ -2,7 +2,7 @@
 // optional picture to open), the usage text, or an export of the frame cycle
 // into a folder without any window.
 //
-//   Quillane.exe [IMAGE]
+//   Quillane.exe [--vblank-source=simulated:RATE[:drop=M]] [--presentation-log FILE] [IMAGE]
 //   Quillane.exe --export DIR [--interval N] [--correction C] IMAGE
 //   Quillane.exe --help        (or /?)
 //
@@ -22,6 +22,7 @@ enum class UsageProblem {
   kMissingValue,    // argument is the option without its value
   kNoImage,         // argument is null
   kExtraArgument,   // argument is the second picture named
+  kBadValue,        // argument is the option whose value cannot be used
 };
 
 struct CommandLine {
@@ -32,10 +33,15 @@ struct CommandLine {
   const wchar_t* correction;  // kExport: text after --correction; null: from settings
   UsageProblem problem;
   const wchar_t* argument;    // the argument the problem is about, or null
+  const wchar_t* vblankSource;     // kWindow: text after "--vblank-source=", checked; or null
+  const wchar_t* presentationLog;  // kWindow: FILE after --presentation-log, or null
 };
 
 // Reads the count arguments that follow the program's own name. The returned
 // pointers point into arguments. Values are not checked here: the interval is
 // validated with the settings, as the window validates its fields. An option's
 // value may begin with a single '-' (a negative correction) but not with "--".
+// For the window, --vblank-source=... and --presentation-log FILE may come,
+// in any order, before the picture; the vblank source's text must read as
+// ParseVblankSourceOption reads it.
 CommandLine ParseCommandLine(int count, const wchar_t* const* arguments);

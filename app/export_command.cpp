@@ -16,12 +16,12 @@
 namespace {
 
 const wchar_t kUsage[] =
-    L"Usage: Quillane.exe [IMAGE]\n"
+    L"Usage: Quillane.exe [--vblank-source=simulated:RATE[:drop=M]] [--presentation-log FILE] [IMAGE]\n"
     L"       Quillane.exe --export DIR [--interval N] [--correction C] IMAGE\n"
     L"Writes the frame cycle of IMAGE into DIR (made if missing): frame_000.png ..., mean.png,\n"
     L"flicker.png and cycle.txt. N (1-255) and C default to the values in settings.ini.\n"
     L"Exit code: 0 written, 1 wrong command line, 2 image cannot be opened, 3 files cannot be written.\n"
-    L"使い方: Quillane.exe [画像]\n"
+    L"使い方: Quillane.exe [--vblank-source=simulated:頻度[:drop=M]] [--presentation-log ファイル] [画像]\n"
     L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] 画像\n"
     L"画像のFRCの全フレームをフォルダー (なければ作成) に書き出します: frame_000.png ...、mean.png、\n"
     L"flicker.png、cycle.txt。間隔 (1から255) と補正を省くと settings.ini の値を使います。\n"
@@ -69,6 +69,9 @@ int UsageError(const CommandLine& command) {
       break;
     case UsageProblem::kMissingValue:
       Say(Stream::kError, L"error: missing value for " + argument, L"エラー: " + argument + L" の値がありません。");
+      break;
+    case UsageProblem::kBadValue:
+      Say(Stream::kError, L"error: unusable value: " + argument, L"エラー: 使えない値です: " + argument);
       break;
     case UsageProblem::kExtraArgument:
       Say(Stream::kError, L"error: more than one image: " + argument, L"エラー: 画像が複数あります: " + argument);

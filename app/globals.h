@@ -22,6 +22,7 @@ extern HWND ControlBar;   // the bar across the top (dialog template 101)
 // The internal requests to the main window: WM_USER with one of these as wParam.
 constexpr WPARAM kRequestFrameChanged = 0;     // sent by the frame clock
 constexpr WPARAM kRequestSettingsChanged = 1;  // posted after an open or an edit
+constexpr WPARAM kRequestPresentation = 2;     // posted by the presentation thread
 
 // The views' cursor reports to the main window (see CreateImageViews).
 constexpr UINT kPointerMessage = WM_APP;

@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/message_routing.h"
 #include "app/module_directory.h"
+#include "app/presentation.h"
 #include "imaging/plugin_child.h"
 #include "imaging/plugin_isolation.h"
 
@@ -62,6 +63,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     LocalFree(arguments);
     return code;
   }
+  SimulatedSourceOption simulated;
+  const bool simulating = command.vblankSource && ParseVblankSourceOption(command.vblankSource, &simulated);
+  SetPresentationOptions(simulating ? &simulated : nullptr, command.presentationLog);
   if (!CreateMainWindow()) {
     // Shut down what was started, as after a normal run.
     Gdiplus::GdiplusShutdown(gdiplusToken);
@@ -69,8 +73,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     LocalFree(arguments);
     return 0;
   }
-  if (arguments && argumentCount > 1) {
-    OpenImage(arguments[1]);
+  if (command.image) {
+    OpenImage(command.image);
     PostSettingsChanged();
   }
 

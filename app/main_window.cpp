@@ -13,6 +13,7 @@
 #include "app/key_commands.h"
 #include "app/message_routing.h"
 #include "app/playback.h"
+#include "app/presentation.h"
 #include "app/save_cycle.h"
 #include "app/settings_file.h"
 #include "app/status_bar.h"
@@ -59,6 +60,28 @@ LRESULT OnCreate(HWND window) {
   QueryCounterFrequency();
   DragAcceptFiles(window, TRUE);
   AddAboutToSystemMenu(window);
+  SetPresentationMode(LoadPresentationSetting(SettingsFilePath()));
+  AddPresentationToSystemMenu(window);
+  OpenPresentation(window);
+  RefreshStatusBar();
+  return 0;
+}
+
+// The vblank source and the rate belong to the monitor: read again when the
+// window is on another one or the display settings change.
+void ReopenPresentation(HWND window) {
+  OpenPresentation(window);
+  ResumeFrameClockUnlessPaused();
+  RefreshStatusBar();
+}
+
+LRESULT OnMove(HWND window) {
+  if (PresentationMonitorChanged(window)) ReopenPresentation(window);
+  return 0;
+}
+
+LRESULT OnDisplayChange(HWND window) {
+  ReopenPresentation(window);
   return 0;
 }
 
@@ -66,6 +89,11 @@ LRESULT OnCreate(HWND window) {
 LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   if ((wParam & 0xFFF0) == static_cast<WPARAM>(kIdAbout)) {
     ShowAboutBox(window);
+    return 0;
+  }
+  if ((wParam & 0xFFF0) == static_cast<WPARAM>(kIdPresentationSync)) {
+    SwitchPresentationMode(window, PlaybackPaused());
+    RefreshStatusBar();
     return 0;
   }
   return DefWindowProcW(window, WM_SYSCOMMAND, wParam, lParam);
@@ -139,6 +167,9 @@ LRESULT OnRequest(WPARAM request) {
     InvalidateRect(FrcView, nullptr, FALSE);
     UpdateWindow(FrcView);
     RefreshStatusBarWhilePlaying();
+  } else if (request == kRequestPresentation) {
+    PresentationRequestHandled();
+    RefreshStatusBar();
   } else if (request == kRequestSettingsChanged) {
     StopFrameClock();
     ApplySettings();
@@ -179,9 +210,11 @@ LRESULT OnPaint(HWND window) {
 
 LRESULT OnDestroy(HWND window) {
   DragAcceptFiles(window, FALSE);
+  ClosePresentation();
   StopFrameClock();
   SaveSettings(SettingsFilePath());
   SaveZoomSetting(SettingsFilePath(), ViewZoom);
+  SavePresentationSetting(SettingsFilePath(), CurrentPresentationMode());
   focusBeforeDeactivation = nullptr;
   PostQuitMessage(0);
   return 0;
@@ -193,6 +226,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_CREATE: return OnCreate(window);
     case WM_SIZE: return OnSize(lParam);
+    case WM_MOVE: return OnMove(window);
+    case WM_DISPLAYCHANGE: return OnDisplayChange(window);
     case WM_COMMAND: return OnCommand(wParam);
     case WM_SYSCOMMAND: return OnSysCommand(window, wParam, lParam);
     case WM_DROPFILES: return OnDropFiles(wParam);
@@ -228,6 +263,7 @@ void LayoutViews(int width, int height) {
     GetWindowRect(StatusBar, &status);
     statusHeight = status.bottom - status.top;
     MoveWindow(StatusBar, 0, height - statusHeight, width, statusHeight, TRUE);
+    FitStatusBar(width);
   }
   const int viewHeight = height - barHeight - statusHeight;
   if (IsDlgButtonChecked(ControlBar, kIdShowOriginal) == BST_CHECKED) {

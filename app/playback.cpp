@@ -2,6 +2,7 @@
 #include "app/playback.h"
 
 #include "app/globals.h"
+#include "app/presentation.h"
 #include "app/status_bar.h"
 #include "frc/engine_state.h"
 #include "frc/frame_clock.h"
@@ -13,7 +14,7 @@ bool paused = false;
 
 // The clock is stopped, so the views and the status bar are told here.
 void ShowFrame(std::uint32_t index) {
-  CurrentFrame = index;
+  SetCurrentFrame(index);
   if (FrcView) {
     InvalidateRect(FrcView, nullptr, FALSE);
     UpdateWindow(FrcView);
@@ -29,7 +30,9 @@ bool PlaybackPaused() { return paused; }
 
 void TogglePause() {
   paused = !paused;
-  if (paused) {
+  if (PresentationLocked()) {
+    RestartPresentation(paused);
+  } else if (paused) {
     StopFrameClock();
   } else {
     StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
@@ -38,7 +41,11 @@ void TogglePause() {
 }
 
 void ResumeFrameClockUnlessPaused() {
-  if (!paused) StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
+  if (PresentationLocked()) {
+    RestartPresentation(paused);
+  } else if (!paused) {
+    StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
+  }
 }
 
 void StepFrame(int step) {
@@ -52,4 +59,7 @@ void ShowFirstFrame() {
   if (CanStep()) ShowFrame(0);
 }
 
-void ResetPlayback() { paused = false; }
+void ResetPlayback() {
+  paused = false;
+  RestartPresentation(false);
+}

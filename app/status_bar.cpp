@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "app/playback.h"
+#include "app/presentation.h"
 #include "frc/engine_state.h"
 #include "imaging/dib_surface.h"
 #include "views/image_view.h"
@@ -15,19 +16,21 @@ HWND StatusBar = nullptr;
 
 namespace {
 
-enum StatusPart { kFramePart = 0, kZoomPart = 1, kPixelPart = 2 };
+enum StatusPart { kFramePart = 0, kZoomPart = 1, kPixelPart = 2, kPresentationPart = 3, kPartCount = 4 };
 
 // Right edges of the frame and zoom parts at 96 dots per inch; the pixel part
 // takes the rest.
 constexpr int kFramePartEnd = 220;
 constexpr int kZoomPartEnd = 320;
+constexpr int kPresentationPartWidth = 330;
 constexpr int kTextLength = 160;
 constexpr ULONGLONG kPlayingRefreshMs = 100;
 
 HWND pointerView = nullptr;
 POINT pointerClient = {-1, -1};
 // What each part holds: a refresh with every frame change sets only what changed.
-std::wstring shownTexts[3];
+std::wstring shownTexts[kPartCount];
+int dotsPerInch = 96;
 
 // The 0x00RRGGBB value of pixel (x, y), y from the top, of a 32-bpp bottom-up surface.
 std::uint32_t PixelOf(const DibSurface& surface, int x, int y) {
@@ -100,14 +103,23 @@ HWND CreateStatusBar(HWND parent, HINSTANCE instance) {
                               nullptr, instance, nullptr);
   if (!StatusBar) return nullptr;
   HDC dc = GetDC(parent);
-  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  dotsPerInch = GetDeviceCaps(dc, LOGPIXELSX);
   ReleaseDC(parent, dc);
-  int edges[] = {MulDiv(kFramePartEnd, dpi, 96), MulDiv(kZoomPartEnd, dpi, 96), -1};
-  SendMessageW(StatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+  RECT client;
+  GetClientRect(parent, &client);
+  FitStatusBar(client.right);
   pointerView = nullptr;
   for (std::wstring& text : shownTexts) text.clear();
   RefreshStatusBar();
   return StatusBar;
+}
+
+void FitStatusBar(int width) {
+  if (!StatusBar) return;
+  const int zoomEnd = MulDiv(kZoomPartEnd, dotsPerInch, 96);
+  const int pixelEnd = width - MulDiv(kPresentationPartWidth, dotsPerInch, 96);
+  int edges[] = {MulDiv(kFramePartEnd, dotsPerInch, 96), zoomEnd, pixelEnd > zoomEnd ? pixelEnd : zoomEnd, -1};
+  SendMessageW(StatusBar, SB_SETPARTS, kPartCount, reinterpret_cast<LPARAM>(edges));
 }
 
 void SetStatusPointer(HWND view, POINT client) {
@@ -125,6 +137,7 @@ void RefreshStatusBar() {
   SetPart(kZoomPart, text);
   PixelText(text);
   SetPart(kPixelPart, text);
+  SetPart(kPresentationPart, PresentationStatusText().c_str());
 }
 
 void RefreshStatusBarWhilePlaying() {

@@ -1,7 +1,8 @@
 // The status bar along the bottom of the main window: the frame of the cycle
-// on show (and whether it is paused), the zoom level, and the pixel under the
+// on show (and whether it is paused), the zoom level, the pixel under the
 // cursor with its source value, the value the view shows, and for the FRC view
-// the mean of the cycle's values. It keeps where the cursor was last seen so
+// the mean of the cycle's values, and at the right how frames reach the
+// screen (locked to the vblank, with the audit's figures, or the timer). It keeps where the cursor was last seen so
 // that every refresh (a frame change, a zoom, a step) reads that place afresh.
 //
 // User-interface thread only.
@@ -21,7 +22,11 @@ HWND CreateStatusBar(HWND parent, HINSTANCE instance);
 // left) and refreshes the bar.
 void SetStatusPointer(HWND view, POINT client);
 
-// Writes all three parts from the current state.
+// Places the parts for a bar `width` pixels wide: the presentation part keeps
+// a fixed width at the right, the pixel part takes what is left.
+void FitStatusBar(int width);
+
+// Writes all four parts from the current state.
 void RefreshStatusBar();
 
 // The same for a frame change of the playing cycle, at most about ten times a
@@ -30,5 +35,6 @@ void RefreshStatusBar();
 // use RefreshStatusBar.
 void RefreshStatusBarWhilePlaying();
 
-// The text of part `part` (0 frame, 1 zoom, 2 pixel) as the bar holds it.
+// The text of part `part` (0 frame, 1 zoom, 2 pixel, 3 presentation) as the
+// bar holds it.
 std::wstring StatusText(int part);

@@ -10,6 +10,9 @@ std::atomic<std::uint32_t> FrcCount{0};
 std::uint32_t FrcOffset = 0;
 std::atomic<std::uint32_t> CurrentFrame{0};
 std::atomic<std::uint32_t> FrameDuration{0};
+std::mutex FrameSetLock;
+
+void SetCurrentFrame(std::uint32_t index) { CurrentFrame = index; }
 
 namespace {
 

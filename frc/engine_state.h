@@ -3,13 +3,15 @@
 //
 // Written only by ApplySettings on the user-interface thread while the frame
 // clock is stopped. The frame clock's tick runs on the multimedia-timer
-// thread: it reads FrcCount and FrameDuration and reads and writes
-// CurrentFrame, so those three are atomic 32-bit values. A paint of the FRC
+// thread, the locked playback on the presentation thread: they read FrcCount
+// and FrameDuration and read and write CurrentFrame, so those three are atomic
+// 32-bit values. A paint of the FRC
 // view reads CurrentFrame once and uses that one value throughout.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "imaging/dib_surface.h"
 
@@ -26,6 +28,15 @@ extern std::uint32_t FrcOffset;
 // Index of the frame the FRC view shows: reset to 0 by ApplySettings, advanced
 // by the frame clock; always below FrcCount while a frame set is present.
 extern std::atomic<std::uint32_t> CurrentFrame;
+// Held by RebuildFrameSet for the whole rebuild, and by every reader of the
+// frames' memory DCs (the FRC view's paint, the presentation thread's draw),
+// so that no thread draws frames a rebuild is replacing or releasing.
+extern std::mutex FrameSetLock;
+
+// The one way code outside the rebuild moves CurrentFrame (the frame clock's
+// tick, the presentation thread, a step while paused). index below FrcCount.
+void SetCurrentFrame(std::uint32_t index);
+
 // Display time of one frame in units of 100 ns; 0 stops the clock's changes.
 extern std::atomic<std::uint32_t> FrameDuration;
 

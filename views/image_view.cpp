@@ -9,7 +9,7 @@
 
 HWND FrcView = nullptr;
 HWND OriginalView = nullptr;
-int ViewZoom = 1;
+std::atomic<int> ViewZoom{1};
 
 namespace {
 
@@ -66,7 +66,13 @@ LRESULT OnSize(HWND view, LPARAM lParam) {
 LRESULT OnPaint(HWND view, const ViewKind& kind) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(view, &paint);
-  DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), ViewZoom, kind.picture());
+  if (&kind == &kFrcViewKind) {
+    // The presentation thread draws the same frames through the same memory DCs.
+    std::lock_guard<std::mutex> guard(FrameSetLock);
+    DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), ViewZoom, kind.picture());
+  } else {
+    DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), ViewZoom, kind.picture());
+  }
   EndPaint(view, &paint);
   return 0;
 }
@@ -221,6 +227,12 @@ void ZoomViews(int zoom, HWND view, POINT anchor) {
     InvalidateRect(partner, nullptr, TRUE);
   }
   InvalidateRect(view, nullptr, TRUE);
+}
+
+void DrawFrcViewPicture(HDC dc) {
+  if (FrcView)
+    DrawViewPicture(dc, ScrollPosition(FrcView, SB_HORZ), ScrollPosition(FrcView, SB_VERT), ViewZoom,
+                    CurrentFramePicture());
 }
 
 int PicturePixelAt(HWND view, POINT client, POINT* pixel) {

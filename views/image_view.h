@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "imaging/dib_surface.h"
 
 extern HWND FrcView;       // class "FRC View"; null until created
@@ -16,8 +18,8 @@ extern HWND OriginalView;  // class "Original View"; null until created
 
 // The zoom level of both views, one of kZoomLevels (views/zoom.h). Set it
 // before the views are first sized; change it later only through ZoomViews.
-// User-interface thread.
-extern int ViewZoom;
+// Written on the user-interface thread; the presentation thread reads it.
+extern std::atomic<int> ViewZoom;
 
 // Registers both classes for instance and creates FrcView, then OriginalView,
 // as children of parent. Failures are not checked: a view that could not be
@@ -60,6 +62,11 @@ const DibSurface* OriginalPicture();
 // its value, and only the pixels inside the DC's clip box are copied. Draws
 // nothing when picture is null.
 void DrawViewPicture(HDC dc, int scrollX, int scrollY, int zoom, const DibSurface* picture);
+
+// Draws what FrcView shows now (CurrentFramePicture at its scroll position
+// and the zoom level) into dc, a DC of FrcView's client area. For a thread
+// other than the view's: the caller holds FrameSetLock.
+void DrawFrcViewPicture(HDC dc);
 
 // The scroll position a request code moves to, from the bar's page, position
 // and thumb position; `moves` is false for codes that leave it unchanged.
