@@ -89,7 +89,7 @@ void ApplySettingsWithFeedbackAfter(unsigned feedbackDelayMs) {
   }
   // Published before the message below: the box's modal loop may dispatch a
   // newer settings request, whose duration must not be overwritten by ours.
-  FrameDuration = settings.duration;
+  SetFrameDuration(settings.duration);
   if (built == FrameBuild::kFramesFailed) {
     ShowMessage(kOutOfMemoryMessage);
     return;

@@ -88,7 +88,7 @@ TEST(ApplySettingsMemoryTest, FramesThatDoNotFitLeaveNoFrameSetAndTheNewCounts) 
   ApplySettings();
   ASSERT_TRUE(boxes.Seen().empty());
   ASSERT_NE(nullptr, FrameSet);
-  CurrentFrame = 3;
+  SetCurrentFrame(3);
   const int gdiBefore = GdiObjectCount();
 
   SetDlgItemTextW(ControlBar, kIdInterval, L"255");

@@ -83,7 +83,7 @@ class ApplySettingsTest : public ::testing::Test {
 TEST_F(ApplySettingsTest, RendersTheCycleAndPublishesTheNewState) {
   LoadPicture(23, 7);
   SetFields(L"4", L"3", L"0.0166667");
-  CurrentFrame = 2;
+  SetCurrentFrame(2);
   MessageBoxWatcher boxes;
   ApplySettings();
   EXPECT_TRUE(boxes.Seen().empty());
@@ -91,7 +91,7 @@ TEST_F(ApplySettingsTest, RendersTheCycleAndPublishesTheNewState) {
   EXPECT_EQ(3u, FrcOffset);
   EXPECT_EQ(0u, CurrentFrame.load());
   EXPECT_EQ(166667u, FrameDuration.load());
-  EXPECT_EQ(4u, LevelTableCount);
+  EXPECT_EQ(4u, LevelTableInterval());
   ExpectFramesOfThePicture(4);
   EXPECT_EQ(L"3", FieldText(kIdCorrection));
 }
@@ -125,7 +125,7 @@ TEST_F(ApplySettingsTest, IntervalOutOfRangeChangesNothing) {
   ApplySettings();
   ASSERT_NE(nullptr, FrameSet);
   DibSurface* const frames = FrameSet;
-  CurrentFrame = 2;
+  SetCurrentFrame(2);
 
   for (const wchar_t* interval : {L"0", L"256", L"abc", L"", L"-1", L"4294967296", L"  "}) {
     SetFields(interval, L"9", L"0.5");
@@ -177,7 +177,7 @@ TEST_F(ApplySettingsTest, DurationsThatStopTheClockStillRenderFrames) {
   LoadPicture(4, 4);
   MessageBoxWatcher boxes;
   for (const wchar_t* duration : {L"0", L"", L"0.00000001", L"abc", L"0.0000000"}) {
-    FrameDuration = 123;
+    SetFrameDuration(123);
     SetFields(L"2", L"1", duration);
     ApplySettings();
     EXPECT_EQ(0u, FrameDuration.load()) << "duration \"" << duration << "\"";
@@ -192,10 +192,9 @@ TEST_F(ApplySettingsTest, DurationsThatStopTheClockStillRenderFrames) {
 
 TEST_F(ApplySettingsTest, NoPictureDoesNothingAtAll) {
   SetFields(L"0", L"-1", L"abc");
-  FrcCount = 7;
-  FrcOffset = 5;
-  CurrentFrame = 6;
-  FrameDuration = 41667;
+  PublishCycle(7, 5);
+  SetCurrentFrame(6);
+  SetFrameDuration(41667);
   MessageBoxWatcher boxes;
   ApplySettings();
   SetFields(L"4", L"9", L"0.5");
@@ -242,8 +241,7 @@ TEST_F(ApplySettingsTest, RebuildsLeaveNoGdiObjectsBehind) {
   }
   EXPECT_EQ(4u, boxes.Seen().size());
   EXPECT_EQ(afterPass[0], afterPass[1]);
-  ReleaseFrameSet(FrameSet);
-  FrameSet = nullptr;
+  ReleaseEngineState();
   EXPECT_EQ(afterPass[1] - 32, GdiObjectCount()) << "16 bitmaps and 16 memory DCs released";
 }
 

@@ -87,8 +87,8 @@ int UsageError(const CommandLine& command) {
 
 int Export(const CommandLine& command) {
   const std::wstring settings = SettingsFilePath();
-  const std::wstring interval = command.interval ? command.interval : ReadSettingText(settings, L"FRCCount");
-  const std::wstring correction = command.correction ? command.correction : ReadSettingText(settings, L"FRCOffset");
+  const std::wstring interval = command.interval ? command.interval : ReadSettingText(settings, FieldSetting::kInterval);
+  const std::wstring correction = command.correction ? command.correction : ReadSettingText(settings, FieldSetting::kCorrection);
   FrameSettings values;
   if (!ReadFrameSettings(interval.c_str(), correction.c_str(), L"0", &values)) {
     Say(Stream::kError, L"error: the interval must be 1 to 255: " + interval,

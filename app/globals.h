@@ -24,8 +24,10 @@ constexpr WPARAM kRequestFrameChanged = 0;     // sent by the frame clock
 constexpr WPARAM kRequestSettingsChanged = 1;  // posted after an open or an edit
 constexpr WPARAM kRequestPresentation = 2;     // posted by the presentation thread
 
-// The views' cursor reports to the main window (see CreateImageViews).
+// The views' cursor reports and zoom requests to the main window (see
+// CreateImageViews).
 constexpr UINT kPointerMessage = WM_APP;
+constexpr UINT kZoomMessage = WM_APP + 1;
 
 // Caption of every message box.
 constexpr const wchar_t* kAppCaption = L"Quillane";

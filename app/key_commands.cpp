@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/playback.h"
 #include "app/status_bar.h"
+#include "app/window_state.h"
 #include "views/image_view.h"
 #include "views/zoom.h"
 
@@ -36,16 +37,15 @@ void CopyShownPicture() {
 void ZoomAboutCentre(int zoom) {
   RECT client;
   GetClientRect(FrcView, &client);
-  ZoomViews(zoom, FrcView, POINT{client.right / 2, client.bottom / 2});
-  RefreshStatusBar();
+  ZoomTo(zoom, FrcView, POINT{client.right / 2, client.bottom / 2});
 }
 
 }  // namespace
 
 void OnKeyCommand(int id) {
   switch (id) {
-    case kIdZoomIn: ZoomAboutCentre(ZoomLevelUp(ViewZoom)); break;
-    case kIdZoomOut: ZoomAboutCentre(ZoomLevelDown(ViewZoom)); break;
+    case kIdZoomIn: ZoomAboutCentre(ZoomLevelUp(WindowState().zoom)); break;
+    case kIdZoomOut: ZoomAboutCentre(ZoomLevelDown(WindowState().zoom)); break;
     case kIdZoomReset: ZoomAboutCentre(1); break;
     case kIdPaste: PasteImage(); break;
     case kIdCopy: CopyShownPicture(); break;
@@ -57,3 +57,9 @@ void OnKeyCommand(int id) {
   }
 }
 
+void ZoomTo(int zoom, HWND view, POINT anchor) {
+  if (!IsZoomLevel(zoom)) return;
+  const int oldZoom = WindowState().zoom.exchange(zoom);
+  ZoomViews(oldZoom, zoom, view, anchor);
+  RefreshStatusBar();
+}

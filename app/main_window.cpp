@@ -17,6 +17,7 @@
 #include "app/save_cycle.h"
 #include "app/settings_file.h"
 #include "app/status_bar.h"
+#include "app/window_state.h"
 #include "frc/frame_clock.h"
 #include "imaging/load_source.h"
 #include "views/image_view.h"
@@ -27,10 +28,6 @@ namespace {
 constexpr const wchar_t* kColourDepthMessage =
     L"画面の色深度が不足しています。24bitカラーまたは32bitカラーに変更してください。";
 constexpr const wchar_t* kCannotOpenMessage = L"ファイルを開けません。";
-
-// The child that had the keyboard focus when the main window was last
-// deactivated; it gets the focus back on the next activation.
-HWND focusBeforeDeactivation = nullptr;
 
 void ShowMessage(HWND owner, const wchar_t* text) { MessageBoxW(owner, text, kAppCaption, MB_OK); }
 
@@ -48,20 +45,21 @@ void WarnAboutColourDepth(HWND window) {
 }
 
 LRESULT OnCreate(HWND window) {
+  ResetWindowState();
   WarnAboutColourDepth(window);
   CreateControlBar();
   LoadSettings(SettingsFilePath());
   AttachControlBar(window);
-  ViewZoom = LoadZoomSetting(SettingsFilePath());
-  CreateImageViews(window, AppInstance, kPointerMessage);
+  ZoomTo(LoadZoomSetting(SettingsFilePath()), nullptr, POINT{0, 0});
+  CreateImageViews(window, AppInstance, kPointerMessage, kZoomMessage, &WindowState().zoom);
   CreateStatusBar(window, AppInstance);
   LoadKeyTables();
-  ResetPlayback();
   QueryCounterFrequency();
   DragAcceptFiles(window, TRUE);
   AddAboutToSystemMenu(window);
   SetPresentationMode(LoadPresentationSetting(SettingsFilePath()));
   AddPresentationToSystemMenu(window);
+  RestartPresentation(false);
   OpenPresentation(window);
   RefreshStatusBar();
   return 0;
@@ -186,16 +184,25 @@ LRESULT OnPointer(WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
+// A view's Ctrl+wheel; the cursor has changed pixels, so the view reports it
+// again afterwards.
+LRESULT OnZoomRequest(WPARAM wParam, LPARAM lParam) {
+  const ZoomRequest* request = reinterpret_cast<const ZoomRequest*>(lParam);
+  ZoomTo(request->zoom, reinterpret_cast<HWND>(wParam), request->anchor);
+  return 0;
+}
+
 // A window that is not a dialog keeps its own focus: remembered when another
 // window (a message box, another program) is activated, given back after.
 LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
   if (LOWORD(wParam) == WA_INACTIVE) {
     HWND focus = GetFocus();
-    focusBeforeDeactivation = focus && IsChild(window, focus) ? focus : nullptr;
+    WindowState().focusBeforeDeactivation = focus && IsChild(window, focus) ? focus : nullptr;
     return 0;
   }
-  if (!HIWORD(wParam) && focusBeforeDeactivation && IsChild(window, focusBeforeDeactivation)) {
-    SetFocus(focusBeforeDeactivation);
+  HWND previous = WindowState().focusBeforeDeactivation;
+  if (!HIWORD(wParam) && previous && IsChild(window, previous)) {
+    SetFocus(previous);
     return 0;
   }
   return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
@@ -213,9 +220,8 @@ LRESULT OnDestroy(HWND window) {
   ClosePresentation();
   StopFrameClock();
   SaveSettings(SettingsFilePath());
-  SaveZoomSetting(SettingsFilePath(), ViewZoom);
+  SaveZoomSetting(SettingsFilePath(), WindowState().zoom);
   SavePresentationSetting(SettingsFilePath(), CurrentPresentationMode());
-  focusBeforeDeactivation = nullptr;
   PostQuitMessage(0);
   return 0;
 }
@@ -233,6 +239,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DROPFILES: return OnDropFiles(wParam);
     case WM_USER: return OnRequest(wParam);
     case kPointerMessage: return OnPointer(wParam, lParam);
+    case kZoomMessage: return OnZoomRequest(wParam, lParam);
     case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
     case WM_PAINT: return OnPaint(window);
     case WM_DESTROY: return OnDestroy(window);
@@ -257,12 +264,12 @@ void LayoutViews(int width, int height) {
   const int barHeight = bar.bottom - bar.top;
   MoveWindow(ControlBar, 0, 0, width, barHeight, TRUE);
   int statusHeight = 0;
-  if (StatusBar) {
+  if (HWND statusBar = WindowState().statusBar) {
     // The status bar keeps its own height along the bottom of its parent.
     RECT status;
-    GetWindowRect(StatusBar, &status);
+    GetWindowRect(statusBar, &status);
     statusHeight = status.bottom - status.top;
-    MoveWindow(StatusBar, 0, height - statusHeight, width, statusHeight, TRUE);
+    MoveWindow(statusBar, 0, height - statusHeight, width, statusHeight, TRUE);
     FitStatusBar(width);
   }
   const int viewHeight = height - barHeight - statusHeight;

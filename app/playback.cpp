@@ -4,13 +4,12 @@
 #include "app/globals.h"
 #include "app/presentation.h"
 #include "app/status_bar.h"
+#include "app/window_state.h"
 #include "frc/engine_state.h"
 #include "frc/frame_clock.h"
 #include "views/image_view.h"
 
 namespace {
-
-bool paused = false;
 
 // The clock is stopped, so the views and the status bar are told here.
 void ShowFrame(std::uint32_t index) {
@@ -22,14 +21,15 @@ void ShowFrame(std::uint32_t index) {
   RefreshStatusBar();
 }
 
-bool CanStep() { return paused && FrameSet && FrcCount != 0; }
+bool CanStep() { return WindowState().paused && FrameSet && FrcCount != 0; }
 
 }  // namespace
 
-bool PlaybackPaused() { return paused; }
+bool PlaybackPaused() { return WindowState().paused; }
 
 void TogglePause() {
-  paused = !paused;
+  const bool paused = !WindowState().paused;
+  WindowState().paused = paused;
   if (PresentationLocked()) {
     RestartPresentation(paused);
   } else if (paused) {
@@ -42,8 +42,8 @@ void TogglePause() {
 
 void ResumeFrameClockUnlessPaused() {
   if (PresentationLocked()) {
-    RestartPresentation(paused);
-  } else if (!paused) {
+    RestartPresentation(WindowState().paused);
+  } else if (!WindowState().paused) {
     StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
   }
 }
@@ -59,7 +59,3 @@ void ShowFirstFrame() {
   if (CanStep()) ShowFrame(0);
 }
 
-void ResetPlayback() {
-  paused = false;
-  RestartPresentation(false);
-}

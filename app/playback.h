@@ -26,6 +26,3 @@ void StepFrame(int step);
 
 // While paused and a frame set exists: shows frame 0.
 void ShowFirstFrame();
-
-// Clears the pause, as at start; for a main window being created afresh.
-void ResetPlayback();

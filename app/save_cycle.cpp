@@ -52,14 +52,13 @@ std::wstring PickFolder(HWND owner) {
   return folder;
 }
 
-// True when FrameSet is the cycle of the picture in SourceSurface: after an
-// open whose rebuild was refused (a wrong interval), the frames still belong
-// to the previous picture.
+// True when FrameSet is the cycle of the picture in SourceSurface. After an
+// open whose rebuild was refused (a wrong interval) the frames still belong to
+// the previous picture, which may well have the same size: only the picture's
+// generation tells them apart.
 bool FramesMatchPicture() {
-  if (!SourceSurface.bitmap || !FrameSet || FrcCount == 0) return false;
-  const BITMAPINFOHEADER& source = SourceSurface.header.bmiHeader;
-  const BITMAPINFOHEADER& frame = FrameSet[0].header.bmiHeader;
-  return frame.biWidth == source.biWidth && frame.biHeight == source.biHeight && FrameSet[0].bits;
+  return SourceSurface.bitmap && FrameSet && FrcCount != 0 && FrameSet[0].bits &&
+         FrameSetPicture() == SourceSurface.generation;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ struct TextSetting {
   int control;
 };
 
+// Indexed by FieldSetting.
 const TextSetting kTextSettings[] = {
     {L"FRCCount", L"4", kIdInterval},
     {L"FRCOffset", L"3", kIdCorrection},
@@ -51,11 +52,10 @@ void LoadSettings(const std::wstring& path) {
   CheckDlgButton(ControlBar, kIdShowOriginal, ParseUnsignedText(value, nullptr));
 }
 
-std::wstring ReadSettingText(const std::wstring& path, const wchar_t* key) {
+std::wstring ReadSettingText(const std::wstring& path, FieldSetting field) {
   wchar_t value[kValueLength] = {};
-  for (const TextSetting& setting : kTextSettings) {
-    if (lstrcmpW(setting.key, key) == 0) ReadSetting(path, setting.key, setting.fallback, value);
-  }
+  const TextSetting& setting = kTextSettings[static_cast<int>(field)];
+  ReadSetting(path, setting.key, setting.fallback, value);
   return value;
 }
 

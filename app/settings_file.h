@@ -20,9 +20,13 @@ std::wstring SettingsFilePath();
 // empty value gives an empty field.
 void LoadSettings(const std::wstring& path);
 
-// The text stored under "FRCCount" or "FRCOffset" (its default when missing),
-// as LoadSettings would put it into the field; the file is only read.
-std::wstring ReadSettingText(const std::wstring& path, const wchar_t* key);
+// The three texts of the control bar, in the order of the one table of their
+// keys and defaults that both the window and --export read.
+enum class FieldSetting { kInterval, kCorrection, kFrameDuration };
+
+// The text stored for `field` (its default when missing), as LoadSettings
+// would put it into the field; the file is only read.
+std::wstring ReadSettingText(const std::wstring& path, FieldSetting field);
 
 // Writes the four controls back under the same keys ("ShowOriginal" as "0" or
 // "1"); other keys and sections of the file are left as they were.

@@ -8,29 +8,22 @@
 
 #include "app/playback.h"
 #include "app/presentation.h"
+#include "app/window_state.h"
 #include "frc/engine_state.h"
 #include "imaging/dib_surface.h"
 #include "views/image_view.h"
-
-HWND StatusBar = nullptr;
 
 namespace {
 
 enum StatusPart { kFramePart = 0, kZoomPart = 1, kPixelPart = 2, kPresentationPart = 3, kPartCount = 4 };
 
-// Right edges of the frame and zoom parts at 96 dots per inch; the pixel part
-// takes the rest.
+// Right edges of the frame and zoom parts, and the width of the presentation
+// part, at 96 dots per inch; the pixel part takes what is left between.
 constexpr int kFramePartEnd = 220;
 constexpr int kZoomPartEnd = 320;
 constexpr int kPresentationPartWidth = 330;
 constexpr int kTextLength = 160;
 constexpr ULONGLONG kPlayingRefreshMs = 100;
-
-HWND pointerView = nullptr;
-POINT pointerClient = {-1, -1};
-// What each part holds: a refresh with every frame change sets only what changed.
-std::wstring shownTexts[kPartCount];
-int dotsPerInch = 96;
 
 // The 0x00RRGGBB value of pixel (x, y), y from the top, of a 32-bpp bottom-up surface.
 std::uint32_t PixelOf(const DibSurface& surface, int x, int y) {
@@ -50,10 +43,12 @@ unsigned Red(std::uint32_t pixel) { return pixel >> 16 & 0xFF; }
 unsigned Green(std::uint32_t pixel) { return pixel >> 8 & 0xFF; }
 unsigned Blue(std::uint32_t pixel) { return pixel & 0xFF; }
 
+// A refresh with every frame change sets only the parts whose text changed.
 void SetPart(int part, const wchar_t* text) {
-  if (!StatusBar || shownTexts[part] == text) return;
-  shownTexts[part] = text;
-  SendMessageW(StatusBar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text));
+  MainWindowState& state = WindowState();
+  if (!state.statusBar || state.statusTexts[part] == text) return;
+  state.statusTexts[part] = text;
+  SendMessageW(state.statusBar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text));
 }
 
 void FrameText(wchar_t* text) {
@@ -71,6 +66,8 @@ void FrameText(wchar_t* text) {
 // cursor; empty when the cursor is not over a picture.
 void PixelText(wchar_t* text) {
   text[0] = L'\0';
+  const HWND pointerView = WindowState().pointerView;
+  const POINT pointerClient = WindowState().pointerClient;
   POINT pixel;
   if (!pointerView || !PicturePixelAt(pointerView, pointerClient, &pixel) || !Holds(SourceSurface, pixel)) return;
   const DibSurface* shownPicture = pointerView == FrcView ? CurrentFramePicture() : &SourceSurface;
@@ -99,41 +96,45 @@ void PixelText(wchar_t* text) {
 HWND CreateStatusBar(HWND parent, HINSTANCE instance) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  StatusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, parent,
-                              nullptr, instance, nullptr);
-  if (!StatusBar) return nullptr;
+  HWND bar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, parent,
+                             nullptr, instance, nullptr);
+  MainWindowState& state = WindowState();
+  state.statusBar = bar;
+  state.pointerView = nullptr;
+  for (std::wstring& text : state.statusTexts) text.clear();
+  if (!bar) return nullptr;
   HDC dc = GetDC(parent);
-  dotsPerInch = GetDeviceCaps(dc, LOGPIXELSX);
+  state.statusDotsPerInch = GetDeviceCaps(dc, LOGPIXELSX);
   ReleaseDC(parent, dc);
   RECT client;
   GetClientRect(parent, &client);
   FitStatusBar(client.right);
-  pointerView = nullptr;
-  for (std::wstring& text : shownTexts) text.clear();
   RefreshStatusBar();
-  return StatusBar;
+  return bar;
 }
 
 void FitStatusBar(int width) {
-  if (!StatusBar) return;
-  const int zoomEnd = MulDiv(kZoomPartEnd, dotsPerInch, 96);
-  const int pixelEnd = width - MulDiv(kPresentationPartWidth, dotsPerInch, 96);
-  int edges[] = {MulDiv(kFramePartEnd, dotsPerInch, 96), zoomEnd, pixelEnd > zoomEnd ? pixelEnd : zoomEnd, -1};
-  SendMessageW(StatusBar, SB_SETPARTS, kPartCount, reinterpret_cast<LPARAM>(edges));
+  HWND bar = WindowState().statusBar;
+  if (!bar) return;
+  const int dpi = WindowState().statusDotsPerInch;
+  const int zoomEnd = MulDiv(kZoomPartEnd, dpi, 96);
+  const int pixelEnd = width - MulDiv(kPresentationPartWidth, dpi, 96);
+  int edges[] = {MulDiv(kFramePartEnd, dpi, 96), zoomEnd, pixelEnd > zoomEnd ? pixelEnd : zoomEnd, -1};
+  SendMessageW(bar, SB_SETPARTS, kPartCount, reinterpret_cast<LPARAM>(edges));
 }
 
 void SetStatusPointer(HWND view, POINT client) {
-  pointerView = view;
-  pointerClient = client;
+  WindowState().pointerView = view;
+  WindowState().pointerClient = client;
   RefreshStatusBar();
 }
 
 void RefreshStatusBar() {
-  if (!StatusBar) return;
+  if (!WindowState().statusBar) return;
   wchar_t text[kTextLength];
   FrameText(text);
   SetPart(kFramePart, text);
-  std::swprintf(text, kTextLength, L"倍率 %d%%", ViewZoom * 100);
+  std::swprintf(text, kTextLength, L"倍率 %d%%", WindowState().zoom.load() * 100);
   SetPart(kZoomPart, text);
   PixelText(text);
   SetPart(kPixelPart, text);
@@ -141,18 +142,18 @@ void RefreshStatusBar() {
 }
 
 void RefreshStatusBarWhilePlaying() {
-  static ULONGLONG lastRefresh = 0;
   const ULONGLONG now = GetTickCount64();
-  if (now - lastRefresh < kPlayingRefreshMs) return;
-  lastRefresh = now;
+  if (now - WindowState().statusRefreshedAt < kPlayingRefreshMs) return;
+  WindowState().statusRefreshedAt = now;
   RefreshStatusBar();
 }
 
 std::wstring StatusText(int part) {
-  if (!StatusBar) return std::wstring();
-  const LRESULT length = LOWORD(SendMessageW(StatusBar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0));
+  HWND bar = WindowState().statusBar;
+  if (!bar) return std::wstring();
+  const LRESULT length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0));
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  SendMessageW(StatusBar, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(&text[0]));
+  SendMessageW(bar, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(&text[0]));
   text.resize(static_cast<size_t>(length));
   return text;
 }

@@ -1,9 +1,10 @@
 // The status bar along the bottom of the main window: the frame of the cycle
-// on show (and whether it is paused), the zoom level, the pixel under the
+// on show (and whether it is paused), the zoom level, and the pixel under the
 // cursor with its source value, the value the view shows, and for the FRC view
-// the mean of the cycle's values, and at the right how frames reach the
-// screen (locked to the vblank, with the audit's figures, or the timer). It keeps where the cursor was last seen so
-// that every refresh (a frame change, a zoom, a step) reads that place afresh.
+// the mean of the cycle's values, and at the right how frames reach the screen
+// (locked to the vblank with the audit's figures, or the timer). It keeps where the cursor was last seen (in
+// the main window's record, window_state.h) so that every refresh (a frame
+// change, a zoom, a step) reads that place afresh.
 //
 // User-interface thread only.
 #pragma once
@@ -12,10 +13,9 @@
 
 #include <string>
 
-extern HWND StatusBar;  // class STATUS_CLASSNAMEW; null until created
-
-// Creates the status bar as a child of parent, with its three parts. Null on
-// failure (the program then runs without one).
+// Creates the status bar (class STATUSCLASSNAMEW) as a child of parent, with
+// its four parts, and keeps it in the main window's record. Null on failure
+// (the program then runs without one).
 HWND CreateStatusBar(HWND parent, HINSTANCE instance);
 
 // Remembers the cursor at client point `client` of `view` ((-1, -1): it has

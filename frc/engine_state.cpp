@@ -5,16 +5,16 @@
 #include <cstdlib>
 #include <new>
 
-DibSurface* FrameSet = nullptr;
-std::atomic<std::uint32_t> FrcCount{0};
-std::uint32_t FrcOffset = 0;
-std::atomic<std::uint32_t> CurrentFrame{0};
-std::atomic<std::uint32_t> FrameDuration{0};
-std::mutex FrameSetLock;
-
-void SetCurrentFrame(std::uint32_t index) { CurrentFrame = index; }
-
 namespace {
+
+// The values behind the read-only names of the header; written only by the
+// functions below.
+DibSurface* frameSet = nullptr;
+std::uint32_t frameSetPicture = 0;
+std::atomic<std::uint32_t> frcCount{0};
+std::uint32_t frcOffset = 0;
+std::atomic<std::uint32_t> currentFrame{0};
+std::atomic<std::uint32_t> frameDuration{0};
 
 // The count word sits in front of the elements, padded so that they keep the
 // strictest alignment any object needs.
@@ -30,24 +30,53 @@ FrameSetHeader* HeaderOf(const DibSurface* frames) {
 // The last frame set goes with the process: its bitmaps and memory DCs are
 // released at exit like the source surface's.
 struct FrameSetAtExit {
-  ~FrameSetAtExit() {
-    ReleaseFrameSet(FrameSet);
-    FrameSet = nullptr;
-  }
+  ~FrameSetAtExit() { ReleaseEngineState(); }
 } frameSetAtExit;
 
 }  // namespace
 
-DibSurface* AllocateFrameSet(std::uint32_t count) {
-  if (count == 0) return nullptr;
-  const std::uint64_t bytes = std::uint64_t{count} * sizeof(DibSurface) + sizeof(FrameSetHeader);
+DibSurface* const& FrameSet = frameSet;
+const std::atomic<std::uint32_t>& FrcCount = frcCount;
+const std::uint32_t& FrcOffset = frcOffset;
+const std::atomic<std::uint32_t>& CurrentFrame = currentFrame;
+const std::atomic<std::uint32_t>& FrameDuration = frameDuration;
+std::mutex FrameSetLock;
+
+void PublishFrameSet(DibSurface* frames, std::uint32_t picture) {
+  frameSet = frames;
+  frameSetPicture = frames ? picture : 0;
+}
+
+std::uint32_t FrameSetPicture() { return frameSetPicture; }
+
+void PublishCycle(std::uint32_t interval, std::uint32_t correction) {
+  frcOffset = correction;
+  frcCount = interval;
+}
+
+void SetCurrentFrame(std::uint32_t index) { currentFrame = index; }
+
+void SetFrameDuration(std::uint32_t duration) { frameDuration = duration; }
+
+void ReleaseEngineState() {
+  DibSurface* frames = frameSet;
+  PublishFrameSet(nullptr, 0);
+  ReleaseFrameSet(frames);
+  PublishCycle(0, 0);
+  SetCurrentFrame(0);
+  SetFrameDuration(0);
+}
+
+DibSurface* AllocateFrameSet(std::uint32_t interval) {
+  if (interval == 0) return nullptr;
+  const std::uint64_t bytes = std::uint64_t{interval} * sizeof(DibSurface) + sizeof(FrameSetHeader);
   if (bytes != static_cast<std::size_t>(bytes)) return nullptr;  // beyond a 32-bit address space
   void* block = std::malloc(static_cast<std::size_t>(bytes));
   if (!block) return nullptr;
   FrameSetHeader* header = new (block) FrameSetHeader;
-  header->count = count;
+  header->count = interval;
   DibSurface* frames = reinterpret_cast<DibSurface*>(header + 1);
-  for (std::uint32_t i = 0; i < count; ++i) new (frames + i) DibSurface;
+  for (std::uint32_t i = 0; i < interval; ++i) new (frames + i) DibSurface;
   return frames;
 }
 

@@ -1,12 +1,25 @@
 // The FRC engine's published state: the rendered frame cycle and the numbers
 // the frame clock and the FRC view work from.
 //
-// Written only by ApplySettings on the user-interface thread while the frame
-// clock is stopped. The frame clock's tick runs on the multimedia-timer
-// thread, the locked playback on the presentation thread: they read FrcCount
-// and FrameDuration and read and write CurrentFrame, so those three are atomic
-// 32-bit values. A paint of the FRC
-// view reads CurrentFrame once and uses that one value throughout.
+// Each value below is read through its name and written through exactly one
+// function, so that who changes it, and on which thread, is stated once:
+//
+//   FrameSet       PublishFrameSet     user-interface thread, clock stopped
+//                                      (RebuildFrameSet, ReleaseEngineState)
+//   FrcCount,      PublishCycle        user-interface thread, clock stopped
+//   FrcOffset                          (RebuildFrameSet, ReleaseEngineState)
+//   CurrentFrame   SetCurrentFrame     the frame clock's tick (timer thread),
+//                                      the presentation thread while it plays,
+//                                      or the user-interface thread while the
+//                                      clock is stopped (rebuild, step, pause)
+//   FrameDuration  SetFrameDuration    user-interface thread (ApplySettings)
+//
+// Readers: the user-interface thread reads all of them. The frame clock's tick
+// and the presentation thread read FrcCount, FrameDuration and CurrentFrame,
+// so those are atomic 32-bit values; the presentation thread reads FrameSet
+// only while it holds FrameSetLock. A paint of the FRC view reads CurrentFrame once and uses that one
+// value throughout; since the clock only stores indices below FrcCount and
+// stores nothing once stopped, that index is always inside FrameSet.
 #pragma once
 
 #include <atomic>
@@ -16,34 +29,52 @@
 #include "imaging/dib_surface.h"
 
 // The N rendered frames, index = frame of the cycle; null when absent. One heap
-// block that keeps its own element count (FrameSetCount). Owned here: created
-// and released by ApplySettings only. Whenever present it holds FrcCount
-// elements.
-extern DibSurface* FrameSet;
-
-// N of the current frame set; 0 before the first successful apply.
-extern std::atomic<std::uint32_t> FrcCount;
+// block that keeps its own element count (FrameSetCount). Whenever present it
+// holds FrcCount elements.
+extern DibSurface* const& FrameSet;
+// N of the current frame set; 0 before the first successful rebuild.
+extern const std::atomic<std::uint32_t>& FrcCount;
 // Correction (level-grid offset) of the current frame set.
-extern std::uint32_t FrcOffset;
-// Index of the frame the FRC view shows: reset to 0 by ApplySettings, advanced
-// by the frame clock; always below FrcCount while a frame set is present.
-extern std::atomic<std::uint32_t> CurrentFrame;
+extern const std::uint32_t& FrcOffset;
+// Index of the frame the FRC view shows; always below FrcCount while a frame
+// set is present.
+extern const std::atomic<std::uint32_t>& CurrentFrame;
 // Held by RebuildFrameSet for the whole rebuild, and by every reader of the
 // frames' memory DCs (the FRC view's paint, the presentation thread's draw),
 // so that no thread draws frames a rebuild is replacing or releasing.
 extern std::mutex FrameSetLock;
+// Display time of one frame in units of 100 ns; 0 stops the clock's changes.
+extern const std::atomic<std::uint32_t>& FrameDuration;
 
-// The one way code outside the rebuild moves CurrentFrame (the frame clock's
-// tick, the presentation thread, a step while paused). index below FrcCount.
+// Makes frames (a block from AllocateFrameSet, or null) the frame set, rendered
+// from the picture of generation `picture`. The previous block is not released
+// here: its owner, the rebuild, does that. Clock stopped.
+void PublishFrameSet(DibSurface* frames, std::uint32_t picture);
+
+// The generation of the picture FrameSet was rendered from; 0 while absent. A
+// cycle belongs to the picture on show only when this equals the generation of
+// SourceSurface.
+std::uint32_t FrameSetPicture();
+
+// Publishes the interval and correction of the frame set being built. Clock
+// stopped.
+void PublishCycle(std::uint32_t interval, std::uint32_t correction);
+
+// Shows frame index of the cycle (below FrcCount, or 0).
 void SetCurrentFrame(std::uint32_t index);
 
-// Display time of one frame in units of 100 ns; 0 stops the clock's changes.
-extern std::atomic<std::uint32_t> FrameDuration;
+// Publishes the display time of one frame, in units of 100 ns.
+void SetFrameDuration(std::uint32_t frameDuration);
 
-// A block of `count` empty DibSurface records (every field zero) that keeps
+// Releases the frame set and puts every value back to its start (no frames,
+// interval 0, frame 0, no duration): for a program or test starting afresh.
+// Clock stopped.
+void ReleaseEngineState();
+
+// A block of `interval` empty DibSurface records (every field zero) that keeps
 // its count. Caller owns it and gives it back with ReleaseFrameSet. Null when
-// count is 0, the size does not fit, or memory runs out.
-DibSurface* AllocateFrameSet(std::uint32_t count);
+// interval is 0, the size does not fit, or memory runs out.
+DibSurface* AllocateFrameSet(std::uint32_t interval);
 
 // Resets every element of a block from AllocateFrameSet and frees it. Null is
 // accepted and does nothing.

@@ -19,9 +19,10 @@
 #include "frc/engine_state.h"
 #include "frc/frame_index.h"
 
-std::int64_t CounterFrequency = 0;
-
 namespace {
+
+// Written by QueryCounterFrequency before any timer exists.
+std::int64_t counterFrequency = 0;
 
 constexpr UINT kTickMilliseconds = 1;
 
@@ -45,9 +46,9 @@ void CALLBACK FrameClockTick(UINT timerId, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR
     if (duration == 0 || count == 0) return;
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
-    const std::uint32_t index = FrameIndexAt(counter.QuadPart, duration, CounterFrequency, count);
+    const std::uint32_t index = FrameIndexAt(counter.QuadPart, duration, counterFrequency, count);
     if (index == CurrentFrame) return;
-    CurrentFrame = index;
+    SetCurrentFrame(index);
     ++sendingTicks;
     window = targetWindow;
     message = targetMessage;
@@ -78,8 +79,10 @@ void WaitForSendingTicks() {
 
 void QueryCounterFrequency() {
   LARGE_INTEGER frequency;
-  CounterFrequency = QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
+  counterFrequency = QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
 }
+
+std::int64_t CounterFrequency() { return counterFrequency; }
 
 void StartFrameClock(HWND window, UINT message, WPARAM request) {
   StopFrameClock();

@@ -8,13 +8,13 @@
 
 #include <cstdint>
 
-// Ticks per second of the performance counter; 0 until QueryCounterFrequency.
-// Written once before any timer exists, read by every tick.
-extern std::int64_t CounterFrequency;
-
-// Queries the performance-counter frequency into CounterFrequency. The main
-// window calls it once while it is created.
+// Queries the performance-counter frequency that CounterFrequency returns. The
+// main window calls it once while it is created, before any timer exists.
 void QueryCounterFrequency();
+
+// Ticks per second of the performance counter; 0 until QueryCounterFrequency.
+// Any thread (every tick reads it).
+std::int64_t CounterFrequency();
 
 // Starts the clock's timer (1 ms period and resolution); each frame change
 // sends `message` with wParam `request` and lParam 0 to `window`. A running

@@ -92,18 +92,18 @@ class FrameClockTest : public ::testing::Test {
     UpdateWindow(testMain);
     seen = Observed();
     QueryCounterFrequency();
-    FrcCount = 0;
-    CurrentFrame = 0;
-    FrameDuration = 0;
+    PublishCycle(0, 0);
+    SetCurrentFrame(0);
+    SetFrameDuration(0);
   }
   void TearDown() override {
     StopFrameClock();
     DestroyWindow(testMain);
     testMain = nullptr;
     testView = nullptr;
-    FrcCount = 0;
-    CurrentFrame = 0;
-    FrameDuration = 0;
+    PublishCycle(0, 0);
+    SetCurrentFrame(0);
+    SetFrameDuration(0);
   }
   static void Start() {
     seen.stopped = false;
@@ -118,28 +118,28 @@ class FrameClockTest : public ::testing::Test {
 TEST_F(FrameClockTest, CounterFrequencyIsTheSystemOne) {
   LARGE_INTEGER frequency;
   ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
-  EXPECT_EQ(frequency.QuadPart, CounterFrequency);
-  EXPECT_GT(CounterFrequency, 0);
+  EXPECT_EQ(frequency.QuadPart, CounterFrequency());
+  EXPECT_GT(CounterFrequency(), 0);
 }
 
 TEST_F(FrameClockTest, FramesFollowRealTimeInOrder) {
-  FrcCount = 4;
+  PublishCycle(4, 0);
   // 33 ms frames: long enough that a loaded machine (the tests run two at a
   // time) still handles each change within a frame of its boundary.
   constexpr std::uint32_t kDuration = 333333;
-  FrameDuration = kDuration;
+  SetFrameDuration(kDuration);
   seen.record = true;
   Start();
   ASSERT_NE(0u, FrameClockTimer());
   ASSERT_TRUE(PumpUntil(5000, [] { return seen.frames.size() >= 24; })) << seen.frames.size() << " changes";
   Stop();
-  const std::uint64_t period = FramePeriodTicks(kDuration, CounterFrequency);
+  const std::uint64_t period = FramePeriodTicks(kDuration, CounterFrequency());
   int inOrder = 0;
   for (size_t i = 0; i < seen.frames.size(); ++i) {
     ASSERT_LT(seen.frames[i], 4u);
     // Handled within a frame of the boundary that made it current.
-    const std::uint32_t now = FrameIndexAt(seen.counters[i], kDuration, CounterFrequency, 4);
-    const std::uint32_t before = FrameIndexAt(seen.counters[i] - static_cast<std::int64_t>(period), kDuration, CounterFrequency, 4);
+    const std::uint32_t now = FrameIndexAt(seen.counters[i], kDuration, CounterFrequency(), 4);
+    const std::uint32_t before = FrameIndexAt(seen.counters[i] - static_cast<std::int64_t>(period), kDuration, CounterFrequency(), 4);
     EXPECT_TRUE(seen.frames[i] == now || seen.frames[i] == before) << "change " << i;
     if (i > 0 && seen.frames[i] == (seen.frames[i - 1] + 1) % 4) ++inOrder;
   }
@@ -150,9 +150,9 @@ TEST_F(FrameClockTest, FramesFollowRealTimeInOrder) {
 
 TEST_F(FrameClockTest, IdleWithoutDurationOrFrames) {
   for (int variant = 0; variant < 2; ++variant) {
-    FrcCount = variant == 0 ? 4 : 0;
-    FrameDuration = variant == 0 ? 0 : 100;
-    CurrentFrame = 0;
+    PublishCycle(variant == 0 ? 4 : 0, 0);
+    SetFrameDuration(variant == 0 ? 0 : 100);
+    SetCurrentFrame(0);
     Start();
     ASSERT_NE(0u, FrameClockTimer());
     PumpUntil(60, [] { return false; });
@@ -163,8 +163,8 @@ TEST_F(FrameClockTest, IdleWithoutDurationOrFrames) {
 }
 
 TEST_F(FrameClockTest, AtMostOneTimerExists) {
-  FrcCount = 3;
-  FrameDuration = 1000;
+  PublishCycle(3, 0);
+  SetFrameDuration(1000);
   Start();
   const UINT first = FrameClockTimer();
   ASSERT_NE(0u, first);
@@ -188,10 +188,10 @@ TEST_F(FrameClockTest, AtMostOneTimerExists) {
 TEST_F(FrameClockTest, StopIsFinalAndNeverDeadlocks) {
   const DWORD start = GetTickCount();
   int blockedStops = 0;
-  FrameDuration = 100;  // 10 microseconds: the index changes on most ticks
+  SetFrameDuration(100);  // 10 microseconds: the index changes on most ticks
   for (int round = 0; round < 1000; ++round) {
-    FrcCount = round % 2 == 0 ? 255 : 3;
-    CurrentFrame = 0;
+    PublishCycle(round % 2 == 0 ? 255 : 3, 0);
+    SetCurrentFrame(0);
     Start();
     if (round % 2 == 0) {
       // Wait, without serving it, until a tick is blocked in its request.
@@ -205,8 +205,8 @@ TEST_F(FrameClockTest, StopIsFinalAndNeverDeadlocks) {
       Stop();
     }
     // As a settings change would: a smaller or larger set, frame 0.
-    CurrentFrame = 0;
-    FrcCount = round % 2 == 0 ? 3 : 255;
+    SetCurrentFrame(0);
+    PublishCycle(round % 2 == 0 ? 3 : 255, 0);
     MSG message;
     const int afterStop = round % 50 == 0 ? 20 : 1;
     PumpUntil(static_cast<DWORD>(afterStop), [] { return false; });

@@ -35,7 +35,7 @@ constexpr std::uint32_t kMaxFastCount = 256;
 // buffers that start at memory row 0.
 void MapFramePixelsSlowly(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                           std::int32_t firstRow, std::int32_t endRow, std::uint32_t frameIndex) {
-  const std::uint32_t count = LevelTableCount;
+  const std::uint32_t count = LevelTableInterval();
   std::size_t i = static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(firstRow);
   for (std::int32_t y = firstRow; y < endRow; ++y) {
     for (std::int32_t x = 0; x < width; ++x, i += 4) {
@@ -54,7 +54,7 @@ void MapFramePixelsSlowly(const std::uint8_t* source, std::uint8_t* target, std:
 
 void MapFramePixelsWithTables(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                               std::int32_t firstRow, std::int32_t endRow, std::uint32_t frameIndex) {
-  const std::uint32_t count = LevelTableCount;
+  const std::uint32_t count = LevelTableInterval();
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
   const std::uint8_t* columnTables[kMaxFastCount];
   for (std::int32_t y = firstRow; y < endRow; ++y) {
@@ -164,7 +164,7 @@ VectorPath PathInUse() {
 // Maps rows [firstRow, endRow) of one frame by whichever path applies.
 void MapRows(const std::uint8_t* source, std::uint8_t* target, std::int32_t width, std::int32_t firstRow,
              std::int32_t endRow, std::uint32_t frameIndex) {
-  const std::uint32_t count = LevelTableCount;
+  const std::uint32_t count = LevelTableInterval();
   if (count > kMaxFastCount) {
     MapFramePixelsSlowly(source, target, width, firstRow, endRow, frameIndex);
     return;
@@ -204,7 +204,7 @@ void MapFramePixels(const std::uint8_t* source, std::uint8_t* target, std::int32
 void MapFramePixelsByTable(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                            std::int32_t height, std::uint32_t frameIndex) {
   if (width <= 0 || height <= 0) return;
-  if (LevelTableCount > kMaxFastCount) {
+  if (LevelTableInterval() > kMaxFastCount) {
     MapFramePixelsSlowly(source, target, width, 0, height, frameIndex);
     return;
   }
@@ -214,7 +214,7 @@ void MapFramePixelsByTable(const std::uint8_t* source, std::uint8_t* target, std
 int MapCycleRows(const std::uint8_t* source, std::uint8_t* const* targets, std::int32_t width,
                  std::int32_t firstRow, std::int32_t endRow) {
   if (width <= 0 || firstRow >= endRow) return 1;
-  const std::uint32_t count = LevelTableCount;
+  const std::uint32_t count = LevelTableInterval();
 #ifdef QUILLANE_SSE2
   const VectorPath path = PathInUse();
   if (path != VectorPath::kTables && count >= 2 && count <= kMaxVectorCount && ColumnOrderIsIdentity(count)) {

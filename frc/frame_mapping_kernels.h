@@ -50,7 +50,7 @@ inline std::uint16_t Reciprocal(std::uint32_t c, std::uint32_t count) {
 // being in phase `phase`: the tail of a row that does not fill a vector.
 inline void MapRowTail(const std::uint8_t* in, std::uint8_t* out, std::int32_t first, std::int32_t width,
                        std::uint32_t phase) {
-  const std::uint32_t count = LevelTableCount;
+  const std::uint32_t count = LevelTableInterval();
   in += static_cast<std::size_t>(first) * 4;
   out += static_cast<std::size_t>(first) * 4;
   for (std::int32_t x = first; x < width; ++x) {
@@ -142,7 +142,7 @@ void MapFrameRowsVector(const std::uint8_t* source, std::uint8_t* target, std::i
                         std::int32_t endRow, std::uint32_t frameIndex) {
   using Vec = typename V::Vec;
   constexpr std::int32_t kPixels = V::kBytes / 4;
-  const std::uint32_t count = LevelTableCount;
+  const std::uint32_t count = LevelTableInterval();
   const int offset = LevelTable[0];
   const int span = LevelTable[255] - offset;
   // d = min(v - offset, span) saturated, and the fourth byte itself.
@@ -188,7 +188,7 @@ int MapCycleRowsVector(const std::uint8_t* source, std::uint8_t* const* targets,
                        std::int32_t firstRow, std::int32_t endRow) {
   using Vec = typename V::Vec;
   constexpr std::int32_t kPixels = V::kBytes / 4;
-  const std::uint32_t count = LevelTableCount;
+  const std::uint32_t count = LevelTableInterval();
   const int offset = LevelTable[0];
   const int span = LevelTable[255] - offset;
   const std::int32_t vectors = width / kPixels;

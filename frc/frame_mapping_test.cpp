@@ -33,7 +33,7 @@ Pixels Noise(int width, int height, std::uint32_t seed) {
 // The per-pixel formula written out with a modulo per pixel.
 Pixels Reference(const Pixels& source, int width, int height, std::uint32_t k) {
   Pixels out(source.size());
-  const std::uint32_t n = LevelTableCount;
+  const std::uint32_t n = LevelTableInterval();
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const size_t i = (static_cast<size_t>(y) * width + x) * 4;

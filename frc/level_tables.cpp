@@ -7,9 +7,10 @@
 std::uint8_t* LevelTable = nullptr;
 std::uint32_t* ColumnPhaseOrder = nullptr;
 std::uint32_t* RowPhaseOrder = nullptr;
-std::uint32_t LevelTableCount = 0;
-
 namespace {
+
+// Written only by a successful BuildLevelTables.
+std::uint32_t levelTableInterval = 0;
 
 // Allocates count elements of elementSize bytes; a size that does not fit the
 // address space fails like an allocation that the heap refuses.
@@ -55,6 +56,8 @@ std::uint32_t RowPhaseAt(std::uint32_t count, std::uint32_t p) {
   return (p % 2 == 0) ? p / 2 : count - 1 - p / 2;
 }
 
+std::uint32_t LevelTableInterval() { return levelTableInterval; }
+
 int BuildLevelTables(std::uint32_t count, std::uint32_t offset) {
   ReleaseLevelTables();
   LevelTable = static_cast<std::uint8_t*>(AllocateArray(count, 256));
@@ -63,7 +66,7 @@ int BuildLevelTables(std::uint32_t count, std::uint32_t offset) {
   if (!ColumnPhaseOrder) return 0;
   RowPhaseOrder = static_cast<std::uint32_t*>(AllocateArray(count, sizeof(std::uint32_t)));
   if (!RowPhaseOrder) return 0;
-  LevelTableCount = count;
+  levelTableInterval = count;
   for (std::uint32_t p = 0; p < count; ++p) {
     std::uint8_t* row = LevelTable + static_cast<std::size_t>(p) * 256;
     for (std::uint32_t v = 0; v < 256; ++v) row[v] = PanelLevel(count, offset, v, p);

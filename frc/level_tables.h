@@ -18,13 +18,14 @@ extern std::uint8_t* LevelTable;
 extern std::uint32_t* ColumnPhaseOrder;
 // Phase offset contributed by a pixel's row index modulo N. Null when absent.
 extern std::uint32_t* RowPhaseOrder;
-// The N the three arrays were built for; written only by a successful build.
-extern std::uint32_t LevelTableCount;
+// The interval N the three arrays were built for; changed only by a successful
+// build. Frame rendering takes its modulus from here, not from the settings.
+std::uint32_t LevelTableInterval();
 
 // Replaces the tables by those for count N (>= 1) and the given offset.
 // Returns 1 on success, 0 when an allocation fails; the previous tables are
 // released first either way, so after a failure some arrays are absent and
-// LevelTableCount keeps its previous value.
+// LevelTableInterval keeps its previous value.
 int BuildLevelTables(std::uint32_t count, std::uint32_t offset);
 
 // Releases whatever tables are present. Also runs at process exit.

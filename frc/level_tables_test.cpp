@@ -14,7 +14,7 @@ class LevelTablesTest : public ::testing::Test {
 
   std::vector<int> Outputs(std::uint32_t v) const {
     std::vector<int> out;
-    for (std::uint32_t p = 0; p < LevelTableCount; ++p) out.push_back(LevelTable[p * 256 + v]);
+    for (std::uint32_t p = 0; p < LevelTableInterval(); ++p) out.push_back(LevelTable[p * 256 + v]);
     return out;
   }
 };
@@ -39,7 +39,7 @@ TEST_F(LevelTablesTest, WorkedRows) {
 
 TEST_F(LevelTablesTest, CountOneIsTheIdentity) {
   ASSERT_EQ(1, BuildLevelTables(1, 0));
-  EXPECT_EQ(1u, LevelTableCount);
+  EXPECT_EQ(1u, LevelTableInterval());
   for (std::uint32_t v = 0; v < 256; ++v) EXPECT_EQ(v, LevelTable[v]);
   EXPECT_EQ(0u, ColumnPhaseOrder[0]);
   EXPECT_EQ(0u, RowPhaseOrder[0]);
@@ -130,7 +130,7 @@ TEST_F(LevelTablesTest, PhaseOrders) {
 TEST_F(LevelTablesTest, RebuildReplacesTheTables) {
   ASSERT_EQ(1, BuildLevelTables(16, 15));
   ASSERT_EQ(1, BuildLevelTables(4, 3));
-  EXPECT_EQ(4u, LevelTableCount);
+  EXPECT_EQ(4u, LevelTableInterval());
   EXPECT_EQ((std::vector<int>{3, 7, 3, 7}), Outputs(5));
 }
 
@@ -140,10 +140,10 @@ TEST_F(LevelTablesTest, FailedBuildReleasesAndKeepsTheCount) {
   EXPECT_EQ(0, BuildLevelTables(0xFFFFFFFFu, 0));
   EXPECT_EQ(nullptr, LevelTable);
   EXPECT_EQ(nullptr, RowPhaseOrder);
-  EXPECT_EQ(4u, LevelTableCount);
+  EXPECT_EQ(4u, LevelTableInterval());
   // A later build works again.
   EXPECT_EQ(1, BuildLevelTables(2, 0));
-  EXPECT_EQ(2u, LevelTableCount);
+  EXPECT_EQ(2u, LevelTableInterval());
 }
 
 TEST_F(LevelTablesTest, ReleaseTwiceIsHarmless) {

@@ -18,9 +18,6 @@
 
 namespace {
 
-// Generation of the picture the current FrameSet was rendered from.
-std::uint32_t frameSetPicture = 0;
-
 constexpr auto kProgressInterval = std::chrono::milliseconds(40);
 
 // Rows mapped together: small enough that the bands spread evenly over the
@@ -119,8 +116,9 @@ bool RenderAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t
 }
 
 void DiscardFrameSet() {
-  ReleaseFrameSet(FrameSet);
-  FrameSet = nullptr;
+  DibSurface* frames = FrameSet;
+  PublishFrameSet(nullptr, 0);
+  ReleaseFrameSet(frames);
 }
 
 }  // namespace
@@ -131,8 +129,9 @@ FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::u
   // The previous frames leave FrameSet at once; their sections are kept aside
   // for the new cycle only when they show the same picture.
   DibSurface* kept = FrameSet;
-  FrameSet = nullptr;
-  if (kept && frameSetPicture != source.generation) {
+  const bool samePicture = FrameSetPicture() == source.generation;
+  PublishFrameSet(nullptr, 0);
+  if (kept && !samePicture) {
     ReleaseFrameSet(kept);
     kept = nullptr;
   }
@@ -150,11 +149,9 @@ FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::u
   for (std::uint32_t k = 0; k < reused; ++k) MoveSurface(&frames[k], &kept[k]);
   ReleaseFrameSet(kept);  // the sections the new cycle does not need
 
-  FrameSet = frames;
-  frameSetPicture = source.generation;
-  FrcOffset = offset;
-  FrcCount = count;
-  CurrentFrame = 0;
+  PublishFrameSet(frames, source.generation);
+  PublishCycle(count, offset);
+  SetCurrentFrame(0);
 
   if (!RenderAllFrames(source, frames, count, progress, progressContext)) {
     DiscardFrameSet();

@@ -9,12 +9,15 @@
 
 HWND FrcView = nullptr;
 HWND OriginalView = nullptr;
-std::atomic<int> ViewZoom{1};
 
 namespace {
 
-// Sent to the parent about the cursor; written once at creation.
+// Given at creation: the messages to the parent and the zoom level it owns.
 UINT pointerMessage = 0;
+UINT zoomMessage = 0;
+const std::atomic<int>* viewZoom = nullptr;
+
+int Zoom() { return viewZoom ? viewZoom->load() : 1; }
 
 // What distinguishes the two views: the picture they draw and the partner
 // they keep in step.
@@ -54,8 +57,8 @@ void SetScrollPosition(HWND view, int bar, int position) {
 
 // Ranges of the zoomed picture, pages of the client size.
 void SetScrollRanges(HWND view, int width, int height) {
-  SetScrollRangeAndPage(view, SB_HORZ, SourceSurface.header.bmiHeader.biWidth * ViewZoom, width);
-  SetScrollRangeAndPage(view, SB_VERT, SourceSurface.header.bmiHeader.biHeight * ViewZoom, height);
+  SetScrollRangeAndPage(view, SB_HORZ, SourceSurface.header.bmiHeader.biWidth * Zoom(), width);
+  SetScrollRangeAndPage(view, SB_VERT, SourceSurface.header.bmiHeader.biHeight * Zoom(), height);
 }
 
 LRESULT OnSize(HWND view, LPARAM lParam) {
@@ -69,9 +72,9 @@ LRESULT OnPaint(HWND view, const ViewKind& kind) {
   if (&kind == &kFrcViewKind) {
     // The presentation thread draws the same frames through the same memory DCs.
     std::lock_guard<std::mutex> guard(FrameSetLock);
-    DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), ViewZoom, kind.picture());
+    DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), Zoom(), kind.picture());
   } else {
-    DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), ViewZoom, kind.picture());
+    DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), Zoom(), kind.picture());
   }
   EndPaint(view, &paint);
   return 0;
@@ -130,7 +133,8 @@ LRESULT OnMouseWheel(HWND view, WPARAM wParam, LPARAM lParam) {
   if (delta == 0) return 0;
   POINT cursor = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
   ScreenToClient(view, &cursor);
-  ZoomViews(delta > 0 ? ZoomLevelUp(ViewZoom) : ZoomLevelDown(ViewZoom), view, cursor);
+  ZoomRequest request = {delta > 0 ? ZoomLevelUp(Zoom()) : ZoomLevelDown(Zoom()), cursor};
+  SendMessageW(GetParent(view), zoomMessage, reinterpret_cast<WPARAM>(view), reinterpret_cast<LPARAM>(&request));
   NotifyPointer(view, MAKELPARAM(cursor.x, cursor.y));
   return 0;
 }
@@ -206,12 +210,10 @@ void DrawViewPicture(HDC dc, int scrollX, int scrollY, int zoom, const DibSurfac
   SelectObject(picture->memoryDc, picture->savedObject);
 }
 
-void ZoomViews(int zoom, HWND view, POINT anchor) {
-  if (!IsZoomLevel(zoom) || !view) return;
-  const int oldZoom = ViewZoom;
-  const int x = ZoomedScrollPosition(ScrollPosition(view, SB_HORZ), anchor.x, oldZoom, zoom);
-  const int y = ZoomedScrollPosition(ScrollPosition(view, SB_VERT), anchor.y, oldZoom, zoom);
-  ViewZoom = zoom;
+void ZoomViews(int oldZoom, int newZoom, HWND view, POINT anchor) {
+  if (!IsZoomLevel(newZoom) || !view) return;
+  const int x = ZoomedScrollPosition(ScrollPosition(view, SB_HORZ), anchor.x, oldZoom, newZoom);
+  const int y = ZoomedScrollPosition(ScrollPosition(view, SB_VERT), anchor.y, oldZoom, newZoom);
   HWND partner = view == FrcView ? OriginalView : FrcView;
   for (HWND each : {view, partner}) {
     if (!each) continue;
@@ -231,7 +233,7 @@ void ZoomViews(int zoom, HWND view, POINT anchor) {
 
 void DrawFrcViewPicture(HDC dc) {
   if (FrcView)
-    DrawViewPicture(dc, ScrollPosition(FrcView, SB_HORZ), ScrollPosition(FrcView, SB_VERT), ViewZoom,
+    DrawViewPicture(dc, ScrollPosition(FrcView, SB_HORZ), ScrollPosition(FrcView, SB_VERT), Zoom(),
                     CurrentFramePicture());
 }
 
@@ -239,8 +241,8 @@ int PicturePixelAt(HWND view, POINT client, POINT* pixel) {
   const DibSurface* picture = view == FrcView ? CurrentFramePicture() : OriginalPicture();
   RECT area;
   if (!picture || !GetClientRect(view, &area) || !PtInRect(&area, client)) return 0;
-  const int x = PicturePixelUnder(client.x, ScrollPosition(view, SB_HORZ), ViewZoom, picture->header.bmiHeader.biWidth);
-  const int y = PicturePixelUnder(client.y, ScrollPosition(view, SB_VERT), ViewZoom, picture->header.bmiHeader.biHeight);
+  const int x = PicturePixelUnder(client.x, ScrollPosition(view, SB_HORZ), Zoom(), picture->header.bmiHeader.biWidth);
+  const int y = PicturePixelUnder(client.y, ScrollPosition(view, SB_VERT), Zoom(), picture->header.bmiHeader.biHeight);
   if (x < 0 || y < 0) return 0;
   pixel->x = x;
   pixel->y = y;
@@ -260,8 +262,11 @@ int ScrollTarget(int code, int page, int position, int trackPosition, bool* move
   }
 }
 
-void CreateImageViews(HWND parent, HINSTANCE instance, UINT notifyMessage) {
-  pointerMessage = notifyMessage;
+void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerNotice, UINT zoomNotice,
+                      const std::atomic<int>* zoom) {
+  pointerMessage = pointerNotice;
+  zoomMessage = zoomNotice;
+  viewZoom = zoom;
   // One structure, filled once and reused for the second class.
   WNDCLASSEXW viewClass;
   FillWindowClass(&viewClass, instance, FrcViewProc, L"FRC View");

@@ -16,29 +16,38 @@
 extern HWND FrcView;       // class "FRC View"; null until created
 extern HWND OriginalView;  // class "Original View"; null until created
 
-// The zoom level of both views, one of kZoomLevels (views/zoom.h). Set it
-// before the views are first sized; change it later only through ZoomViews.
-// Written on the user-interface thread; the presentation thread reads it.
-extern std::atomic<int> ViewZoom;
+// What a view asks of its parent for a Ctrl+wheel: the level one step up or
+// down from the current one, about client point `anchor` of the view.
+struct ZoomRequest {
+  int zoom;
+  POINT anchor;
+};
 
 // Registers both classes for instance and creates FrcView, then OriginalView,
 // as children of parent. Failures are not checked: a view that could not be
 // made stays null and is never painted.
 //
+// zoom is the level both views show, one of kZoomLevels (views/zoom.h); the
+// parent owns it, writes it only together with ZoomViews, and keeps it alive
+// as long as the views. The views read it on the user-interface thread.
+//
 // Each view sends pointerMessage to parent whenever the cursor moves over it
 // and when it leaves it: wParam the view, lParam the cursor's client position
 // packed as WM_MOUSEMOVE packs it, (-1, -1) once the cursor has left. It is
 // sent too after a Ctrl+wheel zoom, which changes what lies under the cursor.
+// A Ctrl+wheel sends zoomMessage to parent: wParam the view, lParam the
+// address of a ZoomRequest, valid while the message is handled.
 //
-// A view takes Ctrl+wheel itself (one level per wheel message, about the
-// cursor's pixel), and a left or right click gives it the keyboard focus.
-void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerMessage);
+// A left or right click gives a view the keyboard focus.
+void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerMessage, UINT zoomMessage,
+                      const std::atomic<int>* zoom);
 
-// Sets both views to zoom level `zoom` (not a level: nothing happens) with
-// ranges and pages for it, keeping the picture point at client point `anchor`
-// of `view` in place as far as the scroll ranges allow; the partner takes the
-// same positions. Both views are repainted.
-void ZoomViews(int zoom, HWND view, POINT anchor);
+// Gives both views the ranges and pages of level newZoom, which the zoom the
+// views were given already holds, keeping the picture point at client point
+// `anchor` of `view` (as shown at oldZoom) in place as far as the scroll
+// ranges allow; the partner takes the same positions. Both views are
+// repainted. Nothing happens for a null view or when newZoom is not a level.
+void ZoomViews(int oldZoom, int newZoom, HWND view, POINT anchor);
 
 // The picture pixel under client point `client` of `view` at its scroll
 // position and the zoom level: 1 and *pixel set, or 0 when the point is outside

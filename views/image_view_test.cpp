@@ -77,7 +77,7 @@ TEST(ImageViewsTest, NoPictureMeansNoScrollBars) {
   HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, instance, nullptr);
   ASSERT_NE(nullptr, parent);
   SourceSurface.Reset();
-  CreateImageViews(parent, instance, 0);
+  CreateImageViews(parent, instance, 0, 0, nullptr);
   ASSERT_NE(nullptr, FrcView);
   ASSERT_NE(nullptr, OriginalView);
   wchar_t name[32] = {};
@@ -105,7 +105,7 @@ TEST(ImageViewsTest, ClientAsWideAsThePictureStillScrollsOnePixel) {
   SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, source);
   DeleteObject(source);
   HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 900, 600, nullptr, nullptr, instance, nullptr);
-  CreateImageViews(parent, instance, 0);
+  CreateImageViews(parent, instance, 0, 0, nullptr);
   for (int clientWidth : {640, 641}) {
     // Size the window so that its client area is exactly clientWidth wide.
     MoveWindow(FrcView, 0, 0, 700, 400, TRUE);

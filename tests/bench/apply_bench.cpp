@@ -50,8 +50,7 @@ LRESULT CALLBACK CloseBoxes(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void ResetFrames() {
-  ReleaseFrameSet(FrameSet);
-  FrameSet = nullptr;
+  ReleaseEngineState();
 }
 
 bool LoadPicture(int width, int height) {

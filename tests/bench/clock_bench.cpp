@@ -55,9 +55,9 @@ LRESULT CALLBACK ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 void Measure(const char* label, std::uint32_t duration) {
   changes.clear();
   changes.reserve(20000);
-  FrcCount = kCount;
-  FrameDuration = duration;
-  CurrentFrame = 0;
+  PublishCycle(kCount, 0);
+  SetFrameDuration(duration);
+  SetCurrentFrame(0);
   StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < kRunMilliseconds) {
@@ -67,7 +67,7 @@ void Measure(const char* label, std::uint32_t duration) {
   }
   StopFrameClock();
 
-  const std::uint64_t period = FramePeriodTicks(duration, CounterFrequency);
+  const std::uint64_t period = FramePeriodTicks(duration, CounterFrequency());
   std::vector<double> lateMs;
   std::uint64_t skipped = 0;
   std::uint64_t previous = 0;
@@ -75,7 +75,7 @@ void Measure(const char* label, std::uint32_t duration) {
     // The frame number shown: the latest one at or before now with this index.
     const std::uint64_t now = static_cast<std::uint64_t>(changes[i].counter) / period;
     const std::uint64_t number = now - (now % kCount + kCount - changes[i].frame) % kCount;
-    lateMs.push_back(double(static_cast<std::uint64_t>(changes[i].counter) - number * period) * 1000.0 / double(CounterFrequency));
+    lateMs.push_back(double(static_cast<std::uint64_t>(changes[i].counter) - number * period) * 1000.0 / double(CounterFrequency()));
     if (i > 0 && number > previous + 1) skipped += number - previous - 1;
     previous = number;
   }
@@ -86,7 +86,7 @@ void Measure(const char* label, std::uint32_t duration) {
   // The first change after a start comes at a random moment, not at a boundary.
   lateMs.erase(lateMs.begin());
   std::sort(lateMs.begin(), lateMs.end());
-  const double expected = double(kRunMilliseconds) * 1e-3 * double(CounterFrequency) / double(period);
+  const double expected = double(kRunMilliseconds) * 1e-3 * double(CounterFrequency()) / double(period);
   std::printf("%s, N=%u: %zu changes (about %.0f frames elapsed), lateness after the ideal boundary: median %.3f ms, "
               "p99 %.3f ms, max %.3f ms; frames skipped: %llu\n",
               label, kCount, changes.size(), expected, lateMs.empty() ? 0.0 : lateMs[lateMs.size() / 2],
@@ -120,7 +120,7 @@ int main() {
   HGDIOBJ saved = SelectObject(pictureDc, picture);
 
   QueryCounterFrequency();
-  std::printf("counter frequency %lld per second\n", static_cast<long long>(CounterFrequency));
+  std::printf("counter frequency %lld per second\n", static_cast<long long>(CounterFrequency()));
   Measure("0.0166667 s", 166667);
   Measure("0.0041667 s", 41667);
 

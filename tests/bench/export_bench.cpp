@@ -125,8 +125,7 @@ int main() {
   std::printf("render 1080p N=16: %.0f ms\n", renderMs);
   std::printf("render + PNG encoding 1080p N=16: %.0f ms\n", baselineMs);
   std::printf("export 1080p N=16: %.0f ms (%.2f x render + PNG encoding)\n", exportMs, exportMs / baselineMs);
-  ReleaseFrameSet(FrameSet);
-  FrameSet = nullptr;
+  ReleaseEngineState();
   SourceSurface.Reset();
   Gdiplus::GdiplusShutdown(token);
   return 0;

@@ -161,7 +161,7 @@ void MeasureFrameChange(const std::wstring& directory, const std::wstring& image
   GetClientRect(FrcView, &client);
   std::vector<double> costs;
   for (int i = 0; i < 400; ++i) {
-    CurrentFrame = std::uint32_t(i + 1) % FrcCount;
+    SetCurrentFrame(std::uint32_t(i + 1) % FrcCount);
     const double start = NowMs();
     SendMessageW(MainWindow, WM_USER, kRequestFrameChanged, 0);
     costs.push_back(NowMs() - start);

@@ -199,12 +199,7 @@ HWND CreateTestWindow(const wchar_t* className, WNDPROC procedure, const wchar_t
 }
 
 void ResetEngineState() {
-  ReleaseFrameSet(FrameSet);
-  FrameSet = nullptr;
-  FrcCount = 0;
-  FrcOffset = 0;
-  CurrentFrame = 0;
-  FrameDuration = 0;
+  ReleaseEngineState();
   ReleaseLevelTables();
   SourceSurface.Reset();
 }

@@ -1,0 +1,22 @@
+// The main window's record: see window_state.h.
+#include "app/window_state.h"
+
+namespace {
+
+MainWindowState state = {nullptr, {}, 96, 0, nullptr, {-1, -1}, false, nullptr, {1}};
+
+}  // namespace
+
+MainWindowState& WindowState() { return state; }
+
+void ResetWindowState() {
+  state.statusBar = nullptr;
+  for (std::wstring& text : state.statusTexts) text.clear();
+  state.statusDotsPerInch = 96;
+  state.statusRefreshedAt = 0;
+  state.pointerView = nullptr;
+  state.pointerClient = POINT{-1, -1};
+  state.paused = false;
+  state.focusBeforeDeactivation = nullptr;
+  state.zoom = 1;
+}
