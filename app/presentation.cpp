@@ -42,6 +42,11 @@ std::atomic<std::uint32_t> schedule{0};  // bumped for every restart
 std::atomic<bool> held{false};
 std::atomic<bool> requestPosted{false};
 
+// The lock's state and the frame set it was started for.
+struct PresentationSchedule : PresentationLock {
+  const DibSurface* frames;
+};
+
 std::mutex figuresLock;
 PresentationFigures shownFigures = {};  // guarded by figuresLock
 LockTiming shownTiming = {1, 0, true, false};  // guarded by figuresLock
@@ -68,7 +73,7 @@ void Draw() {
   ReleaseDC(view, dc);
 }
 
-void Publish(const PresentationLock& lock, const LockTiming& timing) {
+void Publish(const PresentationSchedule& lock, const LockTiming& timing) {
   std::lock_guard<std::mutex> guard(figuresLock);
   shownFigures = lock.total;
   shownTiming = timing;
@@ -76,16 +81,33 @@ void Publish(const PresentationLock& lock, const LockTiming& timing) {
 
 // One wake: restart or advance the schedule, change and draw the frame, all
 // under FrameSetLock. Returns true when frames are changing.
-bool Present(PresentationLock* lock, std::uint64_t vblank, std::int64_t counter, std::uint32_t* seenSchedule,
+bool Present(PresentationSchedule* lock, std::uint64_t vblank, std::int64_t counter, std::uint32_t* seenSchedule,
              std::uint32_t* drawnFrame, std::int64_t* shownCounter, LockTiming* timing) {
-  std::lock_guard<std::mutex> guard(FrameSetLock);
+  std::unique_lock<std::mutex> guard(FrameSetLock, std::try_to_lock);
+  if (!guard.owns_lock()) {
+    guard.lock();
+    // Waited out a rebuild: the vblank number is stale, so this wake neither
+    // starts nor judges anything, and the next one starts the schedule
+    // afresh, as the rebuild restarts it anyway. A wait on anything else (a
+    // long paint of the view) is a real delay and is judged as such.
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const bool rebuilt = FrameSet != lock->frames || FrcCount != lock->interval;
+    if (rebuilt && source.period > 0 && now.QuadPart - counter > source.period / 2) {
+      lock->frames = FrameSet;
+      *seenSchedule = ~0u;
+      *timing = ComputeLockTiming(FrameDuration, source.rate);
+      return false;
+    }
+  }
   const std::uint32_t interval = FrcCount;
   const std::uint32_t duration = FrameDuration;
   const std::uint32_t wanted = schedule;
   const bool playing = !held && duration != 0 && FrameSet && interval != 0;
   *timing = ComputeLockTiming(duration, source.rate);
   if (wanted != *seenSchedule || timing->refreshesPerFrame != lock->refreshesPerFrame ||
-      interval != lock->interval) {
+      interval != lock->interval || FrameSet != lock->frames) {
+    lock->frames = FrameSet;
     StartPresentationLock(lock, vblank, CurrentFrame, timing->refreshesPerFrame, interval);
     *seenSchedule = wanted;
     *drawnFrame = ~0u;  // new frames, or none drawn yet
@@ -108,7 +130,7 @@ bool Present(PresentationLock* lock, std::uint64_t vblank, std::int64_t counter,
 }
 
 void PresentationThread() {
-  PresentationLock lock = {};
+  PresentationSchedule lock = {};
   ResetPresentationAudit(&lock);
   std::uint32_t seenSchedule = ~0u;
   std::uint32_t drawnFrame = ~0u;
@@ -244,6 +266,11 @@ std::wstring PresentationStatusText() {
   if (!PresentationLocked()) return TimerStatusText();
   std::lock_guard<std::mutex> guard(figuresLock);
   return LockedStatusText(source.rate, shownTiming, shownFigures, source.kind == VblankKind::kSimulated);
+}
+
+PresentationFigures PresentationTotals() {
+  std::lock_guard<std::mutex> guard(figuresLock);
+  return shownFigures;
 }
 
 std::wstring PresentationReport() { return report; }

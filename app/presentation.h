@@ -63,6 +63,9 @@ void AddPresentationToSystemMenu(HWND window);
 // The status bar's presentation part: the mode and the audit's totals.
 std::wstring PresentationStatusText();
 
+// The audit's totals since the thread last started.
+PresentationFigures PresentationTotals();
+
 // Which source was chosen and why each other was refused, one per line.
 std::wstring PresentationReport();
 
