@@ -2,6 +2,7 @@
 #include "app/about_box.h"
 
 #include "app/globals.h"
+#include "app/presentation.h"
 #include "quillane_version.h"
 
 void AddAboutToSystemMenu(HWND window) {
@@ -17,4 +18,7 @@ std::wstring AboutText() {
          L"" QUILLANE_COPYRIGHT L"\n" + L"MIT ライセンスで配布しています。";
 }
 
-void ShowAboutBox(HWND owner) { MessageBoxW(owner, AboutText().c_str(), kAppCaption, MB_OK); }
+void ShowAboutBox(HWND owner) {
+  const std::wstring text = AboutText() + L"\n\n表示の同期\n" + PresentationReport();
+  MessageBoxW(owner, text.c_str(), kAppCaption, MB_OK);
+}

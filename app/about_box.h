@@ -14,6 +14,6 @@ void AddAboutToSystemMenu(HWND window);
 // copyright line, the licence line.
 std::wstring AboutText();
 
-// Shows the version box (caption "Quillane", OK) owned by owner; returns when
-// it is closed.
+// Shows the version box (caption "Quillane", OK) owned by owner, with the
+// choice of vblank source below the version text; returns when it is closed.
 void ShowAboutBox(HWND owner);

@@ -3,6 +3,8 @@
 
 #include <cwchar>
 
+#include "frc/presentation_lock.h"
+
 namespace {
 
 bool Same(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; }
@@ -14,6 +16,42 @@ CommandLine Problem(UsageProblem problem, const wchar_t* argument) {
   line.mode = CommandMode::kUsageError;
   line.problem = problem;
   line.argument = argument;
+  return line;
+}
+
+bool ReadPattern(const wchar_t* value, CommandLine* line);
+
+constexpr wchar_t kVblankSourceOption[] = L"--vblank-source=";
+constexpr std::size_t kVblankSourceLength = sizeof kVblankSourceOption / sizeof kVblankSourceOption[0] - 1;
+
+// The window's options in front of the picture; the first other argument is
+// the picture and the rest is ignored, as ever. A --pattern anywhere takes the
+// picture's place.
+CommandLine WindowLine(int count, const wchar_t* const* arguments) {
+  CommandLine line = {};
+  line.mode = CommandMode::kWindow;
+  for (int i = 0; i < count; ++i) {
+    const wchar_t* argument = arguments[i];
+    if (std::wcsncmp(argument, kVblankSourceOption, kVblankSourceLength) == 0) {
+      SimulatedSourceOption option;
+      if (!ParseVblankSourceOption(argument + kVblankSourceLength, &option))
+        return Problem(UsageProblem::kBadValue, argument);
+      line.vblankSource = argument + kVblankSourceLength;
+    } else if (Same(argument, L"--presentation-log")) {
+      if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, argument);
+      line.presentationLog = arguments[++i];
+    } else {
+      line.image = argument;
+      break;
+    }
+  }
+  for (int i = 0; i < count; ++i) {
+    if (!Same(arguments[i], L"--pattern")) continue;
+    if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, arguments[i]);
+    if (!ReadPattern(arguments[i + 1], &line)) return Problem(UsageProblem::kBadPattern, arguments[i + 1]);
+    line.image = nullptr;
+    break;
+  }
   return line;
 }
 
@@ -87,17 +125,7 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
     checking = checking || Same(arguments[i], L"--check-presentation");
   }
   if (checking && !exporting) return CheckCommand(count, arguments);
-  if (!exporting) {
-    for (int i = 0; i < count; ++i) {
-      if (!Same(arguments[i], L"--pattern")) continue;
-      if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, arguments[i]);
-      if (!ReadPattern(arguments[i + 1], &line)) return Problem(UsageProblem::kBadPattern, arguments[i + 1]);
-      return line;
-    }
-    // As ever: the first argument is a picture to open, the others are ignored.
-    if (count > 0) line.image = arguments[0];
-    return line;
-  }
+  if (!exporting) return WindowLine(count, arguments);
 
   line.mode = CommandMode::kExport;
   for (int i = 0; i < count; ++i) {

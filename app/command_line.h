@@ -2,7 +2,7 @@
 // optional picture to open), the usage text, an export of the frame cycle
 // into a folder without any window, or the check of what reaches the screen.
 //
-//   Quillane.exe [IMAGE | --pattern NAME[:WxH]]
+//   Quillane.exe [--vblank-source=simulated:RATE[:drop=M]] [--presentation-log FILE] [IMAGE | --pattern NAME[:WxH]]
 //   Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS] (IMAGE | --pattern NAME[:WxH])
 //   Quillane.exe --check-presentation [SECONDS]
 //   Quillane.exe --help        (or /?)
@@ -29,6 +29,7 @@ enum class UsageProblem {
   kNoImage,         // argument is null
   kExtraArgument,   // argument is the second picture named, or any after the check's SECONDS
   kBadPattern,      // argument is the value of --pattern: no such name or a wrong size
+  kBadValue,        // argument is the option whose value cannot be used
 };
 
 // The size of a pattern named without one.
@@ -51,6 +52,8 @@ struct CommandLine {
   const wchar_t* seconds;     // kCheckPresentation: text after the option; null: the default
   UsageProblem problem;
   const wchar_t* argument;    // the argument the problem is about, or null
+  const wchar_t* vblankSource;     // kWindow: text after "--vblank-source=", checked; or null
+  const wchar_t* presentationLog;  // kWindow: FILE after --presentation-log, or null
 };
 
 // Reads the count arguments that follow the program's own name. The returned
@@ -62,4 +65,7 @@ struct CommandLine {
 // ":" and a size such as "1280x720" (decimal, "x" or "X", each side 1 ..
 // kMaxPatternSide); without --export the option may stand anywhere and then
 // the other arguments are ignored.
+// For the window, --vblank-source=... and --presentation-log FILE may come,
+// in any order, before the picture; the vblank source's text must read as
+// ParseVblankSourceOption reads it.
 CommandLine ParseCommandLine(int count, const wchar_t* const* arguments);

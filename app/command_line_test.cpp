@@ -18,6 +18,7 @@ std::wstring Describe(const CommandLine& line) {
          Show(L"argument", line.argument) + Show(L"image", line.image) + Show(L"folder", line.folder) +
          Show(L"interval", line.interval) + Show(L"correction", line.correction) + Show(L"seconds", line.seconds) +
          Show(L"duration", line.frameDuration) +
+         Show(L"vblank", line.vblankSource) + Show(L"log", line.presentationLog) +
          (line.generated ? L" pattern=" + std::to_wstring(static_cast<int>(line.pattern)) + L":" +
                                std::to_wstring(line.patternWidth) + L"x" + std::to_wstring(line.patternHeight)
                          : L"");
@@ -25,7 +26,7 @@ std::wstring Describe(const CommandLine& line) {
 
 TEST(CommandLineTest, ReadsEveryForm) {
   // Modes: 0 window, 1 help, 2 export, 3 usage error, 4 presentation check. Problems: 1 unknown
-  // option, 2 missing value, 3 no image, 4 an extra argument, 5 a wrong pattern.
+  // option, 2 missing value, 3 no image, 4 an extra argument, 5 a wrong pattern, 6 a bad value.
   // Patterns: 0 gray ... 7 dark, 8 squares, 9 pairs.
   const struct {
     std::vector<const wchar_t*> arguments;
@@ -60,6 +61,12 @@ TEST(CommandLineTest, ReadsEveryForm) {
       {{L"--export", L"o", L"--pattern", L"red", L"a.png"}, L"3/4 argument=a.png"},
       {{L"--export", L"o", L"a.png", L"--pattern", L"red"}, L"3/4 argument=--pattern"},
       {{L"--export", L"o", L"--pattern", L"--interval", L"4"}, L"3/2 argument=--pattern"},
+      {{L"--presentation-log", L"p.csv", L"--vblank-source=simulated:60000/1001:drop=7", L"a", L"--x"},
+       L"0/0 image=a vblank=simulated:60000/1001:drop=7 log=p.csv"},
+      {{L"a", L"--vblank-source=simulated:60"}, L"0/0 image=a"},
+      {{L"--vblank-source=simulated:0", L"a"}, L"3/6 argument=--vblank-source=simulated:0"},
+      {{L"--presentation-log"}, L"3/2 argument=--presentation-log"},
+      {{L"--vblank-source=simulated:60", L"--export", L"o", L"a"}, L"3/1 argument=--vblank-source=simulated:60"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.parsed, Describe(ParseCommandLine(static_cast<int>(c.arguments.size()), c.arguments.data())));

@@ -17,7 +17,8 @@
 namespace {
 
 const wchar_t kUsage[] =
-    L"Usage: Quillane.exe [IMAGE | --pattern NAME[:WxH]]\n"
+    L"Usage: Quillane.exe [--vblank-source=simulated:RATE[:drop=M]] [--presentation-log FILE]\n"
+    L"                    [IMAGE | --pattern NAME[:WxH]]\n"
     L"       Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS]\n"
     L"                    (IMAGE | --pattern NAME[:WxH])\n"
     L"       Quillane.exe --check-presentation [SECONDS]\n"
@@ -30,7 +31,8 @@ const wchar_t kUsage[] =
     L"--check-presentation plays a marked cycle for SECONDS (1-600, default 10) and reads back what the\n"
     L"screen showed at each refresh. Exit code: 0 every frame shown as meant, 4 frames doubled or missed,\n"
     L"5 the check is not available here (Windows 8 or later, desktop duplication).\n"
-    L"使い方: Quillane.exe [画像 | --pattern 名前[:幅x高さ]]\n"
+    L"使い方: Quillane.exe [--vblank-source=simulated:頻度[:drop=M]] [--presentation-log ファイル]\n"
+    L"                     [画像 | --pattern 名前[:幅x高さ]]\n"
     L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] [--frame-duration 秒]\n"
     L"                     (画像 | --pattern 名前[:幅x高さ])\n"
     L"        Quillane.exe --check-presentation [秒数]\n"
@@ -52,6 +54,9 @@ int UsageError(const CommandLine& command) {
       break;
     case UsageProblem::kMissingValue:
       Say(Stream::kError, L"error: missing value for " + argument, L"エラー: " + argument + L" の値がありません。");
+      break;
+    case UsageProblem::kBadValue:
+      Say(Stream::kError, L"error: unusable value: " + argument, L"エラー: 使えない値です: " + argument);
       break;
     case UsageProblem::kExtraArgument:
       Say(Stream::kError, L"error: more than one image: " + argument, L"エラー: 画像が複数あります: " + argument);

@@ -24,6 +24,7 @@ constexpr WPARAM kRequestFrameChanged = 0;     // sent by the frame clock
 constexpr WPARAM kRequestSettingsChanged = 1;  // posted after an open or an edit
 constexpr WPARAM kRequestSaveProgress = 2;     // posted by a save's thread: more files written
 constexpr WPARAM kRequestSaveEnded = 3;        // posted by a save's thread, lParam its number
+constexpr WPARAM kRequestPresentation = 4;     // posted by the presentation thread
 
 // The views' cursor reports, zoom requests and Shift+clicks to the main window
 // (see CreateImageViews).

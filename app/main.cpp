@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/message_routing.h"
 #include "app/module_directory.h"
+#include "app/presentation.h"
 #include "imaging/plugin_child.h"
 #include "imaging/plugin_isolation.h"
 
@@ -69,6 +70,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     LocalFree(arguments);
     return code;
   }
+  SimulatedSourceOption simulated;
+  const bool simulating = command.vblankSource && ParseVblankSourceOption(command.vblankSource, &simulated);
+  SetPresentationOptions(simulating ? &simulated : nullptr, command.presentationLog);
   if (!CreateMainWindow()) {
     // Shut down what was started, as after a normal run.
     Gdiplus::GdiplusShutdown(gdiplusToken);

@@ -14,6 +14,7 @@
 #include "app/key_commands.h"
 #include "app/message_routing.h"
 #include "app/playback.h"
+#include "app/presentation.h"
 #include "app/save_cycle.h"
 #include "app/settings_file.h"
 #include "app/status_bar.h"
@@ -66,6 +67,29 @@ LRESULT OnCreate(HWND window) {
   QueryCounterFrequency();
   DragAcceptFiles(window, TRUE);
   AddAboutToSystemMenu(window);
+  SetPresentationMode(LoadPresentationSetting(SettingsFilePath()));
+  AddPresentationToSystemMenu(window);
+  RestartPresentation(false);
+  OpenPresentation(window);
+  RefreshStatusBar();
+  return 0;
+}
+
+// The vblank source and the rate belong to the monitor: read again when the
+// window is on another one or the display settings change.
+void ReopenPresentation(HWND window) {
+  OpenPresentation(window);
+  ResumeFrameClockUnlessPaused();
+  RefreshStatusBar();
+}
+
+LRESULT OnMove(HWND window) {
+  if (PresentationMonitorChanged(window)) ReopenPresentation(window);
+  return 0;
+}
+
+LRESULT OnDisplayChange(HWND window) {
+  ReopenPresentation(window);
   return 0;
 }
 
@@ -73,6 +97,11 @@ LRESULT OnCreate(HWND window) {
 LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   if ((wParam & 0xFFF0) == static_cast<WPARAM>(kIdAbout)) {
     ShowAboutBox(window);
+    return 0;
+  }
+  if ((wParam & 0xFFF0) == static_cast<WPARAM>(kIdPresentationSync)) {
+    SwitchPresentationMode(window, PlaybackPaused());
+    RefreshStatusBar();
     return 0;
   }
   return DefWindowProcW(window, WM_SYSCOMMAND, wParam, lParam);
@@ -172,6 +201,9 @@ LRESULT OnRequest(WPARAM request, LPARAM number) {
     InvalidateRect(FrcView, nullptr, FALSE);
     UpdateWindow(FrcView);
     RefreshStatusBarWhilePlaying();
+  } else if (request == kRequestPresentation) {
+    PresentationRequestHandled();
+    RefreshStatusBar();
   } else if (request == kRequestSettingsChanged) {
     // The rebuild releases the frames a save would read: the save stops first.
     CancelSave();
@@ -237,9 +269,11 @@ LRESULT OnPaint(HWND window) {
 LRESULT OnDestroy(HWND window) {
   CancelSave();
   DragAcceptFiles(window, FALSE);
+  ClosePresentation();
   StopFrameClock();
   SaveSettings(SettingsFilePath());
   SaveZoomSetting(SettingsFilePath(), WindowState().zoom);
+  SavePresentationSetting(SettingsFilePath(), CurrentPresentationMode());
   PostQuitMessage(0);
   return 0;
 }
@@ -250,6 +284,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_CREATE: return OnCreate(window);
     case WM_SIZE: return OnSize(lParam);
+    case WM_MOVE: return OnMove(window);
+    case WM_DISPLAYCHANGE: return OnDisplayChange(window);
     case WM_COMMAND: return OnCommand(wParam);
     case WM_SYSCOMMAND: return OnSysCommand(window, wParam, lParam);
     case WM_DROPFILES: return OnDropFiles(wParam);
@@ -287,6 +323,7 @@ void LayoutViews(int width, int height) {
     GetWindowRect(statusBar, &status);
     statusHeight = status.bottom - status.top;
     MoveWindow(statusBar, 0, height - statusHeight, width, statusHeight, TRUE);
+    FitStatusBar(width);
   }
   const int viewHeight = height - barHeight - statusHeight;
   if (IsDlgButtonChecked(ControlBar, kIdShowOriginal) == BST_CHECKED) {

@@ -2,6 +2,7 @@
 #include "app/playback.h"
 
 #include "app/globals.h"
+#include "app/presentation.h"
 #include "app/status_bar.h"
 #include "app/window_state.h"
 #include "frc/engine_state.h"
@@ -29,7 +30,9 @@ bool PlaybackPaused() { return WindowState().paused; }
 void TogglePause() {
   const bool paused = !WindowState().paused;
   WindowState().paused = paused;
-  if (paused) {
+  if (PresentationLocked()) {
+    RestartPresentation(paused);
+  } else if (paused) {
     StopFrameClock();
   } else {
     StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
@@ -38,7 +41,11 @@ void TogglePause() {
 }
 
 void ResumeFrameClockUnlessPaused() {
-  if (!WindowState().paused) StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
+  if (PresentationLocked()) {
+    RestartPresentation(WindowState().paused);
+  } else if (!WindowState().paused) {
+    StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
+  }
 }
 
 void StepFrame(int step) {

@@ -1,6 +1,8 @@
 // Pausing and stepping the FRC cycle. While paused the frame clock is not
 // running, so CurrentFrame changes only by the steps below; resuming starts
 // the clock again, which takes the frame due at that moment (no catch-up).
+// In locked playback (app/presentation.h) the presentation thread is held
+// instead, and a resume starts its schedule from the frame on screen.
 //
 // User-interface thread only.
 #pragma once
@@ -13,7 +15,8 @@ void TogglePause();
 
 // Starts the frame clock for the main window unless the cycle is paused: what
 // the main window does after every rebuild and open instead of starting it
-// outright, so a paused cycle stays on its frame 0.
+// outright, so a paused cycle stays on its frame 0. In locked playback the
+// schedule starts again from CurrentFrame instead.
 void ResumeFrameClockUnlessPaused();
 
 // While paused and a frame set exists: shows the frame `step` places on from

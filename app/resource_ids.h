@@ -20,6 +20,7 @@
 // uses the low four bits of these commands and the ids from 0xF000 up, so
 // ours are multiples of 16 below 0xF000.
 #define IDM_ABOUT 0x0110  // "バージョン情報..."
+#define IDM_PRESENTATION_SYNC 0x0120  // "画面の更新に同期": locked playback or the timer
 
 // Keyboard tables (ACCELERATORS). Command keys work wherever the focus is;
 // playback keys only while a view or the main window has it, so that the same
@@ -55,6 +56,7 @@ constexpr int kIdDuration = IDC_DURATION;
 constexpr int kIdShowOriginal = IDC_SHOW_ORIGINAL;
 constexpr int kIdRebuildProgress = IDC_REBUILD_PROGRESS;
 constexpr int kIdAbout = IDM_ABOUT;
+constexpr int kIdPresentationSync = IDM_PRESENTATION_SYNC;
 constexpr int kIdSave = IDC_SAVE;
 constexpr int kIdPattern = IDC_PATTERN;
 constexpr int kIdPatternFirst = IDM_PATTERN_FIRST;

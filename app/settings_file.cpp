@@ -77,6 +77,18 @@ int LoadZoomSetting(const std::wstring& path) {
   return ZoomLevelFromText(value);
 }
 
+PresentationMode LoadPresentationSetting(const std::wstring& path) {
+  wchar_t value[kValueLength];
+  ReadSetting(path, L"Presentation", L"vsync", value);
+  return lstrcmpiW(value, L"timer") == 0 ? PresentationMode::kTimer : PresentationMode::kVsync;
+}
+
+void SavePresentationSetting(const std::wstring& path, PresentationMode mode) {
+  if (!UsablePath(path)) return;
+  WritePrivateProfileStringW(kSection, L"Presentation", mode == PresentationMode::kTimer ? L"timer" : L"vsync",
+                             path.c_str());
+}
+
 void SaveZoomSetting(const std::wstring& path, int zoom) {
   if (!UsablePath(path)) return;
   wchar_t value[kValueLength];

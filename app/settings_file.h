@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "app/presentation.h"
+
 // ModuleDirectory + "\settings.ini", however long the directory is. A path of
 // MAX_PATH characters or more is never cut: the file is then not used at all
 // (loading gives the defaults, saving writes nothing).
@@ -34,3 +36,8 @@ void SaveSettings(const std::wstring& path);
 // Missing, or anything else, reads as 1. The save writes only that key.
 int LoadZoomSetting(const std::wstring& path);
 void SaveZoomSetting(const std::wstring& path, int zoom);
+
+// The "Presentation" key: "timer" (any case) reads as kTimer, anything else,
+// or nothing, as kVsync. The save writes only that key.
+PresentationMode LoadPresentationSetting(const std::wstring& path);
+void SavePresentationSetting(const std::wstring& path, PresentationMode mode);

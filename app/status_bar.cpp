@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "app/playback.h"
+#include "app/presentation.h"
 #include "app/window_state.h"
 #include "frc/engine_state.h"
 #include "frc/light_statistics.h"
@@ -15,12 +16,13 @@
 
 namespace {
 
-enum StatusPart { kFramePart = 0, kZoomPart = 1, kPixelPart = 2 };
+enum StatusPart { kFramePart = 0, kZoomPart = 1, kPixelPart = 2, kPresentationPart = 3, kPartCount = 4 };
 
-// Right edges of the frame and zoom parts at 96 dots per inch; the pixel part
-// takes the rest.
+// Right edges of the frame and zoom parts, and the width of the presentation
+// part, at 96 dots per inch; the pixel part takes what is left between.
 constexpr int kFramePartEnd = 320;
 constexpr int kZoomPartEnd = 420;
+constexpr int kPresentationPartWidth = 330;
 constexpr int kTextLength = 256;
 constexpr ULONGLONG kPlayingRefreshMs = 100;
 
@@ -123,12 +125,23 @@ HWND CreateStatusBar(HWND parent, HINSTANCE instance) {
   for (std::wstring& text : state.statusTexts) text.clear();
   if (!bar) return nullptr;
   HDC dc = GetDC(parent);
-  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  state.statusDotsPerInch = GetDeviceCaps(dc, LOGPIXELSX);
   ReleaseDC(parent, dc);
-  int edges[] = {MulDiv(kFramePartEnd, dpi, 96), MulDiv(kZoomPartEnd, dpi, 96), -1};
-  SendMessageW(bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+  RECT client;
+  GetClientRect(parent, &client);
+  FitStatusBar(client.right);
   RefreshStatusBar();
   return bar;
+}
+
+void FitStatusBar(int width) {
+  HWND bar = WindowState().statusBar;
+  if (!bar) return;
+  const int dpi = WindowState().statusDotsPerInch;
+  const int zoomEnd = MulDiv(kZoomPartEnd, dpi, 96);
+  const int pixelEnd = width - MulDiv(kPresentationPartWidth, dpi, 96);
+  int edges[] = {MulDiv(kFramePartEnd, dpi, 96), zoomEnd, pixelEnd > zoomEnd ? pixelEnd : zoomEnd, -1};
+  SendMessageW(bar, SB_SETPARTS, kPartCount, reinterpret_cast<LPARAM>(edges));
 }
 
 void SetStatusPointer(HWND view, POINT client) {
@@ -146,6 +159,7 @@ void RefreshStatusBar() {
   SetPart(kZoomPart, text);
   PixelText(text);
   SetPart(kPixelPart, text);
+  SetPart(kPresentationPart, PresentationStatusText().c_str());
 }
 
 void RefreshStatusBarWhilePlaying() {

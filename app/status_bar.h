@@ -2,10 +2,11 @@
 // on show (and whether it is paused), the zoom level, and the pixel under the
 // cursor with its source value, the value the view shows, and for the FRC view
 // the mean of the cycle's values, their mean in light and how much and how
-// fast the pixel flickers; while a save runs, its progress after the frame. It
-// keeps where the cursor was last seen (in the main window's record,
-// window_state.h) so that every refresh (a frame change, a zoom, a step) reads
-// that place afresh.
+// fast the pixel flickers; while a save runs, its progress after the frame;
+// and at the right how frames reach the screen (locked to the vblank with the
+// audit's figures, or the timer). It keeps where the cursor was last seen (in
+// the main window's record, window_state.h) so that every refresh (a frame
+// change, a zoom, a step) reads that place afresh.
 //
 // User-interface thread only.
 #pragma once
@@ -16,7 +17,7 @@
 #include <string>
 
 // Creates the status bar (class STATUSCLASSNAMEW) as a child of parent, with
-// its three parts, and keeps it in the main window's record. Null on failure
+// its four parts, and keeps it in the main window's record. Null on failure
 // (the program then runs without one).
 HWND CreateStatusBar(HWND parent, HINSTANCE instance);
 
@@ -24,7 +25,11 @@ HWND CreateStatusBar(HWND parent, HINSTANCE instance);
 // left) and refreshes the bar.
 void SetStatusPointer(HWND view, POINT client);
 
-// Writes all three parts from the current state.
+// Places the parts for a bar `width` pixels wide: the presentation part keeps
+// a fixed width at the right, the pixel part takes what is left.
+void FitStatusBar(int width);
+
+// Writes all four parts from the current state.
 void RefreshStatusBar();
 
 // The same for a frame change of the playing cycle, at most about ten times a
@@ -37,5 +42,5 @@ void RefreshStatusBarWhilePlaying();
 // of 0 takes it away.
 void SetStatusSaveProgress(std::uint32_t done, std::uint32_t total);
 
-// The text of part `part` (0 frame, 1 zoom, 2 pixel) as the bar holds it.
+// The text of part `part` (0 frame, 1 zoom, 2 pixel, 3 presentation) as the bar holds it.
 std::wstring StatusText(int part);

@@ -3,7 +3,7 @@
 
 namespace {
 
-MainWindowState state = {nullptr, {}, 0, 0, 0, nullptr, {-1, -1}, false, nullptr, {1}};
+MainWindowState state = {nullptr, {}, 96, 0, 0, 0, nullptr, {-1, -1}, false, nullptr, {1}};
 
 }  // namespace
 
@@ -12,6 +12,7 @@ MainWindowState& WindowState() { return state; }
 void ResetWindowState() {
   state.statusBar = nullptr;
   for (std::wstring& text : state.statusTexts) text.clear();
+  state.statusDotsPerInch = 96;
   state.statusRefreshedAt = 0;
   state.saveDone = 0;
   state.saveTotal = 0;

@@ -15,7 +15,8 @@
 
 struct MainWindowState {
   HWND statusBar;                // CreateStatusBar (status_bar.cpp); null until made
-  std::wstring statusTexts[3];   // SetPart (status_bar.cpp): what each part shows
+  std::wstring statusTexts[4];   // SetPart (status_bar.cpp): what each part shows
+  int statusDotsPerInch;         // CreateStatusBar (status_bar.cpp): for FitStatusBar
   ULONGLONG statusRefreshedAt;   // RefreshStatusBarWhilePlaying (status_bar.cpp)
   std::uint32_t saveDone;        // SetStatusSaveProgress (status_bar.cpp): the
   std::uint32_t saveTotal;       //   running save's progress; total 0: none runs

@@ -40,6 +40,7 @@ const std::atomic<std::uint32_t>& FrcCount = frcCount;
 const std::uint32_t& FrcOffset = frcOffset;
 const std::atomic<std::uint32_t>& CurrentFrame = currentFrame;
 const std::atomic<std::uint32_t>& FrameDuration = frameDuration;
+std::mutex FrameSetLock;
 
 void PublishFrameSet(DibSurface* frames, std::uint32_t picture) {
   frameSet = frames;

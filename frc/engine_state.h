@@ -9,19 +9,22 @@
 //   FrcCount,      PublishCycle        user-interface thread, clock stopped
 //   FrcOffset                          (RebuildFrameSet, ReleaseEngineState)
 //   CurrentFrame   SetCurrentFrame     the frame clock's tick (timer thread),
+//                                      the presentation thread while it plays,
 //                                      or the user-interface thread while the
 //                                      clock is stopped (rebuild, step, pause)
 //   FrameDuration  SetFrameDuration    user-interface thread (ApplySettings)
 //
 // Readers: the user-interface thread reads all of them. The frame clock's tick
-// reads FrcCount, FrameDuration and CurrentFrame, so those are atomic 32-bit
-// values. A paint of the FRC view reads CurrentFrame once and uses that one
+// and the presentation thread read FrcCount, FrameDuration and CurrentFrame,
+// so those are atomic 32-bit values; the presentation thread reads FrameSet
+// only while it holds FrameSetLock. A paint of the FRC view reads CurrentFrame once and uses that one
 // value throughout; since the clock only stores indices below FrcCount and
 // stores nothing once stopped, that index is always inside FrameSet.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "imaging/dib_surface.h"
 
@@ -36,6 +39,10 @@ extern const std::uint32_t& FrcOffset;
 // Index of the frame the FRC view shows; always below FrcCount while a frame
 // set is present.
 extern const std::atomic<std::uint32_t>& CurrentFrame;
+// Held by RebuildFrameSet for the whole rebuild, and by every reader of the
+// frames' memory DCs (the FRC view's paint, the presentation thread's draw),
+// so that no thread draws frames a rebuild is replacing or releasing.
+extern std::mutex FrameSetLock;
 // Display time of one frame in units of 100 ns; 0 stops the clock's changes.
 extern const std::atomic<std::uint32_t>& FrameDuration;
 

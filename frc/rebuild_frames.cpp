@@ -126,6 +126,7 @@ void DiscardFrameSet() {
 
 FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::uint32_t offset,
                            FrameProgress progress, void* progressContext) {
+  std::lock_guard<std::mutex> guard(FrameSetLock);
   // The previous frames leave FrameSet at once; their sections are kept aside
   // for the new cycle only when they show the same picture.
   DibSurface* kept = FrameSet;

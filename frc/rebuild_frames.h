@@ -25,7 +25,8 @@ using FrameProgress = void (*)(void* context, std::uint32_t done, std::uint32_t 
 // offset and renders every frame of the cycle from source into a new FrameSet,
 // publishing FrcOffset, FrcCount and CurrentFrame (0) once the block exists.
 // count must be 1..255 and offset below count (the caller validates them).
-// FrameDuration is not touched. Frame clock stopped; one caller at a time.
+// FrameDuration is not touched. Frame clock stopped; one caller at a time;
+// FrameSetLock is held throughout, so the caller must not hold it.
 //
 // The frames' sections are made on the calling thread; their pixels are then
 // written by one thread per processor core, each taking bands of rows of the

@@ -70,7 +70,13 @@ LRESULT OnSize(HWND view, LPARAM lParam) {
 LRESULT OnPaint(HWND view, const ViewKind& kind) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(view, &paint);
-  DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), Zoom(), kind.picture());
+  if (&kind == &kFrcViewKind) {
+    // The presentation thread draws the same frames through the same memory DCs.
+    std::lock_guard<std::mutex> guard(FrameSetLock);
+    DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), Zoom(), kind.picture());
+  } else {
+    DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), Zoom(), kind.picture());
+  }
   EndPaint(view, &paint);
   return 0;
 }
@@ -232,6 +238,12 @@ void ZoomViews(int oldZoom, int newZoom, HWND view, POINT anchor) {
     InvalidateRect(partner, nullptr, TRUE);
   }
   InvalidateRect(view, nullptr, TRUE);
+}
+
+void DrawFrcViewPicture(HDC dc) {
+  if (FrcView)
+    DrawViewPicture(dc, ScrollPosition(FrcView, SB_HORZ), ScrollPosition(FrcView, SB_VERT), Zoom(),
+                    CurrentFramePicture());
 }
 
 int PicturePixelAt(HWND view, POINT client, POINT* pixel) {

@@ -75,6 +75,11 @@ const DibSurface* OriginalPicture();
 // nothing when picture is null.
 void DrawViewPicture(HDC dc, int scrollX, int scrollY, int zoom, const DibSurface* picture);
 
+// Draws what FrcView shows now (CurrentFramePicture at its scroll position
+// and the zoom level) into dc, a DC of FrcView's client area. For a thread
+// other than the view's: the caller holds FrameSetLock.
+void DrawFrcViewPicture(HDC dc);
+
 // The scroll position a request code moves to, from the bar's page, position
 // and thumb position; `moves` is false for codes that leave it unchanged.
 int ScrollTarget(int code, int page, int position, int trackPosition, bool* moves);

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "app/playback.h"
+#include "app/presentation.h"
 #include "app/settings_file.h"
 #include "app/status_bar.h"
 #include "app/window_state.h"
@@ -217,7 +219,8 @@ TEST_F(MainWindowTest, SystemMenuOpensTheVersionBox) {
   ASSERT_EQ(1u, boxes_.Seen().size());
   ExpectProgramMessage(boxes_.Seen()[0],
                        std::wstring(L"Quillane " QUILLANE_VERSION_WIDE) + (sizeof(void*) == 8 ? L" (64" : L" (32") +
-                           L" ビット版)\nCopyright (c) 2026 The Quillane developers\nMIT ライセンスで配布しています。",
+                           L" ビット版)\nCopyright (c) 2026 The Quillane developers\nMIT ライセンスで配布しています。" +
+                           L"\n\n表示の同期\n" + PresentationReport(),
                        MainWindow);
 }
 
@@ -575,6 +578,103 @@ TEST_F(MainWindowTest, PauseStepsStatusBarAndFocusAfterTheMessage) {
   SetFocus(FrcView);
   PressKey(VK_SPACE);
   EXPECT_NE(0u, FrameClockTimer());
+}
+
+// Without a vblank the timer plays, and says why; the system menu's item
+// switches the mode, which the settings file keeps.
+TEST_F(MainWindowTest, WithoutVblankTheTimerPlaysAndTheMenuSwitches) {
+  Open();
+  if (PresentationLocked()) GTEST_SKIP() << "this display has a vblank source";
+  EXPECT_EQ(L"非同期（タイマー）", StatusText(3));
+  const std::wstring report = PresentationReport();
+  EXPECT_NE(std::wstring::npos, report.find(L"選択: タイマー")) << testing::PrintToString(report);
+  EXPECT_NE(std::wstring::npos, report.find(L"DWM: 不可（")) << testing::PrintToString(report);
+  HMENU menu = GetSystemMenu(MainWindow, FALSE);
+  EXPECT_EQ(static_cast<UINT>(MF_CHECKED), GetMenuState(menu, kIdPresentationSync, MF_BYCOMMAND) & MF_CHECKED);
+  SendMessageW(MainWindow, WM_SYSCOMMAND, kIdPresentationSync, 0);
+  EXPECT_EQ(0u, GetMenuState(menu, kIdPresentationSync, MF_BYCOMMAND) & MF_CHECKED);
+  Close();
+  EXPECT_EQ(L"timer", IniValue(L"Presentation"));
+}
+
+// The log's rows, read back: frame, vblank, counter, held, exact.
+std::vector<std::vector<long long>> LogRows(const std::wstring& path) {
+  const std::vector<unsigned char> bytes = ReadFileBytes(path);
+  std::vector<std::vector<long long>> rows;
+  std::string line;
+  for (unsigned char c : bytes) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+      continue;
+    }
+    std::vector<long long> row(5, -1);
+    if (std::sscanf(line.c_str(), "%lld,%lld,%lld,%lld,%lld", &row[0], &row[1], &row[2], &row[3], &row[4]) == 5)
+      rows.push_back(row);
+    line.clear();
+  }
+  return rows;
+}
+
+// The simulated source plays locked: every frame change is logged, each row
+// follows the one before by exactly what it was held, and the status bar's
+// figures are the log's. Swallowed vblanks show as doubled and missed frames.
+TEST_F(MainWindowTest, SimulatedSourceLocksPlaybackAndAuditsIt) {
+  const struct {
+    SimulatedSourceOption source;
+    const wchar_t* duration;
+    long long k;
+  } cases[] = {{{{240, 1}, 0}, L"0.0083333", 2}, {{{60, 1}, 5}, L"0.0166667", 1}};
+  for (const auto& c : cases) {
+    const std::wstring log = directory_.File(L"presentation.csv");
+    SetPresentationOptions(&c.source, log.c_str());
+    ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"FRCDuration", c.duration, SettingsFilePath().c_str()));
+    OpenPicture(40, 40, Ramp);
+    ASSERT_TRUE(PresentationLocked());
+    PumpUntil([] { return false; }, 1500);
+    // Paused, the frame stays until a step moves it, and the view shows it.
+    PressKey(VK_SPACE);
+    const std::uint32_t pausedFrame = CurrentFrame;
+    PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(pausedFrame, CurrentFrame);
+    StepFrame(1);
+    EXPECT_EQ((pausedFrame + 1) % 4, CurrentFrame);
+    ExpectViewShows(FrcView, FrameSet[CurrentFrame], 1);
+    PumpUntil([] { return false; }, 200);
+    const std::wstring status = StatusText(3);
+    Close();
+    SetPresentationOptions(nullptr, nullptr);
+
+    long long doubled = 0, missed = 0, exact = 0;
+    const std::vector<std::vector<long long>> rows = LogRows(log);
+    ASSERT_GT(rows.size(), 20u);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const std::vector<long long>& row = rows[i];
+      // The next frame went up as this one left; the last one gave way to
+      // the frame on screen at the pause. Frames the wakes jumped never
+      // reach the log: each is a missed frame.
+      const long long nextFrame = i + 1 < rows.size() ? rows[i + 1][0] : pausedFrame;
+      if (i + 1 < rows.size()) {
+        EXPECT_EQ(row[1] + row[3], rows[i + 1][1]) << "row " << i;
+        EXPECT_LT(row[2], rows[i + 1][2]) << "row " << i;
+      }
+      EXPECT_EQ(row[3] == c.k, row[4] == 1);
+      exact += row[4];
+      doubled += row[3] > c.k;
+      missed += (row[3] < c.k) + (nextFrame - row[0] + 3) % 4;
+    }
+    EXPECT_GT(exact, static_cast<long long>(rows.size()) / 2);
+    wchar_t expected[120];
+    std::swprintf(expected, 120, L"同期（模擬） %u Hz ×%lld 欠落 %lld 重複 %lld", c.source.rate.numerator, c.k,
+                  missed, doubled);
+    EXPECT_EQ(0u, status.find(expected)) << testing::PrintToString(status) << " against the log: " << doubled << " doubled, " << missed << " missed, rows " << rows.size();
+    if (c.source.dropEvery != 0) {
+      EXPECT_GE(doubled, static_cast<long long>(rows.size()) / 5 - 1);
+    } else {
+      // Only a wake more than a refresh late disturbs the lock; a busy
+      // machine may cause a few.
+      EXPECT_LE(doubled + missed, static_cast<long long>(rows.size()) / 10) << testing::PrintToString(status);
+    }
+  }
 }
 
 // Puts a packed DIB of the picture colour(x, y) on the clipboard: 24 bits with
