@@ -36,20 +36,20 @@ struct RebuildFeedback {
 
 // Called on this thread while the workers render: nothing here dispatches a
 // message, so no input is handled before the rebuild ends.
-void OnRebuildProgress(void* context, std::uint32_t done, std::uint32_t count) {
+void OnRebuildProgress(void* context, std::uint32_t done, std::uint32_t interval) {
   RebuildFeedback* feedback = static_cast<RebuildFeedback*>(context);
   if (!feedback->shown) {
     if (GetTickCount64() - feedback->start < feedback->delay) return;
     feedback->shown = true;
     feedback->previousCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    ShowRebuildProgress(count);
+    ShowRebuildProgress(interval);
   }
   SetRebuildProgress(done);
 }
 
-FrameBuild RebuildWithFeedback(std::uint32_t count, std::uint32_t offset, unsigned feedbackDelayMs) {
+FrameBuild RebuildWithFeedback(std::uint32_t interval, std::uint32_t correction, unsigned feedbackDelayMs) {
   RebuildFeedback feedback = {GetTickCount64(), feedbackDelayMs, false, nullptr};
-  const FrameBuild built = RebuildFrameSet(SourceSurface, count, offset, OnRebuildProgress, &feedback);
+  const FrameBuild built = RebuildFrameSet(SourceSurface, interval, correction, OnRebuildProgress, &feedback);
   if (feedback.shown) {
     HideRebuildProgress();
     SetCursor(feedback.previousCursor);
@@ -66,30 +66,30 @@ void ApplySettingsWithFeedbackAfter(unsigned feedbackDelayMs) {
 
   wchar_t interval[kFieldLength] = {};
   wchar_t correction[kFieldLength] = {};
-  wchar_t duration[kFieldLength] = {};
+  wchar_t frameDuration[kFieldLength] = {};
   GetDlgItemTextW(ControlBar, kIdInterval, interval, kFieldLength);
   GetDlgItemTextW(ControlBar, kIdCorrection, correction, kFieldLength);
-  GetDlgItemTextW(ControlBar, kIdDuration, duration, kFieldLength);
+  GetDlgItemTextW(ControlBar, kIdFrameDuration, frameDuration, kFieldLength);
 
   FrameSettings settings;
-  if (!ReadFrameSettings(interval, correction, duration, &settings)) {
+  if (!ReadFrameSettings(interval, correction, frameDuration, &settings)) {
     ShowMessage(kIntervalRangeMessage);
     return;
   }
-  if (settings.offsetLowered) {
+  if (settings.correctionLowered) {
     wchar_t text[kFieldLength];
-    std::swprintf(text, kFieldLength, L"%u", static_cast<unsigned>(settings.offset));
+    std::swprintf(text, kFieldLength, L"%u", static_cast<unsigned>(settings.correction));
     SetDlgItemTextW(ControlBar, kIdCorrection, text);
   }
 
-  const FrameBuild built = RebuildWithFeedback(settings.count, settings.offset, feedbackDelayMs);
+  const FrameBuild built = RebuildWithFeedback(settings.interval, settings.correction, feedbackDelayMs);
   if (built == FrameBuild::kTablesFailed) {
     ShowMessage(kOutOfMemoryMessage);
     return;
   }
   // Published before the message below: the box's modal loop may dispatch a
   // newer settings request, whose duration must not be overwritten by ours.
-  SetFrameDuration(settings.duration);
+  SetFrameDuration(settings.frameDuration);
   if (built == FrameBuild::kFramesFailed) {
     ShowMessage(kOutOfMemoryMessage);
     return;

@@ -84,7 +84,7 @@ TEST(ApplySettingsMemoryTest, FramesThatDoNotFitLeaveNoFrameSetAndTheNewCounts) 
   // A small cycle fits and is the state before.
   SetDlgItemTextW(ControlBar, kIdInterval, L"4");
   SetDlgItemTextW(ControlBar, kIdCorrection, L"3");
-  SetDlgItemTextW(ControlBar, kIdDuration, L"0.0166667");
+  SetDlgItemTextW(ControlBar, kIdFrameDuration, L"0.0166667");
   ApplySettings();
   ASSERT_TRUE(boxes.Seen().empty());
   ASSERT_NE(nullptr, FrameSet);
@@ -93,7 +93,7 @@ TEST(ApplySettingsMemoryTest, FramesThatDoNotFitLeaveNoFrameSetAndTheNewCounts) 
 
   SetDlgItemTextW(ControlBar, kIdInterval, L"255");
   SetDlgItemTextW(ControlBar, kIdCorrection, L"7");
-  SetDlgItemTextW(ControlBar, kIdDuration, L"0.0041667");
+  SetDlgItemTextW(ControlBar, kIdFrameDuration, L"0.0041667");
   ApplySettings();
   ASSERT_EQ(1u, boxes.Seen().size());
   ExpectProgramMessage(boxes.Seen()[0], L"メモリが不足しています。", MainWindow);

@@ -61,14 +61,14 @@ class ApplySettingsTest : public ::testing::Test {
   static void SetFields(const wchar_t* interval, const wchar_t* correction, const wchar_t* duration) {
     SetDlgItemTextW(ControlBar, kIdInterval, interval);
     SetDlgItemTextW(ControlBar, kIdCorrection, correction);
-    SetDlgItemTextW(ControlBar, kIdDuration, duration);
+    SetDlgItemTextW(ControlBar, kIdFrameDuration, duration);
   }
   // Every frame holds the picture as the current tables map it for that frame.
-  static void ExpectFramesOfThePicture(std::uint32_t count) {
+  static void ExpectFramesOfThePicture(std::uint32_t interval) {
     ASSERT_NE(nullptr, FrameSet);
-    ASSERT_EQ(count, FrameSetCount(FrameSet));
+    ASSERT_EQ(interval, FrameSetCount(FrameSet));
     const BYTE* source = static_cast<const BYTE*>(SourceSurface.bits);
-    for (std::uint32_t k = 0; k < count; ++k) {
+    for (std::uint32_t k = 0; k < interval; ++k) {
       const DibSurface& frame = FrameSet[k];
       ASSERT_NE(nullptr, frame.memoryDc) << "frame " << k;
       ASSERT_EQ(SourceSurface.byteSize, frame.byteSize) << "frame " << k;
@@ -140,7 +140,7 @@ TEST_F(ApplySettingsTest, IntervalOutOfRangeChangesNothing) {
     EXPECT_EQ(166667u, FrameDuration.load());
     EXPECT_EQ(std::wstring(interval), FieldText(kIdInterval));
     EXPECT_EQ(L"9", FieldText(kIdCorrection));  // not corrected either
-    EXPECT_EQ(L"0.5", FieldText(kIdDuration));
+    EXPECT_EQ(L"0.5", FieldText(kIdFrameDuration));
   }
   ExpectFramesOfThePicture(4);
 }

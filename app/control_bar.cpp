@@ -49,11 +49,11 @@ HWND ProgressIndicator() {
 
 }  // namespace
 
-void ShowRebuildProgress(std::uint32_t count) {
+void ShowRebuildProgress(std::uint32_t interval) {
   if (!ControlBar) return;
   HWND progress = ProgressIndicator();
   if (!progress) return;
-  SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(count));
+  SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(interval));
   SendMessageW(progress, PBM_SETPOS, 0, 0);
   ShowWindow(progress, SW_SHOWNA);
   UpdateWindow(progress);
@@ -76,7 +76,7 @@ HWND CreateControlBar() {
   if (!ControlBar) return nullptr;
   AddPresets(kIdInterval, kIntervalPresets);
   AddPresets(kIdCorrection, kCorrectionPresets);
-  AddPresets(kIdDuration, kDurationPresets);
+  AddPresets(kIdFrameDuration, kDurationPresets);
   return ControlBar;
 }
 

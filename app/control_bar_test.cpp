@@ -128,7 +128,7 @@ const ExpectedItem kItems[] = {
     {-1, L"Static", L"補正", 84, 24, 12, kStatic},
     {kIdCorrection, L"ComboBox", L"", 108, 36, 60, kCombo},
     {-1, L"Static", L"更新間隔", 144, 48, 12, kStatic},
-    {kIdDuration, L"ComboBox", L"", 192, 60, 60, kCombo},
+    {kIdFrameDuration, L"ComboBox", L"", 192, 60, 60, kCombo},
     {kIdShowOriginal, L"Button", L"元画像", 252, 42, 12, BS_AUTOCHECKBOX | WS_TABSTOP},
     {kIdSave, L"Button", L"保存...", 296, 36, 12, BS_PUSHBUTTON | WS_TABSTOP},
     {kIdPattern, L"Button", L"パターン", 334, 42, 12, BS_PUSHBUTTON | WS_TABSTOP},
@@ -256,9 +256,9 @@ TEST_F(ControlBarTest, CombosHoldThePresetsInOrderAndStartEmpty) {
   ASSERT_NE(nullptr, CreateControlBar());
   EXPECT_EQ((std::vector<std::wstring>{L"1", L"2", L"4", L"8", L"16"}), Entries(kIdInterval));
   EXPECT_EQ((std::vector<std::wstring>{L"0", L"1", L"3", L"7", L"15"}), Entries(kIdCorrection));
-  EXPECT_EQ((std::vector<std::wstring>{L"0.0041667", L"0.0083333", L"0.0166667", L"0.0333333"}), Entries(kIdDuration));
+  EXPECT_EQ((std::vector<std::wstring>{L"0.0041667", L"0.0083333", L"0.0166667", L"0.0333333"}), Entries(kIdFrameDuration));
   // The fields are free text: no entry is selected, nothing is sorted.
-  for (int id : {kIdInterval, kIdCorrection, kIdDuration}) {
+  for (int id : {kIdInterval, kIdCorrection, kIdFrameDuration}) {
     wchar_t buffer[32] = L"x";
     GetDlgItemTextW(ControlBar, id, buffer, 32);
     EXPECT_EQ(std::wstring(), buffer) << id;
@@ -346,11 +346,11 @@ TEST_F(ControlBarTest, CommandsReachTheMainWindowUnchangedOnceItExists) {
   EXPECT_EQ(MAKEWPARAM(kIdShowOriginal, BN_CLICKED), ReceivedCommands[1].wParam);
 
   // Whatever arrives is passed on as it came, known id or not.
-  HWND combo = GetDlgItem(ControlBar, kIdDuration);
-  SendMessageW(ControlBar, WM_COMMAND, MAKEWPARAM(kIdDuration, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  HWND combo = GetDlgItem(ControlBar, kIdFrameDuration);
+  SendMessageW(ControlBar, WM_COMMAND, MAKEWPARAM(kIdFrameDuration, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
   SendMessageW(ControlBar, WM_COMMAND, WPARAM(0x7ABC1234), LPARAM(0x55AA));
   ASSERT_EQ(4u, ReceivedCommands.size());
-  EXPECT_EQ(MAKEWPARAM(kIdDuration, CBN_SELCHANGE), ReceivedCommands[2].wParam);
+  EXPECT_EQ(MAKEWPARAM(kIdFrameDuration, CBN_SELCHANGE), ReceivedCommands[2].wParam);
   EXPECT_EQ(reinterpret_cast<LPARAM>(combo), ReceivedCommands[2].lParam);
   EXPECT_EQ(WPARAM(0x7ABC1234), ReceivedCommands[3].wParam);
   EXPECT_EQ(LPARAM(0x55AA), ReceivedCommands[3].lParam);

@@ -78,16 +78,16 @@ int Export(const CommandLine& command) {
   const std::wstring settings = SettingsFilePath();
   const std::wstring interval = command.interval ? command.interval : ReadSettingText(settings, FieldSetting::kInterval);
   const std::wstring correction = command.correction ? command.correction : ReadSettingText(settings, FieldSetting::kCorrection);
-  const std::wstring duration =
+  const std::wstring frameDuration =
       command.frameDuration ? command.frameDuration : ReadSettingText(settings, FieldSetting::kFrameDuration);
   FrameSettings values;
-  if (!ReadFrameSettings(interval.c_str(), correction.c_str(), duration.c_str(), &values)) {
+  if (!ReadFrameSettings(interval.c_str(), correction.c_str(), frameDuration.c_str(), &values)) {
     Say(Stream::kError, L"error: the interval must be 1 to 255: " + interval,
         L"エラー: 間隔は1から255の範囲内である必要があります: " + interval);
     return kExitUsage;
   }
-  if (values.offsetLowered) {
-    const std::wstring lowered = std::to_wstring(values.offset);
+  if (values.correctionLowered) {
+    const std::wstring lowered = std::to_wstring(values.correction);
     Say(Stream::kError, L"note: correction " + correction + L" lowered to " + lowered,
         L"注意: 補正 " + correction + L" を " + lowered + L" に下げました。");
   }
@@ -99,13 +99,13 @@ int Export(const CommandLine& command) {
     Say(Stream::kError, L"error: cannot open image: " + image, L"エラー: 画像を開けません: " + image);
     return kExitCannotOpen;
   }
-  if (RebuildFrameSet(SourceSurface, values.count, values.offset) != FrameBuild::kBuilt) {
+  if (RebuildFrameSet(SourceSurface, values.interval, values.correction) != FrameBuild::kBuilt) {
     Say(Stream::kError, L"error: not enough memory", L"エラー: メモリが不足しています。");
     return kExitCannotWrite;
   }
   ExportFailure failure = {L"", 0};
-  const ExportResult result = ExportCycle(command.folder, SourceSurface, FrameSet, values.count, values.offset,
-                                          values.duration, &failure);
+  const ExportResult result = ExportCycle(command.folder, SourceSurface, FrameSet, values.interval, values.correction,
+                                          values.frameDuration, &failure);
   if (result == ExportResult::kWritten) return kExitWritten;
   const std::wstring reason = DescribeExportFailure(failure);
   switch (result) {

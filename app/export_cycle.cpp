@@ -41,8 +41,8 @@ struct ExportJob {
   std::wstring folder;  // full path, no trailing backslash
   const DibSurface* source;
   const DibSurface* frames;
-  std::uint32_t count;
-  std::uint32_t offset;
+  std::uint32_t interval;
+  std::uint32_t correction;
   std::uint32_t frameDuration;
   std::int32_t width;
   std::int32_t height;
@@ -132,16 +132,16 @@ bool WriteSummary(ExportJob* job) {
     return Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
 
   CycleRowScratch scratch;
-  PrepareCycleRows(&scratch, job->width, job->count);
+  PrepareCycleRows(&scratch, job->width, job->interval);
   LightRowScratch lightScratch;
-  PrepareLightRows(&lightScratch, job->width, job->count);
+  PrepareLightRows(&lightScratch, job->width, job->interval);
   const LightTables& tables = SrgbLightTables();
   std::vector<std::uint16_t> lightMeans(static_cast<std::size_t>(job->width) * 3);
-  std::vector<const std::uint8_t*> rows(job->count);
+  std::vector<const std::uint8_t*> rows(job->interval);
   CycleTotals totals = {0, 0};
   LightTotals lightTotals = {0, 0};
   for (std::int32_t y = 0; y < job->height; ++y) {
-    for (std::uint32_t k = 0; k < job->count; ++k) rows[k] = SurfaceRow(job->frames[k], y, job->width);
+    for (std::uint32_t k = 0; k < job->interval; ++k) rows[k] = SurfaceRow(job->frames[k], y, job->width);
     const std::uint8_t* sourceRow = SurfaceRow(*job->source, y, job->width);
     SummarizeCycleRow(rows.data(), sourceRow, job->width, &scratch, mean.get() + std::size_t(y) * meanStride,
                       flicker.get() + std::size_t(y) * flickerStride, &totals);
@@ -156,8 +156,8 @@ bool WriteSummary(ExportJob* job) {
   if (!WritePng(job, L"mean_light.png", meanLight.get(), meanStride, PngPixels::kBgr24)) return false;
   if (!WritePng(job, L"flicker_light.png", flickerLight.get(), flickerStride, PngPixels::kGrey8)) return false;
 
-  const std::string report = CycleReportText(job->width, job->height, job->count, job->offset, totals) +
-                             LightReportText(lightTotals, job->count, job->frameDuration);
+  const std::string report = CycleReportText(job->width, job->height, job->interval, job->correction, totals) +
+                             LightReportText(lightTotals, job->interval, job->frameDuration);
   if (Stopped(job)) return false;
   const PendingFile file = Begin(job, L"cycle.txt");
   const DWORD error = WriteWholeFile(file.temporary.c_str(), report.data(), report.size());
@@ -174,7 +174,7 @@ void RunPieces(ExportJob* job) {
   }
   ScopedHeapMemory packed(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(RowStride(job->width, 3)) * job->height)));
   job->packed = packed.get();
-  const std::uint32_t total = job->count + 1;
+  const std::uint32_t total = job->interval + 1;
   while (!Stopped(job)) {
     const std::uint32_t piece = shared->nextPiece++;
     if (piece >= total) break;
@@ -193,7 +193,7 @@ void RunPieces(ExportJob* job) {
 // Runs the pieces on one thread per core, this one included.
 void RunAllPieces(const ExportJob& model) {
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const unsigned threads = static_cast<unsigned>(std::min<std::uint64_t>(cores, std::uint64_t{model.count} + 1));
+  const unsigned threads = static_cast<unsigned>(std::min<std::uint64_t>(cores, std::uint64_t{model.interval} + 1));
   // Each thread has its own encoder and buffer, so the jobs are made afresh
   // and given the model's settings.
   std::vector<ExportJob> jobs(threads);
@@ -202,8 +202,8 @@ void RunAllPieces(const ExportJob& model) {
     job.folder = model.folder;
     job.source = model.source;
     job.frames = model.frames;
-    job.count = model.count;
-    job.offset = model.offset;
+    job.interval = model.interval;
+    job.correction = model.correction;
     job.frameDuration = model.frameDuration;
     job.width = model.width;
     job.height = model.height;
@@ -241,7 +241,7 @@ bool RenameAll(ExportJob* job) {
 }  // namespace
 
 ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, const DibSurface* frames,
-                         std::uint32_t count, std::uint32_t offset, std::uint32_t frameDuration, ExportFailure* failure,
+                         std::uint32_t interval, std::uint32_t correction, std::uint32_t frameDuration, ExportFailure* failure,
                          const ExportControl* control) {
   ExportShared shared;
   shared.failure = failure;
@@ -253,8 +253,8 @@ ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, c
   job.shared = &shared;
   job.source = &source;
   job.frames = frames;
-  job.count = count;
-  job.offset = offset;
+  job.interval = interval;
+  job.correction = correction;
   job.frameDuration = frameDuration;
   job.width = source.header.bmiHeader.biWidth;
   job.height = source.header.bmiHeader.biHeight;
@@ -263,7 +263,7 @@ ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, c
   GdiFlush();
   RunAllPieces(job);
   const bool cancelled = control && control->cancel && *control->cancel;
-  const bool written = !shared.failed && !cancelled && shared.piecesDone == count + 1 && RenameAll(&job);
+  const bool written = !shared.failed && !cancelled && shared.piecesDone == interval + 1 && RenameAll(&job);
   for (const PendingFile& file : shared.files) DeleteFileW(file.temporary.c_str());
   if (written) return ExportResult::kWritten;
   return shared.failed ? ExportResult::kCannotWrite : ExportResult::kCancelled;

@@ -39,9 +39,9 @@ struct ExportControl {
 };
 
 // Writes into folder (created with its parents when missing): frame_000.png ...
-// for frames[0 .. count) (three digits), mean.png, flicker.png,
+// for frames[0 .. interval) (three digits), mean.png, flicker.png,
 // mean_light.png, flicker_light.png and cycle.txt, for the cycle made from
-// source with interval count and correction offset, each frame shown for
+// source with interval and correction, each frame shown for
 // frameDuration (100 ns units; 0: the clock stands).
 // Every file is first written under a temporary name in the folder and all
 // are renamed at the end; on any failure the files of this export are removed
@@ -54,7 +54,7 @@ struct ExportControl {
 // taking the next frame in turn; the summary files are one such piece.
 // control may be null.
 ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, const DibSurface* frames,
-                         std::uint32_t count, std::uint32_t offset, std::uint32_t frameDuration,
+                         std::uint32_t interval, std::uint32_t correction, std::uint32_t frameDuration,
                          ExportFailure* failure, const ExportControl* control = nullptr);
 
 // The failure as one line for a person: the path and the system's text for

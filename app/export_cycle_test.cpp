@@ -46,12 +46,12 @@ class ExportCycleTest : public ::testing::Test {
  protected:
   void TearDown() override { ResetEngineState(); }
 
-  ExportResult Export(unsigned (*fill)(int, int), int width, int height, std::uint32_t count, std::uint32_t offset,
+  ExportResult Export(unsigned (*fill)(int, int), int width, int height, std::uint32_t interval, std::uint32_t correction,
                       const std::wstring& folder, const ExportControl* control = nullptr,
                       std::uint32_t duration = 166667) {
     EXPECT_TRUE(LoadTestPicture(width, height, fill));
-    EXPECT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, count, offset));
-    return ExportCycle(folder, SourceSurface, FrameSet, count, offset, duration, &failure_, control);
+    EXPECT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, interval, correction));
+    return ExportCycle(folder, SourceSurface, FrameSet, interval, correction, duration, &failure_, control);
   }
 
   TempDirectory directory_;
@@ -61,15 +61,15 @@ class ExportCycleTest : public ::testing::Test {
 TEST_F(ExportCycleTest, FramesAreTheEngineFramesAndTheMeanIsThePictureOnTheGrid) {
   const struct {
     int width, height;
-    std::uint32_t count, offset;
+    std::uint32_t interval, correction;
   } cases[] = {{7, 5, 1, 0}, {13, 9, 4, 3}, {3, 2, 255, 0}, {1, 1, 16, 15}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " N=" << c.count);
-    const std::wstring folder = directory_.File(L"made\\for\\" + std::to_wstring(c.count));
-    ASSERT_EQ(ExportResult::kWritten, Export(OnGrid, c.width, c.height, c.count, c.offset, folder));
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " N=" << c.interval);
+    const std::wstring folder = directory_.File(L"made\\for\\" + std::to_wstring(c.interval));
+    ASSERT_EQ(ExportResult::kWritten, Export(OnGrid, c.width, c.height, c.interval, c.correction, folder));
     const std::vector<std::uint32_t> source = SurfacePixels(SourceSurface.bits, c.width, c.height);
     std::vector<unsigned> low(source.size() * 3, 255), high(source.size() * 3, 0);
-    for (std::uint32_t k = 0; k < c.count; ++k) {
+    for (std::uint32_t k = 0; k < c.interval; ++k) {
       wchar_t name[32];
       swprintf(name, 32, L"\\frame_%03u.png", k);
       const std::vector<std::uint32_t> frame = SurfacePixels(FrameSet[k].bits, c.width, c.height);
@@ -93,8 +93,8 @@ TEST_F(ExportCycleTest, FramesAreTheEngineFramesAndTheMeanIsThePictureOnTheGrid)
     EXPECT_EQ(flicker, PngPixels(folder + L"\\flicker.png"));
     EXPECT_EQ(0u, Text(folder + L"\\cycle.txt")
                       .find("width=" + std::to_string(c.width) + "\nheight=" + std::to_string(c.height) +
-                            "\ninterval=" + std::to_string(c.count) + "\ncorrection=" + std::to_string(c.offset) +
-                            "\nlevels=" + PanelLevelsText(c.count, c.offset) + "\nflickering_pixels=" +
+                            "\ninterval=" + std::to_string(c.interval) + "\ncorrection=" + std::to_string(c.correction) +
+                            "\nlevels=" + PanelLevelsText(c.interval, c.correction) + "\nflickering_pixels=" +
                             std::to_string(flickering) + "\nmax_mean_error=0.000\nmax_light_mean_error="));
   }
 }
@@ -128,19 +128,19 @@ double KeyValue(const std::string& text, const std::string& key) {
 
 TEST_F(ExportCycleTest, LightFilesAndKeysAreTheReferenceCurves) {
   const struct {
-    std::uint32_t count, offset, duration;
+    std::uint32_t interval, correction, duration;
     const char* timing;
   } cases[] = {{4, 3, 166667, "frame_duration=0.0166667\nflicker_hz=15.000\n"},
                {16, 5, 41667, "frame_duration=0.0041667\nflicker_hz=15.000\n"},
                {1, 0, 0, "frame_duration=0.0000000\nflicker_hz=0.000\n"}};
   const int width = 23, height = 11;
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "N=" << c.count);
-    const std::wstring folder = directory_.File(L"light" + std::to_wstring(c.count));
-    ASSERT_EQ(ExportResult::kWritten, Export(Scattered, width, height, c.count, c.offset, folder, nullptr, c.duration));
+    SCOPED_TRACE(testing::Message() << "N=" << c.interval);
+    const std::wstring folder = directory_.File(L"light" + std::to_wstring(c.interval));
+    ASSERT_EQ(ExportResult::kWritten, Export(Scattered, width, height, c.interval, c.correction, folder, nullptr, c.duration));
     const std::vector<std::uint32_t> source = SurfacePixels(SourceSurface.bits, width, height);
     std::vector<std::vector<std::uint32_t>> frames;
-    for (std::uint32_t k = 0; k < c.count; ++k) frames.push_back(SurfacePixels(FrameSet[k].bits, width, height));
+    for (std::uint32_t k = 0; k < c.interval; ++k) frames.push_back(SurfacePixels(FrameSet[k].bits, width, height));
     int colourType = 0;
     const std::vector<std::uint32_t> means = PngPixels(folder + L"\\mean_light.png", &colourType);
     EXPECT_EQ(2, colourType);
@@ -159,7 +159,7 @@ TEST_F(ExportCycleTest, LightFilesAndKeysAreTheReferenceCurves) {
           const double light = ReferenceLight(frame[i] >> shift & 0xFF);
           sum += light, low = std::min(low, light), high = std::max(high, light);
         }
-        const double code = ReferenceCode(sum / c.count);
+        const double code = ReferenceCode(sum / c.interval);
         largestError = std::max(largestError, std::fabs(code - (source[i] >> shift & 0xFF)));
         modulation = std::max(modulation, high > 0 ? (high - low) / (high + low) : 0);
         EXPECT_NEAR(code, means[i] >> shift & 0xFF, 0.5 + 1e-6) << i;
@@ -168,7 +168,7 @@ TEST_F(ExportCycleTest, LightFilesAndKeysAreTheReferenceCurves) {
       EXPECT_NEAR(modulation * 255, flicker[i] & 0xFF, 0.5 + 1e-6) << i;
       EXPECT_EQ((flicker[i] & 0xFF) * 0x010101u, flicker[i]);
     }
-    EXPECT_GT(largestModulation, c.count > 1 ? 0.01 : -1);
+    EXPECT_GT(largestModulation, c.interval > 1 ? 0.01 : -1);
     const std::string text = Text(folder + L"\\cycle.txt");
     EXPECT_NEAR(largestError, KeyValue(text, "max_light_mean_error"), 0.0005 + 1e-9);
     EXPECT_NEAR(largestModulation * 100, KeyValue(text, "max_light_modulation_percent"), 0.05 + 1e-9);

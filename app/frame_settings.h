@@ -9,16 +9,16 @@
 constexpr std::uint32_t kLargestInterval = 255;
 
 struct FrameSettings {
-  std::uint32_t count;     // FRC interval N, 1..255
-  std::uint32_t offset;    // correction, below count
-  std::uint32_t duration;  // display time of one frame, 100 ns units
-  bool offsetLowered;      // the typed correction was count or more: lowered to count - 1
+  std::uint32_t interval;       // FRC interval N, 1..255
+  std::uint32_t correction;     // level-grid offset, below interval
+  std::uint32_t frameDuration;  // display time of one frame, 100 ns units
+  bool correctionLowered;       // the typed correction was interval or more: lowered to interval - 1
 };
 
 // Parses the interval and the correction with ParseUnsignedText and the
 // update interval with ParseDurationText. Returns 1 and fills settings, or 0
 // when the interval is outside 1..255 (settings then untouched). A correction
-// of count or more (a negative one wraps to a huge number) becomes count - 1.
+// of interval or more (a negative one wraps to a huge number) becomes interval - 1.
 // No text may be null.
-int ReadFrameSettings(const wchar_t* interval, const wchar_t* correction, const wchar_t* duration,
+int ReadFrameSettings(const wchar_t* intervalText, const wchar_t* correctionText, const wchar_t* frameDurationText,
                       FrameSettings* settings);

@@ -8,11 +8,11 @@
 namespace {
 
 struct Row {
-  const wchar_t* interval;
-  const wchar_t* correction;
-  const wchar_t* duration;
+  const wchar_t* intervalText;
+  const wchar_t* correctionText;
+  const wchar_t* frameDurationText;
   int accepted;
-  std::uint32_t count, offset, duration100ns;
+  std::uint32_t interval, correction, duration100ns;
   bool lowered;
 };
 
@@ -36,16 +36,16 @@ const Row kRows[] = {
 TEST(FrameSettingsTest, TextsGiveTheValuesOfARebuild) {
   for (const Row& row : kRows) {
     FrameSettings settings = {77, 77, 77, false};
-    ASSERT_EQ(row.accepted, ReadFrameSettings(row.interval, row.correction, row.duration, &settings))
-        << "interval " << testing::PrintToString(std::wstring(row.interval));
+    ASSERT_EQ(row.accepted, ReadFrameSettings(row.intervalText, row.correctionText, row.frameDurationText, &settings))
+        << "interval " << testing::PrintToString(std::wstring(row.intervalText));
     if (!row.accepted) {
-      EXPECT_EQ(77u, settings.count);  // a refused text leaves everything as it was
+      EXPECT_EQ(77u, settings.interval);  // a refused text leaves everything as it was
       continue;
     }
-    EXPECT_EQ(row.count, settings.count);
-    EXPECT_EQ(row.offset, settings.offset);
-    EXPECT_EQ(row.duration100ns, settings.duration);
-    EXPECT_EQ(row.lowered, settings.offsetLowered);
+    EXPECT_EQ(row.interval, settings.interval);
+    EXPECT_EQ(row.correction, settings.correction);
+    EXPECT_EQ(row.duration100ns, settings.frameDuration);
+    EXPECT_EQ(row.lowered, settings.correctionLowered);
   }
 }
 

@@ -161,7 +161,7 @@ LRESULT OnCommand(WPARAM wParam) {
       break;
     case kIdInterval:
     case kIdCorrection:
-    case kIdDuration:
+    case kIdFrameDuration:
       // Posted, not called: the combo box finishes updating its text first.
       if (notification == CBN_SELCHANGE || notification == CBN_EDITCHANGE) PostSettingsChanged();
       break;

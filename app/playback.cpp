@@ -50,9 +50,9 @@ void ResumeFrameClockUnlessPaused() {
 
 void StepFrame(int step) {
   if (!CanStep()) return;
-  const std::uint32_t count = FrcCount;
+  const std::uint32_t interval = FrcCount;
   const std::uint32_t current = CurrentFrame;
-  ShowFrame(step >= 0 ? (current + 1) % count : (current + count - 1) % count);
+  ShowFrame(step >= 0 ? (current + 1) % interval : (current + interval - 1) % interval);
 }
 
 void ShowFirstFrame() {

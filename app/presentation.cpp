@@ -101,10 +101,10 @@ bool Present(PresentationSchedule* lock, std::uint64_t vblank, std::int64_t coun
     }
   }
   const std::uint32_t interval = FrcCount;
-  const std::uint32_t duration = FrameDuration;
+  const std::uint32_t frameDuration = FrameDuration;
   const std::uint32_t wanted = schedule;
-  const bool playing = !held && duration != 0 && FrameSet && interval != 0;
-  *timing = ComputeLockTiming(duration, source.rate);
+  const bool playing = !held && frameDuration != 0 && FrameSet && interval != 0;
+  *timing = ComputeLockTiming(frameDuration, source.rate);
   if (wanted != *seenSchedule || timing->refreshesPerFrame != lock->refreshesPerFrame ||
       interval != lock->interval || FrameSet != lock->frames) {
     lock->frames = FrameSet;

@@ -10,7 +10,7 @@
 #define IDC_OPEN 1001           // push button "開く"
 #define IDC_INTERVAL 1002       // combo box "間隔": FRC interval N
 #define IDC_CORRECTION 1003     // combo box "補正": level-grid offset
-#define IDC_DURATION 1004       // combo box "更新間隔": seconds per frame
+#define IDC_FRAME_DURATION 1004       // combo box "更新間隔": seconds per frame
 #define IDC_SHOW_ORIGINAL 1005  // check box "元画像"
 #define IDC_SAVE 1006           // push button "保存...": export the cycle on screen
 #define IDC_REBUILD_PROGRESS 1007  // progress bar shown during long rebuilds (made by the code)
@@ -52,7 +52,7 @@ constexpr int kBarTemplate = IDD_CONTROL_BAR;
 constexpr int kIdOpen = IDC_OPEN;
 constexpr int kIdInterval = IDC_INTERVAL;
 constexpr int kIdCorrection = IDC_CORRECTION;
-constexpr int kIdDuration = IDC_DURATION;
+constexpr int kIdFrameDuration = IDC_FRAME_DURATION;
 constexpr int kIdShowOriginal = IDC_SHOW_ORIGINAL;
 constexpr int kIdRebuildProgress = IDC_REBUILD_PROGRESS;
 constexpr int kIdAbout = IDM_ABOUT;

@@ -79,10 +79,10 @@ void OnExportProgress(void*, std::uint32_t done, std::uint32_t total) {
 
 // The save's thread: reads SourceSurface and FrameSet, which stay as they are
 // until CancelSave or OnSaveEnded has joined it.
-void RunSave(std::uint32_t count, std::uint32_t offset, std::uint32_t frameDuration) {
+void RunSave(std::uint32_t interval, std::uint32_t correction, std::uint32_t frameDuration) {
   const ExportControl control = {&save.cancel, OnExportProgress, nullptr};
   save.result =
-      ExportCycle(save.folder, SourceSurface, FrameSet, count, offset, frameDuration, &save.failure, &control);
+      ExportCycle(save.folder, SourceSurface, FrameSet, interval, correction, frameDuration, &save.failure, &control);
   PostMessageW(save.owner, WM_USER, kRequestSaveEnded, save.number);
 }
 

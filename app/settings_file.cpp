@@ -22,7 +22,7 @@ struct TextSetting {
 const TextSetting kTextSettings[] = {
     {L"FRCCount", L"4", kIdInterval},
     {L"FRCOffset", L"3", kIdCorrection},
-    {L"FRCDuration", L"0.0166667", kIdDuration},
+    {L"FRCDuration", L"0.0166667", kIdFrameDuration},
 };
 
 // The profile functions cut longer paths to MAX_PATH; such a file is neither

@@ -61,11 +61,11 @@ void SetPart(int part, const wchar_t* text) {
 
 void FrameText(wchar_t* text) {
   const wchar_t* pause = PlaybackPaused() ? L"（一時停止）" : L"";
-  const std::uint32_t count = FrcCount;
+  const std::uint32_t interval = FrcCount;
   int length = 0;
-  if (FrameSet && count != 0) {
+  if (FrameSet && interval != 0) {
     length = std::swprintf(text, kTextLength, L"フレーム %u / %u%ls", static_cast<unsigned>(CurrentFrame) + 1,
-                           static_cast<unsigned>(count), pause);
+                           static_cast<unsigned>(interval), pause);
   } else {
     length = std::swprintf(text, kTextLength, L"%ls", pause);
   }
@@ -91,11 +91,11 @@ void PixelText(wchar_t* text) {
   const int length =
       std::swprintf(text, kTextLength, L"x %ld, y %ld  元 R%u G%u B%u  表示 R%u G%u B%u", pixel.x, pixel.y, Red(source),
                     Green(source), Blue(source), Red(shown), Green(shown), Blue(shown));
-  const std::uint32_t count = FrameSetCount(FrameSet);
-  if (pointerView != FrcView || count == 0 || count > 255 || length < 0) return;
+  const std::uint32_t interval = FrameSetCount(FrameSet);
+  if (pointerView != FrcView || interval == 0 || interval > 255 || length < 0) return;
   double red = 0, green = 0, blue = 0;
   const std::uint8_t* framePixels[255];
-  for (std::uint32_t k = 0; k < count; ++k) {
+  for (std::uint32_t k = 0; k < interval; ++k) {
     if (!Holds(FrameSet[k], pixel)) return;
     const std::uint32_t value = PixelOf(FrameSet[k], pixel.x, pixel.y);
     red += Red(value);
@@ -104,10 +104,10 @@ void PixelText(wchar_t* text) {
     framePixels[k] = PixelBytes(FrameSet[k], pixel.x, pixel.y);
   }
   PixelLight light;
-  MeasurePixelLight(framePixels, PixelBytes(SourceSurface, pixel.x, pixel.y), count, &light);
+  MeasurePixelLight(framePixels, PixelBytes(SourceSurface, pixel.x, pixel.y), interval, &light);
   std::swprintf(text + length, static_cast<size_t>(kTextLength - length),
-                L"  平均 R%.1f G%.1f B%.1f  光 R%u.%u G%u.%u B%u.%u  ちらつき %u.%u%% %.1f Hz", red / count,
-                green / count, blue / count, light.meanTenths[2] / 10, light.meanTenths[2] % 10,
+                L"  平均 R%.1f G%.1f B%.1f  光 R%u.%u G%u.%u B%u.%u  ちらつき %u.%u%% %.1f Hz", red / interval,
+                green / interval, blue / interval, light.meanTenths[2] / 10, light.meanTenths[2] % 10,
                 light.meanTenths[1] / 10, light.meanTenths[1] % 10, light.meanTenths[0] / 10, light.meanTenths[0] % 10,
                 light.modulationTenths / 10, light.modulationTenths % 10, FlickerHertz(light.period, FrameDuration));
 }

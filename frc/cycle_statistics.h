@@ -19,17 +19,17 @@ struct CycleTotals {
 // Working memory for SummarizeCycleRow, sized by PrepareCycleRows for one
 // width and one N. Reused row after row.
 struct CycleRowScratch {
-  std::uint32_t count;
+  std::uint32_t interval;
   std::vector<std::uint16_t> sums;  // per byte of the row: sum over the frames
   std::vector<std::uint8_t> lows;   // per byte: lowest value over the frames
   std::vector<std::uint8_t> highs;  // per byte: highest value over the frames
   std::vector<std::uint8_t> means;  // sum -> mean rounded half up, for sums 0..255 * N
 };
 
-// Sizes scratch for rows of width pixels and a cycle of count (1..255) frames.
-void PrepareCycleRows(CycleRowScratch* scratch, std::int32_t width, std::uint32_t count);
+// Sizes scratch for rows of width pixels and a cycle of interval (1..255) frames.
+void PrepareCycleRows(CycleRowScratch* scratch, std::int32_t width, std::uint32_t interval);
 
-// Summarises one picture row. frameRows holds scratch->count pointers, each to
+// Summarises one picture row. frameRows holds scratch->interval pointers, each to
 // the same row of one frame (width 32-bpp pixels); sourceRow is that row of
 // the picture the frames were made from. Writes width blue-green-red triples
 // of the rounded mean to meanRow and width bytes of flicker (the largest
@@ -42,15 +42,15 @@ void SummarizeCycleRow(const std::uint8_t* const* frameRows, const std::uint8_t*
 // Copies width 32-bpp pixels into width blue-green-red triples.
 void PackRowBgr(const std::uint8_t* pixels, std::int32_t width, std::uint8_t* triples);
 
-// The levels the panel shows for count and offset (offset < count <= 255),
+// The levels the panel shows for interval and correction (correction < interval <= 255),
 // lowest first, comma separated: "3,7,11,...,255".
-std::string PanelLevelsText(std::uint32_t count, std::uint32_t offset);
+std::string PanelLevelsText(std::uint32_t interval, std::uint32_t correction);
 
-// largestError / count (a CycleTotals figure) with three decimals, rounded
+// largestError / interval (a CycleTotals figure) with three decimals, rounded
 // half up: "0.000", "0.333", "2.000".
-std::string MeanErrorText(std::uint32_t largestError, std::uint32_t count);
+std::string MeanErrorText(std::uint32_t largestError, std::uint32_t interval);
 
 // The lines of cycle.txt, each "key=value" and a line feed: width, height,
 // interval, correction, levels, flickering_pixels, max_mean_error.
-std::string CycleReportText(std::int32_t width, std::int32_t height, std::uint32_t count, std::uint32_t offset,
+std::string CycleReportText(std::int32_t width, std::int32_t height, std::uint32_t interval, std::uint32_t correction,
                             const CycleTotals& totals);

@@ -41,12 +41,12 @@ void CALLBACK FrameClockTick(UINT timerId, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR
   {
     std::lock_guard<std::mutex> guard(clockLock);
     if (timerId == 0 || timerId != liveTimer) return;
-    const std::uint32_t duration = FrameDuration;
-    const std::uint32_t count = FrcCount;
-    if (duration == 0 || count == 0) return;
+    const std::uint32_t frameDuration = FrameDuration;
+    const std::uint32_t interval = FrcCount;
+    if (frameDuration == 0 || interval == 0) return;
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
-    const std::uint32_t index = FrameIndexAt(counter.QuadPart, duration, counterFrequency, count);
+    const std::uint32_t index = FrameIndexAt(counter.QuadPart, frameDuration, counterFrequency, interval);
     if (index == CurrentFrame) return;
     SetCurrentFrame(index);
     ++sendingTicks;

@@ -14,10 +14,10 @@
 // 64 bits saturates). A result of 0 ticks, which a very short duration or a
 // missing frequency (0 or negative) gives, is returned as 1 tick so that the
 // index keeps following real time.
-std::uint64_t FramePeriodTicks(std::uint32_t duration, std::int64_t frequency);
+std::uint64_t FramePeriodTicks(std::uint32_t frameDuration, std::int64_t frequency);
 
 // The frame shown at counter value `counter`: the low 32 bits of
-// counter / FramePeriodTicks(duration, frequency), modulo count. Frame k of
-// the cycle is shown during every [(m*count + k) * period, (m*count + k + 1) * period).
-// A count of 0 gives 0. The counter is taken as unsigned.
-std::uint32_t FrameIndexAt(std::int64_t counter, std::uint32_t duration, std::int64_t frequency, std::uint32_t count);
+// counter / FramePeriodTicks(frameDuration, frequency), modulo interval. Frame k of
+// the cycle is shown during every [(m*interval + k) * period, (m*interval + k + 1) * period).
+// An interval of 0 gives 0. The counter is taken as unsigned.
+std::uint32_t FrameIndexAt(std::int64_t counter, std::uint32_t frameDuration, std::int64_t frequency, std::uint32_t interval);

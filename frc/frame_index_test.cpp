@@ -40,8 +40,8 @@ TEST(FramePeriodTicks, LargeProductsStayExactInUnsigned64Bits) {
 
 struct Boundary {
   std::int64_t frequency;
-  std::uint32_t duration;
-  std::uint32_t count;
+  std::uint32_t frameDuration;
+  std::uint32_t interval;
 };
 
 // At each boundary the new frame starts exactly there: one tick earlier is the
@@ -53,17 +53,17 @@ TEST(FrameIndexAt, FramesChangeExactlyAtTheirBoundaries) {
       {kWineFrequency, 166667, 1},
   };
   for (const Boundary& b : cases) {
-    const std::int64_t period = static_cast<std::int64_t>(FramePeriodTicks(b.duration, b.frequency));
-    for (std::int64_t frame = 1; frame < 3 * static_cast<std::int64_t>(b.count) + 2; ++frame) {
+    const std::int64_t period = static_cast<std::int64_t>(FramePeriodTicks(b.frameDuration, b.frequency));
+    for (std::int64_t frame = 1; frame < 3 * static_cast<std::int64_t>(b.interval) + 2; ++frame) {
       const std::int64_t at = frame * period;
-      const std::uint32_t expected = static_cast<std::uint32_t>(frame % b.count);
-      const std::uint32_t before = static_cast<std::uint32_t>((frame - 1) % b.count);
-      EXPECT_EQ(before, FrameIndexAt(at - 1, b.duration, b.frequency, b.count)) << "frame " << frame;
-      EXPECT_EQ(expected, FrameIndexAt(at, b.duration, b.frequency, b.count)) << "frame " << frame;
-      EXPECT_EQ(expected, FrameIndexAt(at + 1, b.duration, b.frequency, b.count)) << "frame " << frame;
-      EXPECT_EQ(expected, FrameIndexAt(at + period - 1, b.duration, b.frequency, b.count)) << "frame " << frame;
+      const std::uint32_t expected = static_cast<std::uint32_t>(frame % b.interval);
+      const std::uint32_t before = static_cast<std::uint32_t>((frame - 1) % b.interval);
+      EXPECT_EQ(before, FrameIndexAt(at - 1, b.frameDuration, b.frequency, b.interval)) << "frame " << frame;
+      EXPECT_EQ(expected, FrameIndexAt(at, b.frameDuration, b.frequency, b.interval)) << "frame " << frame;
+      EXPECT_EQ(expected, FrameIndexAt(at + 1, b.frameDuration, b.frequency, b.interval)) << "frame " << frame;
+      EXPECT_EQ(expected, FrameIndexAt(at + period - 1, b.frameDuration, b.frequency, b.interval)) << "frame " << frame;
     }
-    EXPECT_EQ(0u, FrameIndexAt(0, b.duration, b.frequency, b.count));
+    EXPECT_EQ(0u, FrameIndexAt(0, b.frameDuration, b.frequency, b.interval));
   }
 }
 

@@ -32,13 +32,13 @@ namespace {
 // buffers that start at memory row 0.
 void MapFramePixelsWithTables(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                               std::int32_t firstRow, std::int32_t endRow, std::uint32_t frameIndex) {
-  const std::uint32_t count = LevelTableInterval();
+  const std::uint32_t interval = LevelTableInterval();
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
   const std::uint8_t* columnTables[kLargestTableInterval];
   for (std::int32_t y = firstRow; y < endRow; ++y) {
-    const std::uint32_t rowPhase = RowPhaseOrder[static_cast<std::uint32_t>(y) % count] + frameIndex;
-    for (std::uint32_t j = 0; j < count; ++j) {
-      const std::uint32_t phase = (rowPhase + ColumnPhaseOrder[j]) % count;
+    const std::uint32_t rowPhase = RowPhaseOrder[static_cast<std::uint32_t>(y) % interval] + frameIndex;
+    for (std::uint32_t j = 0; j < interval; ++j) {
+      const std::uint32_t phase = (rowPhase + ColumnPhaseOrder[j]) % interval;
       columnTables[j] = LevelTable + static_cast<std::size_t>(phase) * 256;
     }
     const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);
@@ -53,7 +53,7 @@ void MapFramePixelsWithTables(const std::uint8_t* source, std::uint8_t* target, 
       out[3] = fourth;
       in += 4;
       out += 4;
-      if (++j == count) j = 0;
+      if (++j == interval) j = 0;
     }
   }
 }
@@ -65,8 +65,8 @@ std::atomic<int> widestAllowed{static_cast<int>(VectorPath::kAvx2)};
 
 // The vector paths take column x in phase (row phase + x) mod N, so they need
 // the identity column order the tables are built with.
-bool ColumnOrderIsIdentity(std::uint32_t count) {
-  for (std::uint32_t j = 0; j < count; ++j)
+bool ColumnOrderIsIdentity(std::uint32_t interval) {
+  for (std::uint32_t j = 0; j < interval; ++j)
     if (ColumnPhaseOrder[j] != j) return false;
   return true;
 }
@@ -142,8 +142,8 @@ VectorPath PathInUse() {
 // Maps rows [firstRow, endRow) of one frame by whichever path applies.
 void MapRows(const std::uint8_t* source, std::uint8_t* target, std::int32_t width, std::int32_t firstRow,
              std::int32_t endRow, std::uint32_t frameIndex) {
-  const std::uint32_t count = LevelTableInterval();
-  if (count == 1 && LevelTable[0] == 0) {  // every level shows itself
+  const std::uint32_t interval = LevelTableInterval();
+  if (interval == 1 && LevelTable[0] == 0) {  // every level shows itself
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
     if (source != target)
       std::memcpy(target + rowBytes * static_cast<std::size_t>(firstRow),
@@ -153,7 +153,7 @@ void MapRows(const std::uint8_t* source, std::uint8_t* target, std::int32_t widt
   }
 #ifdef QUILLANE_SSE2
   const VectorPath path = PathInUse();
-  if (path != VectorPath::kTables && count <= kMaxVectorCount && ColumnOrderIsIdentity(count)) {
+  if (path != VectorPath::kTables && interval <= kMaxVectorCount && ColumnOrderIsIdentity(interval)) {
 #ifdef QUILLANE_AVX2
     if (path == VectorPath::kAvx2) {
       MapFrameRowsAvx2(source, target, width, firstRow, endRow, frameIndex);
@@ -184,17 +184,17 @@ void MapFramePixelsByTable(const std::uint8_t* source, std::uint8_t* target, std
 int MapCycleRows(const std::uint8_t* source, std::uint8_t* const* targets, std::int32_t width,
                  std::int32_t firstRow, std::int32_t endRow) {
   if (width <= 0 || firstRow >= endRow) return 1;
-  const std::uint32_t count = LevelTableInterval();
+  const std::uint32_t interval = LevelTableInterval();
 #ifdef QUILLANE_SSE2
   const VectorPath path = PathInUse();
-  if (path != VectorPath::kTables && count >= 2 && count <= kMaxVectorCount && ColumnOrderIsIdentity(count)) {
+  if (path != VectorPath::kTables && interval >= 2 && interval <= kMaxVectorCount && ColumnOrderIsIdentity(interval)) {
 #ifdef QUILLANE_AVX2
     if (path == VectorPath::kAvx2 && width >= 8) return MapCycleRowsAvx2(source, targets, width, firstRow, endRow);
 #endif
     if (width >= 4) return MapCycleRowsVector<Sse2Ops>(source, targets, width, firstRow, endRow);
   }
 #endif
-  for (std::uint32_t k = 0; k < count; ++k) MapRows(source, targets[k], width, firstRow, endRow, k);
+  for (std::uint32_t k = 0; k < interval; ++k) MapRows(source, targets[k], width, firstRow, endRow, k);
   return 1;
 }
 

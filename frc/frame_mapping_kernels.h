@@ -42,15 +42,15 @@ namespace {
 // Intervals the vector paths take: every phase fits a byte.
 constexpr std::uint32_t kMaxVectorCount = 255;
 
-inline std::uint16_t Reciprocal(std::uint32_t c, std::uint32_t count) {
-  return static_cast<std::uint16_t>(((std::uint64_t{c} << 16) + count - 1) / count);
+inline std::uint16_t Reciprocal(std::uint32_t c, std::uint32_t interval) {
+  return static_cast<std::uint16_t>(((std::uint64_t{c} << 16) + interval - 1) / interval);
 }
 
 // Maps pixels [first, width) of one row through the tables, column `first`
 // being in phase `phase`: the tail of a row that does not fill a vector.
 inline void MapRowTail(const std::uint8_t* in, std::uint8_t* out, std::int32_t first, std::int32_t width,
                        std::uint32_t phase) {
-  const std::uint32_t count = LevelTableInterval();
+  const std::uint32_t interval = LevelTableInterval();
   in += static_cast<std::size_t>(first) * 4;
   out += static_cast<std::size_t>(first) * 4;
   for (std::int32_t x = first; x < width; ++x) {
@@ -62,7 +62,7 @@ inline void MapRowTail(const std::uint8_t* in, std::uint8_t* out, std::int32_t f
     out[3] = fourth;
     in += 4;
     out += 4;
-    if (++phase == count) phase = 0;
+    if (++phase == interval) phase = 0;
   }
 }
 
@@ -89,20 +89,20 @@ struct CycleLanes {
 };
 
 template <class V>
-void BuildLanes(FrameLanes<V>* frame, CycleLanes<V>* cycle, std::uint32_t count) {
+void BuildLanes(FrameLanes<V>* frame, CycleLanes<V>* cycle, std::uint32_t interval) {
   constexpr std::uint32_t kLanes = V::kBytes / 2;
-  for (std::uint32_t s = 0; s < count; ++s) {
+  for (std::uint32_t s = 0; s < interval; ++s) {
     for (std::uint32_t half = 0; half < 2; ++half) {
       std::uint16_t low[kLanes], high[kLanes], plus[kLanes], cycleLow[kLanes], phase[kLanes];
       for (std::uint32_t lane = 0; lane < kLanes; ++lane) {
         const std::uint32_t byte = LaneByte(half, lane);
-        const std::uint32_t p = (s + byte / 4) % count;
-        const bool last = p + 1 == count;
+        const std::uint32_t p = (s + byte / 4) % interval;
+        const bool last = p + 1 == interval;
         const bool fourth = byte % 4 == 3;
-        cycleLow[lane] = fourth ? 0 : Reciprocal(p, count);
+        cycleLow[lane] = fourth ? 0 : Reciprocal(p, interval);
         phase[lane] = static_cast<std::uint16_t>(fourth ? 0 : p);
         low[lane] = cycleLow[lane];
-        high[lane] = fourth || last ? 0xFFFF : Reciprocal(p + 1, count);
+        high[lane] = fourth || last ? 0xFFFF : Reciprocal(p + 1, interval);
         plus[lane] = fourth || last ? 1 : 0;
       }
       if (frame) {
@@ -121,18 +121,18 @@ void BuildLanes(FrameLanes<V>* frame, CycleLanes<V>* cycle, std::uint32_t count)
 // The phase of the vector after the one whose first pixel is in phase s, with
 // step = pixels per vector mod N: arithmetic rather than a table, since the
 // next vector's constants wait for it.
-inline std::uint32_t NextPhase(std::uint32_t s, std::uint32_t step, std::uint32_t count) {
+inline std::uint32_t NextPhase(std::uint32_t s, std::uint32_t step, std::uint32_t interval) {
   s += step;
-  return s >= count ? s - count : s;
+  return s >= interval ? s - interval : s;
 }
 
 // Levels of one unpacked half: offset + N * (after - before) per lane.
 template <class V>
 inline typename V::Vec LevelsOfHalf(typename V::Vec d, const FrameLanes<V>& lanes, int half,
-                                    typename V::Vec offset16, typename V::Vec count16) {
+                                    typename V::Vec correction16, typename V::Vec interval16) {
   const typename V::Vec before = V::MulHiU16(d, lanes.low[half]);
   const typename V::Vec after = V::MulHiU16(V::Add16(d, lanes.plus[half]), lanes.high[half]);
-  return V::Add16(offset16, V::MulLo16(V::Sub16(after, before), count16));
+  return V::Add16(correction16, V::MulLo16(V::Sub16(after, before), interval16));
 }
 
 // Memory rows [firstRow, endRow) of one frame; the interval is at most
@@ -142,34 +142,34 @@ void MapFrameRowsVector(const std::uint8_t* source, std::uint8_t* target, std::i
                         std::int32_t endRow, std::uint32_t frameIndex) {
   using Vec = typename V::Vec;
   constexpr std::int32_t kPixels = V::kBytes / 4;
-  const std::uint32_t count = LevelTableInterval();
-  const int offset = LevelTable[0];
-  const int span = LevelTable[255] - offset;
+  const std::uint32_t interval = LevelTableInterval();
+  const int correction = LevelTable[0];
+  const int span = LevelTable[255] - correction;
   // d = min(v - offset, span) saturated, and the fourth byte itself.
-  const Vec offset8 = V::Broadcast32(offset * 0x010101);
+  const Vec correction8 = V::Broadcast32(correction * 0x010101);
   const Vec span8 = V::Broadcast32(span * 0x010101 | static_cast<int>(0xFF000000u));
-  const Vec offset16 = V::Repeat16x4(offset, offset, offset, 0);
-  const Vec count16 = V::Repeat16x4(static_cast<int>(count), static_cast<int>(count), static_cast<int>(count), 1);
+  const Vec correction16 = V::Repeat16x4(correction, correction, correction, 0);
+  const Vec interval16 = V::Repeat16x4(static_cast<int>(interval), static_cast<int>(interval), static_cast<int>(interval), 1);
   const Vec zero = V::Zero();
 
   FrameLanes<V> lanes[kMaxVectorCount];
-  BuildLanes<V>(lanes, nullptr, count);
-  const std::uint32_t phaseStep = kPixels % count;
+  BuildLanes<V>(lanes, nullptr, interval);
+  const std::uint32_t phaseStep = kPixels % interval;
 
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
   const std::int32_t vectorWidth = width - width % kPixels;
   for (std::int32_t y = firstRow; y < endRow; ++y) {
-    const std::uint32_t rowPhase = (RowPhaseOrder[static_cast<std::uint32_t>(y) % count] + frameIndex) % count;
+    const std::uint32_t rowPhase = (RowPhaseOrder[static_cast<std::uint32_t>(y) % interval] + frameIndex) % interval;
     const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);
     std::uint8_t* out = target + rowBytes * static_cast<std::size_t>(y);
     std::uint32_t s = rowPhase;
     for (std::int32_t x = 0; x < vectorWidth; x += kPixels) {
       const Vec v = V::Load(in + x * 4);
-      const Vec d = V::MinU8(V::SubsU8(v, offset8), span8);
-      const Vec low = LevelsOfHalf<V>(V::UnpackLo8(d, zero), lanes[s], 0, offset16, count16);
-      const Vec high = LevelsOfHalf<V>(V::UnpackHi8(d, zero), lanes[s], 1, offset16, count16);
+      const Vec d = V::MinU8(V::SubsU8(v, correction8), span8);
+      const Vec low = LevelsOfHalf<V>(V::UnpackLo8(d, zero), lanes[s], 0, correction16, interval16);
+      const Vec high = LevelsOfHalf<V>(V::UnpackHi8(d, zero), lanes[s], 1, correction16, interval16);
       V::Store(out + x * 4, V::PackUs16(low, high));
-      s = NextPhase(s, phaseStep, count);
+      s = NextPhase(s, phaseStep, interval);
     }
     if (vectorWidth < width) MapRowTail(in, out, vectorWidth, width, s);
   }
@@ -188,9 +188,9 @@ int MapCycleRowsVector(const std::uint8_t* source, std::uint8_t* const* targets,
                        std::int32_t firstRow, std::int32_t endRow) {
   using Vec = typename V::Vec;
   constexpr std::int32_t kPixels = V::kBytes / 4;
-  const std::uint32_t count = LevelTableInterval();
-  const int offset = LevelTable[0];
-  const int span = LevelTable[255] - offset;
+  const std::uint32_t interval = LevelTableInterval();
+  const int correction = LevelTable[0];
+  const int span = LevelTable[255] - correction;
   const std::int32_t vectors = width / kPixels;
   const std::int32_t vectorWidth = vectors * kPixels;
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
@@ -198,7 +198,7 @@ int MapCycleRowsVector(const std::uint8_t* source, std::uint8_t* const* targets,
   // Per row: lower levels (fourth bytes copied), r, and j of the frame at
   // hand; then the lane constants.
   const std::size_t rowVectors = static_cast<std::size_t>(vectors) * 3;
-  const std::size_t bufferBytes = (rowVectors + std::size_t{count} * sizeof(CycleLanes<V>) / sizeof(Vec)) * sizeof(Vec) +
+  const std::size_t bufferBytes = (rowVectors + std::size_t{interval} * sizeof(CycleLanes<V>) / sizeof(Vec)) * sizeof(Vec) +
                                   V::kBytes - 1;
   void* block = std::malloc(bufferBytes);
   if (!block) return 0;
@@ -207,44 +207,44 @@ int MapCycleRowsVector(const std::uint8_t* source, std::uint8_t* const* targets,
   Vec* remainderRow = lowerRow + vectors;
   Vec* stepRow = remainderRow + vectors;
   CycleLanes<V>* lanes = reinterpret_cast<CycleLanes<V>*>(lowerRow + rowVectors);
-  BuildLanes<V>(nullptr, lanes, count);
-  const std::uint32_t phaseStep = kPixels % count;
+  BuildLanes<V>(nullptr, lanes, interval);
+  const std::uint32_t phaseStep = kPixels % interval;
 
-  const Vec offset8 = V::Broadcast32(offset * 0x010101);
+  const Vec correction8 = V::Broadcast32(correction * 0x010101);
   const Vec span8 = V::Broadcast32(span * 0x010101);
   const Vec fourthMask = V::Broadcast32(static_cast<int>(0xFF000000u));
   const Vec zero = V::Zero();
-  const Vec count16 = V::Repeat16x4(static_cast<int>(count), static_cast<int>(count), static_cast<int>(count),
-                                    static_cast<int>(count));
-  const int reciprocal = Reciprocal(1, count);
+  const Vec interval16 = V::Repeat16x4(static_cast<int>(interval), static_cast<int>(interval), static_cast<int>(interval),
+                                    static_cast<int>(interval));
+  const int reciprocal = Reciprocal(1, interval);
   const Vec reciprocal16 = V::Repeat16x4(reciprocal, reciprocal, reciprocal, reciprocal);
-  const Vec count8 = V::Broadcast32(static_cast<int>(count * 0x010101u));
+  const Vec count8 = V::Broadcast32(static_cast<int>(interval * 0x010101u));
   // N - r with 255 in the fourth bytes, where j stays 0: never j >= it.
-  const Vec countForLimit = V::Broadcast32(static_cast<int>(count * 0x010101u | 0xFF000000u));
+  const Vec countForLimit = V::Broadcast32(static_cast<int>(interval * 0x010101u | 0xFF000000u));
 
   for (std::int32_t y = firstRow; y < endRow; ++y) {
-    const std::uint32_t rowPhase = RowPhaseOrder[static_cast<std::uint32_t>(y) % count] % count;
+    const std::uint32_t rowPhase = RowPhaseOrder[static_cast<std::uint32_t>(y) % interval] % interval;
     const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);
     std::uint32_t s = rowPhase;
     for (std::int32_t i = 0; i < vectors; ++i) {
       const Vec v = V::Load(in + static_cast<std::size_t>(i) * V::kBytes);
-      const Vec d = V::MinU8(V::SubsU8(v, offset8), span8);
+      const Vec d = V::MinU8(V::SubsU8(v, correction8), span8);
       Vec r[2], j[2];
       for (int half = 0; half < 2; ++half) {
         const Vec d16 = half == 0 ? V::UnpackLo8(d, zero) : V::UnpackHi8(d, zero);
-        r[half] = V::Sub16(d16, V::MulLo16(V::MulHiU16(d16, reciprocal16), count16));
+        r[half] = V::Sub16(d16, V::MulLo16(V::MulHiU16(d16, reciprocal16), interval16));
         // d * p < 65536; its quotient by N is exact through the reciprocal.
         j[half] = V::Sub16(V::MulLo16(d16, lanes[s].phase[half]),
-                           V::MulLo16(V::MulHiU16(d16, lanes[s].low[half]), count16));
+                           V::MulLo16(V::MulHiU16(d16, lanes[s].low[half]), interval16));
       }
       const Vec r8 = V::PackUs16(r[0], r[1]);
       V::StoreAligned(remainderRow + i, r8);
       V::StoreAligned(stepRow + i, V::PackUs16(j[0], j[1]));
-      const Vec lower = V::Sub8(V::Add8(offset8, d), r8);
+      const Vec lower = V::Sub8(V::Add8(correction8, d), r8);
       V::StoreAligned(lowerRow + i, V::Or(lower, V::And(v, fourthMask)));
-      s = NextPhase(s, phaseStep, count);
+      s = NextPhase(s, phaseStep, interval);
     }
-    for (std::uint32_t k = 0; k < count; ++k) {
+    for (std::uint32_t k = 0; k < interval; ++k) {
       std::uint8_t* out = targets[k] + rowBytes * static_cast<std::size_t>(y);
       // Frames are shown later, not read now: aligned rows bypass the cache.
       const bool aligned = (reinterpret_cast<std::uintptr_t>(out) & 15) == 0;
@@ -262,7 +262,7 @@ int MapCycleRowsVector(const std::uint8_t* source, std::uint8_t* const* targets,
           V::Store(where, level);
         V::StoreAligned(stepRow + i, V::Sub8(V::Add8(j8, r8), step));
       }
-      if (vectorWidth < width) MapRowTail(in, out, vectorWidth, width, (rowPhase + k + vectorWidth) % count);
+      if (vectorWidth < width) MapRowTail(in, out, vectorWidth, width, (rowPhase + k + vectorWidth) % interval);
     }
   }
   // Streamed stores are ordered before whatever tells another thread the band is done.

@@ -139,18 +139,18 @@ TEST_F(FrameMappingTest, CountOneCopiesTheSource) {
 TEST_F(FrameMappingTest, MatchesTheFormulaForManyCountsAndShapes) {
   const int shapes[][2] = {{1, 1}, {1, 9}, {7, 1}, {3, 2}, {9, 3}, {17, 5}, {256, 3}, {300, 2}};
   for (VectorPath path : VectorPathsHere())
-  for (std::uint32_t count : {1u, 2u, 3u, 4u, 5u, 8u, 16u, 100u, 255u}) {
+  for (std::uint32_t interval : {1u, 2u, 3u, 4u, 5u, 8u, 16u, 100u, 255u}) {
     SCOPED_TRACE(PathName(LimitVectorPath(path)));
-    ASSERT_EQ(1, BuildLevelTables(count, count - 1));
+    ASSERT_EQ(1, BuildLevelTables(interval, interval - 1));
     for (const auto& shape : shapes) {
-      const Pixels source = Noise(shape[0], shape[1], count);
-      for (std::uint32_t k : {0u, 1u, count - 1}) {
+      const Pixels source = Noise(shape[0], shape[1], interval);
+      for (std::uint32_t k : {0u, 1u, interval - 1}) {
         Pixels separate(source.size()), inPlace = source;
         MapFramePixels(source.data(), separate.data(), shape[0], shape[1], k);
         MapFramePixels(inPlace.data(), inPlace.data(), shape[0], shape[1], k);
         const Pixels expected = Reference(source, shape[0], shape[1], k);
-        ASSERT_EQ(expected, separate) << "N=" << count << " " << shape[0] << "x" << shape[1] << " k=" << k;
-        ASSERT_EQ(expected, inPlace) << "N=" << count << " " << shape[0] << "x" << shape[1] << " k=" << k;
+        ASSERT_EQ(expected, separate) << "N=" << interval << " " << shape[0] << "x" << shape[1] << " k=" << k;
+        ASSERT_EQ(expected, inPlace) << "N=" << interval << " " << shape[0] << "x" << shape[1] << " k=" << k;
       }
     }
   }
@@ -158,10 +158,10 @@ TEST_F(FrameMappingTest, MatchesTheFormulaForManyCountsAndShapes) {
 
 TEST_F(FrameMappingTest, CountsAboveTheProgramRangeBuildNoTables) {
   ASSERT_EQ(1, BuildLevelTables(255, 0));
-  for (std::uint32_t count : {0u, 256u, 300u}) {
-    EXPECT_EQ(0, BuildLevelTables(count, 0)) << "N=" << count;
-    EXPECT_EQ(nullptr, LevelTable) << "N=" << count;
-    EXPECT_EQ(255u, LevelTableInterval()) << "N=" << count;
+  for (std::uint32_t interval : {0u, 256u, 300u}) {
+    EXPECT_EQ(0, BuildLevelTables(interval, 0)) << "N=" << interval;
+    EXPECT_EQ(nullptr, LevelTable) << "N=" << interval;
+    EXPECT_EQ(255u, LevelTableInterval()) << "N=" << interval;
   }
 }
 
@@ -181,21 +181,21 @@ TEST_F(FrameMappingTest, EmptyDimensionsTouchNothing) {
 // every level 0..255 across their colour bytes.
 TEST_F(FrameMappingTest, EveryLevelInEveryPhaseMatchesTheTables) {
   for (VectorPath path : VectorPathsHere())
-  for (std::uint32_t count = 1; count <= 255; count += IntervalStep(path, 1)) {
+  for (std::uint32_t interval = 1; interval <= 255; interval += IntervalStep(path, 1)) {
     SCOPED_TRACE(PathName(LimitVectorPath(path)));
-    const int width = static_cast<int>(count) * 86 + 3;  // 86 * 3 channels >= 256 levels, and a tail
+    const int width = static_cast<int>(interval) * 86 + 3;  // 86 * 3 channels >= 256 levels, and a tail
     Pixels source(static_cast<size_t>(width) * 4);
     for (int x = 0; x < width; ++x)
-      for (int c = 0; c < 4; ++c) source[size_t(x) * 4 + c] = std::uint8_t((x / int(count)) * 3 + c);
+      for (int c = 0; c < 4; ++c) source[size_t(x) * 4 + c] = std::uint8_t((x / int(interval)) * 3 + c);
     Pixels out(source.size());
-    for (std::uint32_t offset = 0; offset < count; ++offset) {
-      ASSERT_EQ(1, BuildLevelTables(count, offset));
+    for (std::uint32_t offset = 0; offset < interval; ++offset) {
+      ASSERT_EQ(1, BuildLevelTables(interval, offset));
       MapFramePixels(source.data(), out.data(), width, 1, 0);
       for (size_t i = 0; i < out.size(); ++i) {
-        const std::uint32_t phase = std::uint32_t(i / 4) % count;
+        const std::uint32_t phase = std::uint32_t(i / 4) % interval;
         const std::uint8_t expected = i % 4 == 3 ? source[i] : LevelTable[phase * 256 + source[i]];
         if (out[i] != expected)
-          FAIL() << "N=" << count << " offset " << offset << " level " << int(source[i]) << " phase " << phase
+          FAIL() << "N=" << interval << " offset " << offset << " level " << int(source[i]) << " phase " << phase
                  << ": " << int(out[i]) << " instead of " << int(expected);
       }
     }
@@ -207,23 +207,23 @@ TEST_F(FrameMappingTest, EveryLevelInEveryPhaseMatchesTheTables) {
 // per interval, two rows mapped as separate bands (the second first).
 TEST_F(FrameMappingTest, EveryFrameOfTheCycleMatchesTheTables) {
   for (VectorPath path : VectorPathsHere())
-  for (std::uint32_t count = 1; count <= 255; count += IntervalStep(path, count < 32 ? 1 : 3)) {
+  for (std::uint32_t interval = 1; interval <= 255; interval += IntervalStep(path, interval < 32 ? 1 : 3)) {
     SCOPED_TRACE(PathName(LimitVectorPath(path)));
-    const int width = static_cast<int>(count) * 86 + 3;
+    const int width = static_cast<int>(interval) * 86 + 3;
     Pixels source(static_cast<size_t>(width) * 8);
-    for (size_t i = 0; i < source.size(); ++i) source[i] = std::uint8_t((i / 4 % width) / count * 3 + i % 4);
-    ASSERT_EQ(1, BuildLevelTables(count, count * 7 / 11));
-    std::vector<Pixels> cycle(count, Pixels(source.size()));
+    for (size_t i = 0; i < source.size(); ++i) source[i] = std::uint8_t((i / 4 % width) / interval * 3 + i % 4);
+    ASSERT_EQ(1, BuildLevelTables(interval, interval * 7 / 11));
+    std::vector<Pixels> cycle(interval, Pixels(source.size()));
     std::vector<std::uint8_t*> targets;
     for (Pixels& frame : cycle) targets.push_back(frame.data());
     ASSERT_EQ(1, MapCycleRows(source.data(), targets.data(), width, 1, 2));
     ASSERT_EQ(1, MapCycleRows(source.data(), targets.data(), width, 0, 1));
-    for (std::uint32_t k = 0; k < count; ++k)
+    for (std::uint32_t k = 0; k < interval; ++k)
       for (size_t i = 0; i < source.size(); ++i) {
-        const std::uint32_t phase = (RowPhaseOrder[i / 4 / width % count] + std::uint32_t(i / 4 % width) + k) % count;
+        const std::uint32_t phase = (RowPhaseOrder[i / 4 / width % interval] + std::uint32_t(i / 4 % width) + k) % interval;
         const std::uint8_t expected = i % 4 == 3 ? source[i] : LevelTable[phase * 256 + source[i]];
         if (cycle[k][i] != expected)
-          FAIL() << "N=" << count << " frame " << k << " byte " << i << ": " << int(cycle[k][i]) << " instead of "
+          FAIL() << "N=" << interval << " frame " << k << " byte " << i << ": " << int(cycle[k][i]) << " instead of "
                  << int(expected);
       }
   }

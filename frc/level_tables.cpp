@@ -34,39 +34,39 @@ void ReleaseLevelTables() {
   RowPhaseOrder = nullptr;
 }
 
-std::uint8_t PanelLevel(std::uint32_t count, std::uint32_t offset, std::uint32_t v, std::uint32_t p) {
-  if (v < offset) return static_cast<std::uint8_t>(offset);  // raised to the first grid level
-  const std::uint32_t k = (v - offset) / count;
-  const std::uint32_t lower = offset + k * count;
-  const std::uint32_t upper = lower + count;
+std::uint8_t PanelLevel(std::uint32_t interval, std::uint32_t correction, std::uint32_t v, std::uint32_t p) {
+  if (v < correction) return static_cast<std::uint8_t>(correction);  // raised to the first grid level
+  const std::uint32_t k = (v - correction) / interval;
+  const std::uint32_t lower = correction + k * interval;
+  const std::uint32_t upper = lower + interval;
   const std::uint32_t r = v - lower;
   if (upper >= 256) return static_cast<std::uint8_t>(lower);  // no grid level above
   // Bresenham-like spread: phase p shows upper when the running sum r*p/N steps.
-  const bool showUpper = (r * p) / count < (r * (p + 1)) / count;
+  const bool showUpper = (r * p) / interval < (r * (p + 1)) / interval;
   return static_cast<std::uint8_t>(showUpper ? upper : lower);
 }
 
-std::uint32_t RowPhaseAt(std::uint32_t count, std::uint32_t p) {
-  return (p % 2 == 0) ? p / 2 : count - 1 - p / 2;
+std::uint32_t RowPhaseAt(std::uint32_t interval, std::uint32_t p) {
+  return (p % 2 == 0) ? p / 2 : interval - 1 - p / 2;
 }
 
 std::uint32_t LevelTableInterval() { return levelTableInterval; }
 
-int BuildLevelTables(std::uint32_t count, std::uint32_t offset) {
+int BuildLevelTables(std::uint32_t interval, std::uint32_t correction) {
   ReleaseLevelTables();
-  if (count < 1 || count > kLargestTableInterval) return 0;
-  LevelTable = static_cast<std::uint8_t*>(AllocateArray(count, 256));
+  if (interval < 1 || interval > kLargestTableInterval) return 0;
+  LevelTable = static_cast<std::uint8_t*>(AllocateArray(interval, 256));
   if (!LevelTable) return 0;
-  ColumnPhaseOrder = static_cast<std::uint32_t*>(AllocateArray(count, sizeof(std::uint32_t)));
+  ColumnPhaseOrder = static_cast<std::uint32_t*>(AllocateArray(interval, sizeof(std::uint32_t)));
   if (!ColumnPhaseOrder) return 0;
-  RowPhaseOrder = static_cast<std::uint32_t*>(AllocateArray(count, sizeof(std::uint32_t)));
+  RowPhaseOrder = static_cast<std::uint32_t*>(AllocateArray(interval, sizeof(std::uint32_t)));
   if (!RowPhaseOrder) return 0;
-  levelTableInterval = count;
-  for (std::uint32_t p = 0; p < count; ++p) {
+  levelTableInterval = interval;
+  for (std::uint32_t p = 0; p < interval; ++p) {
     std::uint8_t* row = LevelTable + static_cast<std::size_t>(p) * 256;
-    for (std::uint32_t v = 0; v < 256; ++v) row[v] = PanelLevel(count, offset, v, p);
+    for (std::uint32_t v = 0; v < 256; ++v) row[v] = PanelLevel(interval, correction, v, p);
     ColumnPhaseOrder[p] = p;
-    RowPhaseOrder[p] = RowPhaseAt(count, p);
+    RowPhaseOrder[p] = RowPhaseAt(interval, p);
   }
   return 1;
 }

@@ -25,20 +25,20 @@ std::uint32_t LevelTableInterval();
 // The largest N tables are built for: the widest cycle the program offers.
 constexpr std::uint32_t kLargestTableInterval = 255;
 
-// Replaces the tables by those for count N (1..kLargestTableInterval) and the
-// given offset. Returns 1 on success, 0 when N is out of that range or an
+// Replaces the tables by those for interval N (1..kLargestTableInterval) and
+// the given correction. Returns 1 on success, 0 when N is out of that range or an
 // allocation fails; the previous tables are released first either way, so
 // after a failure some arrays are absent and LevelTableInterval keeps its
 // previous value.
-int BuildLevelTables(std::uint32_t count, std::uint32_t offset);
+int BuildLevelTables(std::uint32_t interval, std::uint32_t correction);
 
 // Releases whatever tables are present. Also runs at process exit.
 void ReleaseLevelTables();
 
-// The rule behind every table entry: the level shown in phase p (0 <= p < count)
+// The rule behind every table entry: the level shown in phase p (0 <= p < interval)
 // for input level v (0..255).
-std::uint8_t PanelLevel(std::uint32_t count, std::uint32_t offset, std::uint32_t v, std::uint32_t p);
+std::uint8_t PanelLevel(std::uint32_t interval, std::uint32_t correction, std::uint32_t v, std::uint32_t p);
 
 // Entry p of the row order: the phases interleaved from both ends
 // (0, N-1, 1, N-2, ...).
-std::uint32_t RowPhaseAt(std::uint32_t count, std::uint32_t p);
+std::uint32_t RowPhaseAt(std::uint32_t interval, std::uint32_t p);

@@ -20,7 +20,7 @@ class LevelTablesTest : public ::testing::Test {
 };
 
 struct WorkedRow {
-  std::uint32_t count, offset, v;
+  std::uint32_t interval, correction, v;
   std::vector<int> outputs;
 };
 
@@ -32,8 +32,8 @@ TEST_F(LevelTablesTest, WorkedRows) {
       {4, 0, 254, {252, 252, 252, 252}}, {4, 0, 255, {252, 252, 252, 252}},
   };
   for (const WorkedRow& row : rows) {
-    ASSERT_EQ(1, BuildLevelTables(row.count, row.offset));
-    EXPECT_EQ(row.outputs, Outputs(row.v)) << "N=" << row.count << " offset=" << row.offset << " v=" << row.v;
+    ASSERT_EQ(1, BuildLevelTables(row.interval, row.correction));
+    EXPECT_EQ(row.outputs, Outputs(row.v)) << "N=" << row.interval << " offset=" << row.correction << " v=" << row.v;
   }
 }
 
@@ -53,10 +53,10 @@ TEST_F(LevelTablesTest, CountTwoOffsetOneAlternatesEvenLevels) {
 }
 
 TEST_F(LevelTablesTest, InputsBelowTheOffsetAreRaised) {
-  for (std::uint32_t offset = 1; offset < 16; ++offset) {
-    ASSERT_EQ(1, BuildLevelTables(16, offset));
-    for (std::uint32_t v = 0; v < offset; ++v)
-      for (int out : Outputs(v)) EXPECT_EQ(int(offset), out);
+  for (std::uint32_t correction = 1; correction < 16; ++correction) {
+    ASSERT_EQ(1, BuildLevelTables(16, correction));
+    for (std::uint32_t v = 0; v < correction; ++v)
+      for (int out : Outputs(v)) EXPECT_EQ(int(correction), out);
   }
 }
 
@@ -75,12 +75,12 @@ TEST_F(LevelTablesTest, CountTwoFiftyFiveShowsWhiteInVPhases) {
 // For every N and offset: r of N phases show upper, so the mean over the cycle
 // is exact whenever the upper grid level exists; grid levels never flicker.
 TEST_F(LevelTablesTest, MeanOverTheCycleIsExact) {
-  for (std::uint32_t count = 1; count <= 255; ++count) {
-    for (std::uint32_t offset : {0u, count / 2, count - 1}) {
-      ASSERT_EQ(1, BuildLevelTables(count, offset));
-      for (std::uint32_t v = offset; v < 256; ++v) {
-        const std::uint32_t lower = offset + (v - offset) / count * count;
-        const std::uint32_t upper = lower + count;
+  for (std::uint32_t interval = 1; interval <= 255; ++interval) {
+    for (std::uint32_t correction : {0u, interval / 2, interval - 1}) {
+      ASSERT_EQ(1, BuildLevelTables(interval, correction));
+      for (std::uint32_t v = correction; v < 256; ++v) {
+        const std::uint32_t lower = correction + (v - correction) / interval * interval;
+        const std::uint32_t upper = lower + interval;
         const std::uint32_t r = v - lower;
         std::uint32_t sum = 0, uppers = 0;
         for (int out : Outputs(v)) {
@@ -88,10 +88,10 @@ TEST_F(LevelTablesTest, MeanOverTheCycleIsExact) {
           uppers += std::uint32_t(out) == upper;
         }
         if (upper < 256) {
-          ASSERT_EQ(v * count, sum) << "N=" << count << " offset=" << offset << " v=" << v;
+          ASSERT_EQ(v * interval, sum) << "N=" << interval << " offset=" << correction << " v=" << v;
           ASSERT_EQ(r, uppers);
         } else {
-          ASSERT_EQ(lower * count, sum) << "N=" << count << " offset=" << offset << " v=" << v;
+          ASSERT_EQ(lower * interval, sum) << "N=" << interval << " offset=" << correction << " v=" << v;
         }
       }
     }
@@ -108,20 +108,20 @@ TEST_F(LevelTablesTest, UpperPhasesAreSpreadLikeALineStep) {
 TEST_F(LevelTablesTest, PhaseOrders) {
   const std::vector<std::vector<std::uint32_t>> expected = {
       {0}, {0, 1}, {0, 2, 1}, {0, 3, 1, 2}, {0, 4, 1, 3, 2}, {}, {}, {0, 7, 1, 6, 2, 5, 3, 4}};
-  for (std::uint32_t count = 1; count <= 8; ++count) {
-    if (expected[count - 1].empty()) continue;
-    ASSERT_EQ(1, BuildLevelTables(count, 0));
-    std::vector<std::uint32_t> rows(RowPhaseOrder, RowPhaseOrder + count);
-    EXPECT_EQ(expected[count - 1], rows) << "N=" << count;
-    for (std::uint32_t p = 0; p < count; ++p) EXPECT_EQ(p, ColumnPhaseOrder[p]);
+  for (std::uint32_t interval = 1; interval <= 8; ++interval) {
+    if (expected[interval - 1].empty()) continue;
+    ASSERT_EQ(1, BuildLevelTables(interval, 0));
+    std::vector<std::uint32_t> rows(RowPhaseOrder, RowPhaseOrder + interval);
+    EXPECT_EQ(expected[interval - 1], rows) << "N=" << interval;
+    for (std::uint32_t p = 0; p < interval; ++p) EXPECT_EQ(p, ColumnPhaseOrder[p]);
   }
   // The row order is a permutation for every N the program accepts.
-  for (std::uint32_t count = 1; count <= 255; ++count) {
-    ASSERT_EQ(1, BuildLevelTables(count, 0));
-    std::vector<bool> seen(count, false);
-    for (std::uint32_t p = 0; p < count; ++p) {
-      ASSERT_LT(RowPhaseOrder[p], count);
-      ASSERT_FALSE(seen[RowPhaseOrder[p]]) << "N=" << count;
+  for (std::uint32_t interval = 1; interval <= 255; ++interval) {
+    ASSERT_EQ(1, BuildLevelTables(interval, 0));
+    std::vector<bool> seen(interval, false);
+    for (std::uint32_t p = 0; p < interval; ++p) {
+      ASSERT_LT(RowPhaseOrder[p], interval);
+      ASSERT_FALSE(seen[RowPhaseOrder[p]]) << "N=" << interval;
       seen[RowPhaseOrder[p]] = true;
     }
   }

@@ -58,11 +58,11 @@ void RenderWorker(RenderJob* job) {
 // Maps every frame of frames (all Ready, of the source's size) on one worker
 // per core while this thread waits and reports progress; the workers are
 // joined before it returns. Returns false when a worker failed.
-bool MapAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t count, FrameProgress progress,
+bool MapAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t interval, FrameProgress progress,
                   void* progressContext) {
-  std::uint8_t** targets = static_cast<std::uint8_t**>(std::malloc(sizeof(std::uint8_t*) * count));
+  std::uint8_t** targets = static_cast<std::uint8_t**>(std::malloc(sizeof(std::uint8_t*) * interval));
   if (!targets) return false;
-  for (std::uint32_t k = 0; k < count; ++k) targets[k] = static_cast<std::uint8_t*>(frames[k].bits);
+  for (std::uint32_t k = 0; k < interval; ++k) targets[k] = static_cast<std::uint8_t*>(frames[k].bits);
 
   RenderJob job;
   job.source = static_cast<const std::uint8_t*>(source.bits);
@@ -90,9 +90,9 @@ bool MapAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t co
     for (;;) {
       const bool allStopped = job.finished >= workers.size();
       if (progress && job.height > 0) {
-        const std::uint32_t done = static_cast<std::uint32_t>(std::uint64_t{count} * job.rowsDone / job.height);
+        const std::uint32_t done = static_cast<std::uint32_t>(std::uint64_t{interval} * job.rowsDone / job.height);
         guard.unlock();
-        progress(progressContext, done, count);
+        progress(progressContext, done, interval);
         guard.lock();
       }
       if (allStopped) break;
@@ -105,14 +105,14 @@ bool MapAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t co
 }
 
 // Renders every frame of the cycle; false when one could not be made.
-bool RenderAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t count, FrameProgress progress,
+bool RenderAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t interval, FrameProgress progress,
                      void* progressContext) {
-  if (count == 1) return RenderFrame(&frames[0], source, 0) == 1;
+  if (interval == 1) return RenderFrame(&frames[0], source, 0) == 1;
   // Sections are made (or kept) here; the memory behind them is first
   // written by the workers.
-  for (std::uint32_t k = 0; k < count; ++k)
+  for (std::uint32_t k = 0; k < interval; ++k)
     if (!PrepareFrame(&frames[k], source)) return false;
-  return MapAllFrames(source, frames, count, progress, progressContext);
+  return MapAllFrames(source, frames, interval, progress, progressContext);
 }
 
 void DiscardFrameSet() {
@@ -124,7 +124,7 @@ void DiscardFrameSet() {
 }  // namespace
 
 
-FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::uint32_t offset,
+FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t interval, std::uint32_t correction,
                            FrameProgress progress, void* progressContext) {
   std::lock_guard<std::mutex> guard(FrameSetLock);
   // The previous frames leave FrameSet at once; their sections are kept aside
@@ -137,24 +137,24 @@ FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::u
     kept = nullptr;
   }
 
-  if (!BuildLevelTables(count, offset)) {
+  if (!BuildLevelTables(interval, correction)) {
     ReleaseFrameSet(kept);
     return FrameBuild::kTablesFailed;
   }
-  DibSurface* frames = AllocateFrameSet(count);
+  DibSurface* frames = AllocateFrameSet(interval);
   if (!frames) {
     ReleaseFrameSet(kept);
     return FrameBuild::kTablesFailed;
   }
-  const std::uint32_t reused = std::min(count, FrameSetCount(kept));
+  const std::uint32_t reused = std::min(interval, FrameSetCount(kept));
   for (std::uint32_t k = 0; k < reused; ++k) MoveSurface(&frames[k], &kept[k]);
   ReleaseFrameSet(kept);  // the sections the new cycle does not need
 
   PublishFrameSet(frames, source.generation);
-  PublishCycle(count, offset);
+  PublishCycle(interval, correction);
   SetCurrentFrame(0);
 
-  if (!RenderAllFrames(source, frames, count, progress, progressContext)) {
+  if (!RenderAllFrames(source, frames, interval, progress, progressContext)) {
     DiscardFrameSet();
     return FrameBuild::kFramesFailed;
   }

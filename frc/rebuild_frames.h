@@ -8,23 +8,23 @@
 #include "imaging/dib_surface.h"
 
 enum class FrameBuild {
-  kBuilt,          // FrameSet holds count frames; counts published
+  kBuilt,          // FrameSet holds interval frames; values published
   kTablesFailed,   // no memory for the tables or the frame block: FrameSet
                    // absent, FrcCount, FrcOffset and CurrentFrame as before
   kFramesFailed,   // a frame could not be rendered: FrameSet absent, FrcCount
                    // and FrcOffset already the new values
 };
 
-// Told how far rendering has come, in frames' worth done of count (the
+// Told how far rendering has come, in frames' worth done of interval (the
 // frames are written together, band by band). Called on the thread that called
 // RebuildFrameSet, every few hundredths of a second while other threads render
 // (never for a single frame), never after RebuildFrameSet has returned.
-using FrameProgress = void (*)(void* context, std::uint32_t done, std::uint32_t count);
+using FrameProgress = void (*)(void* context, std::uint32_t done, std::uint32_t interval);
 
-// Discards the current frame set, rebuilds the level tables for count and
-// offset and renders every frame of the cycle from source into a new FrameSet,
+// Discards the current frame set, rebuilds the level tables for interval and
+// correction and renders every frame of the cycle from source into a new FrameSet,
 // publishing FrcOffset, FrcCount and CurrentFrame (0) once the block exists.
-// count must be 1..255 and offset below count (the caller validates them).
+// interval must be 1..255 and correction below it (the caller validates them).
 // FrameDuration is not touched. Frame clock stopped; one caller at a time;
 // FrameSetLock is held throughout, so the caller must not hold it.
 //
@@ -35,5 +35,5 @@ using FrameProgress = void (*)(void* context, std::uint32_t done, std::uint32_t 
 // When source is the picture of the previous build (same generation), the
 // sections of the previous frames are overwritten instead of made anew, as
 // many as the new cycle needs; the rest are released. progress may be null.
-FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t count, std::uint32_t offset,
+FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t interval, std::uint32_t correction,
                            FrameProgress progress = nullptr, void* progressContext = nullptr);

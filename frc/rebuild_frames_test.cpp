@@ -24,10 +24,10 @@ Bytes PixelsOf(const DibSurface& s) {
 }
 
 // The cycle rendered frame after frame on this thread into fresh surfaces.
-std::vector<Bytes> SerialCycle(std::uint32_t count, std::uint32_t offset) {
-  EXPECT_EQ(1, BuildLevelTables(count, offset));
+std::vector<Bytes> SerialCycle(std::uint32_t interval, std::uint32_t correction) {
+  EXPECT_EQ(1, BuildLevelTables(interval, correction));
   std::vector<Bytes> frames;
-  for (std::uint32_t k = 0; k < count; ++k) {
+  for (std::uint32_t k = 0; k < interval; ++k) {
     DibSurface frame;
     EXPECT_EQ(1, RenderFrame(&frame, SourceSurface, k));
     frames.push_back(PixelsOf(frame));
@@ -55,11 +55,11 @@ class RebuildFramesTest : public ::testing::Test {
 
 TEST_F(RebuildFramesTest, AllCoresGiveTheFramesOfOneByOne) {
   ASSERT_TRUE(LoadTestPicture(23, 9, Pattern));
-  for (std::uint32_t count : {1u, 2u, 7u, 255u}) {
-    const std::vector<Bytes> serial = SerialCycle(count, count / 2);
-    ASSERT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, count, count / 2));
-    EXPECT_EQ(count, FrcCount.load());
-    ExpectFrameSet(serial, count == 255 ? "N=255" : "small N");
+  for (std::uint32_t interval : {1u, 2u, 7u, 255u}) {
+    const std::vector<Bytes> serial = SerialCycle(interval, interval / 2);
+    ASSERT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, interval, interval / 2));
+    EXPECT_EQ(interval, FrcCount.load());
+    ExpectFrameSet(serial, interval == 255 ? "N=255" : "small N");
   }
 }
 
@@ -118,8 +118,8 @@ TEST_F(RebuildFramesTest, TwoHundredRebuildsWithChangingCountsLeaveNothingBehind
   DWORD handles = 0, handlesAfter = 0;
   GetProcessHandleCount(GetCurrentProcess(), &handles);
   for (std::uint32_t i = 0; i < 200; ++i) {
-    const std::uint32_t count = 1 + (i * 37) % 23;
-    ASSERT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, count, i % count)) << "rebuild " << i;
+    const std::uint32_t interval = 1 + (i * 37) % 23;
+    ASSERT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, interval, i % interval)) << "rebuild " << i;
   }
   ASSERT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, 5, 0));
   EXPECT_EQ(gdi, GdiObjectCount());

@@ -53,10 +53,10 @@ const std::uint8_t* PixelBytes(const DibSurface& surface, POINT pixel) {
 
 void ReadContent() {
   content.interval = 0;
-  const std::uint32_t count = FrameSetCount(FrameSet);
-  if (count == 0 || count > 255 || !Holds(SourceSurface, content.pixel)) return;
+  const std::uint32_t interval = FrameSetCount(FrameSet);
+  if (interval == 0 || interval > 255 || !Holds(SourceSurface, content.pixel)) return;
   const std::uint8_t* framePixels[255];
-  for (std::uint32_t k = 0; k < count; ++k) {
+  for (std::uint32_t k = 0; k < interval; ++k) {
     if (!Holds(FrameSet[k], content.pixel)) return;
     framePixels[k] = PixelBytes(FrameSet[k], content.pixel);
   }
@@ -64,13 +64,13 @@ void ReadContent() {
   for (int c = 0; c < kStripLines; ++c) {
     content.sums[c] = 0;
     content.source[c] = source[ByteOf(c)];
-    for (std::uint32_t k = 0; k < count; ++k) {
+    for (std::uint32_t k = 0; k < interval; ++k) {
       content.values[c][k] = framePixels[k][ByteOf(c)];
       content.sums[c] += content.values[c][k];
     }
   }
-  MeasurePixelLight(framePixels, source, count, &content.light);
-  content.interval = count;
+  MeasurePixelLight(framePixels, source, interval, &content.light);
+  content.interval = interval;
 }
 
 // Line `line` of the text: 0 the pixel, 1-3 the channels' values, 4-6 the

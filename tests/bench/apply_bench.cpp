@@ -83,7 +83,7 @@ bool LoadPicture(int width, int height) {
 double Apply(const wchar_t* interval, const wchar_t* correction) {
   SetDlgItemTextW(ControlBar, kIdInterval, interval);
   SetDlgItemTextW(ControlBar, kIdCorrection, correction);
-  SetDlgItemTextW(ControlBar, kIdDuration, L"0.0166667");
+  SetDlgItemTextW(ControlBar, kIdFrameDuration, L"0.0166667");
   const double start = NowMs();
   ApplySettings();
   const double ms = NowMs() - start;

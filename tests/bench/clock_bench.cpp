@@ -52,11 +52,11 @@ LRESULT CALLBACK ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void Measure(const char* label, std::uint32_t duration) {
+void Measure(const char* label, std::uint32_t frameDuration) {
   changes.clear();
   changes.reserve(20000);
   PublishCycle(kCount, 0);
-  SetFrameDuration(duration);
+  SetFrameDuration(frameDuration);
   SetCurrentFrame(0);
   StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
   const DWORD start = GetTickCount();
@@ -67,7 +67,7 @@ void Measure(const char* label, std::uint32_t duration) {
   }
   StopFrameClock();
 
-  const std::uint64_t period = FramePeriodTicks(duration, CounterFrequency());
+  const std::uint64_t period = FramePeriodTicks(frameDuration, CounterFrequency());
   std::vector<double> lateMs;
   std::uint64_t skipped = 0;
   std::uint64_t previous = 0;

@@ -61,12 +61,12 @@ bool LoadPicture() {
 }
 
 bool PngEncoder(CLSID* clsid) {
-  UINT count = 0, bytes = 0;
-  GdipGetImageEncodersSize(&count, &bytes);
+  UINT interval = 0, bytes = 0;
+  GdipGetImageEncodersSize(&interval, &bytes);
   std::string buffer(bytes, '\0');
   Gdiplus::ImageCodecInfo* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(&buffer[0]);
-  if (bytes == 0 || GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
-  for (UINT i = 0; i < count; ++i)
+  if (bytes == 0 || GdipGetImageEncoders(interval, bytes, codecs) != Gdiplus::Ok) return false;
+  for (UINT i = 0; i < interval; ++i)
     if (lstrcmpW(codecs[i].MimeType, L"image/png") == 0) *clsid = codecs[i].Clsid;
   return true;
 }

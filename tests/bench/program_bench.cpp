@@ -172,7 +172,7 @@ void MeasureFrameChange(const std::wstring& directory, const std::wstring& image
               client.right, client.bottom, costs[costs.size() / 2], costs[costs.size() * 99 / 100]);
 
   // Playing N = 4 at 0.0166667 s with the program's own kind of message loop.
-  SetDlgItemTextW(ControlBar, kIdDuration, L"0.0166667");
+  SetDlgItemTextW(ControlBar, kIdFrameDuration, L"0.0166667");
   PostSettingsChanged();
   const double until = NowMs() + 500;
   while (NowMs() < until) {

@@ -199,7 +199,7 @@ TEST_F(MainWindowTest, StartsWithDefaultsAndSavesFourKeysAtExit) {
   EXPECT_EQ(L"Quillane", WindowText(MainWindow));
   EXPECT_EQ(L"4", ControlText(kIdInterval));
   EXPECT_EQ(L"3", ControlText(kIdCorrection));
-  EXPECT_EQ(L"0.0166667", ControlText(kIdDuration));
+  EXPECT_EQ(L"0.0166667", ControlText(kIdFrameDuration));
   EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(ControlBar, kIdShowOriginal));
   EXPECT_EQ(nullptr, FrameSet);  // nothing is built before an image
   Close();
@@ -236,7 +236,7 @@ TEST_F(MainWindowTest, StoredTextsArriveUncheckedAndOtherKeysSurvive) {
   Open();
   EXPECT_EQ(L"300", ControlText(kIdInterval));
   EXPECT_EQ(L"", ControlText(kIdCorrection));
-  EXPECT_EQ(longValue.substr(0, 63), ControlText(kIdDuration));
+  EXPECT_EQ(longValue.substr(0, 63), ControlText(kIdFrameDuration));
   EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(ControlBar, kIdShowOriginal));
   Close();
   EXPECT_EQ(L"300", IniValue(L"FRCCount"));
@@ -262,7 +262,7 @@ TEST_F(MainWindowTest, NoSettingsFileBeyondMaxPath) {
   EXPECT_EQ(deep + L"\\settings.ini", SettingsFilePath());
   Open();
   EXPECT_EQ(L"4", ControlText(kIdInterval));
-  EXPECT_EQ(L"0.0166667", ControlText(kIdDuration));
+  EXPECT_EQ(L"0.0166667", ControlText(kIdFrameDuration));
   SetText(kIdCorrection, L"5");
   Close();
   const std::wstring cut = SettingsFilePath().substr(0, MAX_PATH - 1);
@@ -429,7 +429,7 @@ TEST_F(MainWindowTest, FullWidthTextsApplyAsTheirAsciiCounterparts) {
   Open();
   ASSERT_EQ(1, OpenImage(WriteImage(L"a.bmp", 16, 16, Ramp)));
   SetText(kIdCorrection, L"\x3000\xFF19\xFF19");
-  SetText(kIdDuration, L"\xFF10\x3002\xFF15");
+  SetText(kIdFrameDuration, L"\xFF10\x3002\xFF15");
   Type(kIdInterval, L"\xFF0B\xFF11\xFF16");
   Settle();
   EXPECT_EQ(16u, FrcCount);
