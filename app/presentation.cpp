@@ -83,7 +83,7 @@ void Publish(const PresentationSchedule& lock, const LockTiming& timing) {
 // under FrameSetLock. Returns true when frames are changing.
 bool Present(PresentationSchedule* lock, std::uint64_t vblank, std::int64_t counter, std::uint32_t* seenSchedule,
              std::uint32_t* drawnFrame, std::int64_t* shownCounter, LockTiming* timing) {
-  std::unique_lock<std::mutex> guard(FrameSetLock, std::try_to_lock);
+  std::unique_lock<std::mutex> guard(FrameSetLock(), std::try_to_lock);
   if (!guard.owns_lock()) {
     guard.lock();
     // Waited out a rebuild: the vblank number is stale, so this wake neither

@@ -40,7 +40,11 @@ const std::atomic<std::uint32_t>& FrcCount = frcCount;
 const std::uint32_t& FrcOffset = frcOffset;
 const std::atomic<std::uint32_t>& CurrentFrame = currentFrame;
 const std::atomic<std::uint32_t>& FrameDuration = frameDuration;
-std::mutex FrameSetLock;
+
+std::mutex& FrameSetLock() {
+  static std::mutex lock;
+  return lock;
+}
 
 void PublishFrameSet(DibSurface* frames, std::uint32_t picture) {
   frameSet = frames;

@@ -39,12 +39,14 @@ extern const std::uint32_t& FrcOffset;
 // Index of the frame the FRC view shows; always below FrcCount while a frame
 // set is present.
 extern const std::atomic<std::uint32_t>& CurrentFrame;
-// Held by RebuildFrameSet for the whole rebuild, and by every reader of the
-// frames' memory DCs (the FRC view's paint, the presentation thread's draw),
-// so that no thread draws frames a rebuild is replacing or releasing.
-extern std::mutex FrameSetLock;
 // Display time of one frame in units of 100 ns; 0 stops the clock's changes.
 extern const std::atomic<std::uint32_t>& FrameDuration;
+
+// The lock of the frames: held by RebuildFrameSet for the whole rebuild, and by
+// every reader of the frames' memory DCs (the FRC view's paint, the
+// presentation thread's draw), so that no thread draws frames a rebuild is
+// replacing or releasing. Any thread.
+std::mutex& FrameSetLock();
 
 // Makes frames (a block from AllocateFrameSet, or null) the frame set, rendered
 // from the picture of generation `picture`. The previous block is not released

@@ -126,7 +126,7 @@ void DiscardFrameSet() {
 
 FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t interval, std::uint32_t correction,
                            FrameProgress progress, void* progressContext) {
-  std::lock_guard<std::mutex> guard(FrameSetLock);
+  std::lock_guard<std::mutex> guard(FrameSetLock());
   // The previous frames leave FrameSet at once; their sections are kept aside
   // for the new cycle only when they show the same picture.
   DibSurface* kept = FrameSet;

@@ -72,7 +72,7 @@ LRESULT OnPaint(HWND view, const ViewKind& kind) {
   HDC dc = BeginPaint(view, &paint);
   if (&kind == &kFrcViewKind) {
     // The presentation thread draws the same frames through the same memory DCs.
-    std::lock_guard<std::mutex> guard(FrameSetLock);
+    std::lock_guard<std::mutex> guard(FrameSetLock());
     DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), Zoom(), kind.picture());
   } else {
     DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), Zoom(), kind.picture());

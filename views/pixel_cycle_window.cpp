@@ -9,9 +9,11 @@
 #include "imaging/dib_surface.h"
 #include "views/window_class.h"
 
-HWND PixelCycleWindow = nullptr;
 
 namespace {
+
+// The window while it is open; null while closed.
+HWND cycleWindow = nullptr;
 
 constexpr wchar_t kClassName[] = L"Pixel Cycle";
 constexpr wchar_t kTitle[] = L"画素のサイクル";
@@ -205,7 +207,7 @@ LRESULT OnSize(HWND window) {
 }
 
 LRESULT OnDestroy() {
-  PixelCycleWindow = nullptr;
+  cycleWindow = nullptr;
   if (font) DeleteObject(font);
   font = nullptr;
   return 0;
@@ -227,9 +229,9 @@ LRESULT CALLBACK PixelCycleProc(HWND window, UINT message, WPARAM wParam, LPARAM
 HWND ShowPixelCycle(HWND owner, HINSTANCE instance, POINT pixel) {
   content.pixel = pixel;
   ReadContent();
-  if (PixelCycleWindow) {
-    InvalidateRect(PixelCycleWindow, nullptr, TRUE);
-    return PixelCycleWindow;
+  if (cycleWindow) {
+    InvalidateRect(cycleWindow, nullptr, TRUE);
+    return cycleWindow;
   }
   WNDCLASSEXW windowClass;
   FillWindowClass(&windowClass, instance, PixelCycleProc, kClassName);
@@ -238,20 +240,20 @@ HWND ShowPixelCycle(HWND owner, HINSTANCE instance, POINT pixel) {
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, instance,
                                 nullptr);
   if (!window) return nullptr;
-  PixelCycleWindow = window;
+  cycleWindow = window;
   FitWindow(window);
   ShowWindow(window, SW_SHOWNOACTIVATE);
   return window;
 }
 
 void RefreshPixelCycle() {
-  if (!PixelCycleWindow) return;
+  if (!cycleWindow) return;
   ReadContent();
-  InvalidateRect(PixelCycleWindow, nullptr, TRUE);
+  InvalidateRect(cycleWindow, nullptr, TRUE);
 }
 
 std::wstring PixelCycleText() {
-  if (!PixelCycleWindow) return std::wstring();
+  if (!cycleWindow) return std::wstring();
   std::wstring text;
   for (int line = 0; line <= kStripLines + kMeanLines; ++line) {
     const std::wstring each = LineText(line);
@@ -286,3 +288,5 @@ void DrawPixelCycle(HDC dc, const RECT& client) {
   SetBkMode(dc, previousMode);
   SelectObject(dc, previousFont);
 }
+
+HWND PixelCycleWindow() { return cycleWindow; }

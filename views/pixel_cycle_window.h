@@ -14,12 +14,13 @@
 
 #include <string>
 
-extern HWND PixelCycleWindow;  // null while closed
-
 // Shows the cycle of picture pixel `pixel` (x, y from the top-left corner),
 // opening the window owned by owner when it is closed; an open window keeps
 // its place and size and takes the new pixel. Null when it cannot be made.
 HWND ShowPixelCycle(HWND owner, HINSTANCE instance, POINT pixel);
+
+// The window while it is open; null while closed.
+HWND PixelCycleWindow();
 
 // Reads the pixel's values from the frames and the source again (after a
 // rebuild, a new picture) and repaints. Nothing while closed.

@@ -738,9 +738,9 @@ TEST_F(MainWindowTest, PastedImagesAreTheSourceAFileGivesAndCopyGivesTheFrame) {
 TEST_F(MainWindowTest, ShiftClickShowsThePixelsCycleWhichFollowsTheValues) {
   OpenPicture(20, 10, Ramp);
   SendMessageW(FrcView, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(7, 5));
-  EXPECT_EQ(nullptr, PixelCycleWindow);
+  EXPECT_EQ(nullptr, PixelCycleWindow());
   SendMessageW(FrcView, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(7, 5));
-  ASSERT_NE(nullptr, PixelCycleWindow);
+  ASSERT_NE(nullptr, PixelCycleWindow());
   std::wstring strips[3] = {L"R", L"G", L"B"};
   std::set<std::uint32_t> cells;  // each value in its channel's colour
   for (std::uint32_t k = 0; k < 4; ++k) {
@@ -755,12 +755,12 @@ TEST_F(MainWindowTest, ShiftClickShowsThePixelsCycleWhichFollowsTheValues) {
             PixelCycleText());
   // Its drawing, as a print into a top-down 32-bpp section.
   RECT client;
-  GetClientRect(PixelCycleWindow, &client);
+  GetClientRect(PixelCycleWindow(), &client);
   BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
   void* bits = nullptr;
   HDC memory = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(memory, CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  SendMessageW(PixelCycleWindow, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+  SendMessageW(PixelCycleWindow(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
   GdiFlush();
   std::set<std::uint32_t> drawn;
   for (long i = 0; i < client.right * client.bottom; ++i) drawn.insert(static_cast<std::uint32_t*>(bits)[i] & 0xFFFFFF);
@@ -777,8 +777,8 @@ TEST_F(MainWindowTest, ShiftClickShowsThePixelsCycleWhichFollowsTheValues) {
   PostSettingsChanged();
   Settle();
   EXPECT_EQ(L"画素 x 7, y 5  サイクルがありません\n", PixelCycleText());
-  SendMessageW(PixelCycleWindow, WM_CLOSE, 0, 0);
-  EXPECT_EQ(nullptr, PixelCycleWindow);
+  SendMessageW(PixelCycleWindow(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(nullptr, PixelCycleWindow());
 }
 
 }  // namespace
