@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FrameSettings settings = {};
   if (ReadFrameSettings(fields[0].data(), fields[1].data(), fields[2].data(), &settings)) {
-    if (settings.count < 1 || settings.count > kLargestInterval || settings.offset >= settings.count) std::abort();
-    if (settings.offsetLowered != (ParseUnsignedText(fields[1].data(), nullptr) >= settings.count)) std::abort();
-    if (settings.duration != ParseDurationText(fields[2].data())) std::abort();
+    if (settings.interval < 1 || settings.interval > kLargestInterval || settings.correction >= settings.interval) std::abort();
+    if (settings.correctionLowered != (ParseUnsignedText(fields[1].data(), nullptr) >= settings.interval)) std::abort();
+    if (settings.frameDuration != ParseDurationText(fields[2].data())) std::abort();
   }
 
   const std::vector<wchar_t> showOriginal = Cut(values[3], kStoredChars);
