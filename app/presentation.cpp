@@ -3,8 +3,19 @@
 // Threading. The source, the mode, the log file and the options are written by
 // the user-interface thread only while the presentation thread is not running;
 // the thread reads them. While it runs, the two share only atomics (stopping,
-// schedule, held, requestPosted) and the published figures under
-// figuresLock. The thread writes CurrentFrame through SetCurrentFrame.
+// schedule, held, requestPosted) and the published figures and path line
+// under figuresLock. The thread writes CurrentFrame through SetCurrentFrame.
+//
+// Where it can, the thread presents through a flip-model swap chain
+// (views/flip_chain.h) and reads what reached the screen from its present
+// statistics; otherwise, or once the chain fails or gives no statistics, it
+// draws into the view with GDI for the rest of the run.
+//
+// The audit's figures: refreshes and late wakes always come from the vblank
+// source. Doubled and missed frames come from the chain's statistics (each
+// present judged by views/present_timeline.h) while the chain has given
+// statistics; before that, and on the GDI path, from the vblank count, as the
+// frame the source says is due is taken to be the one on screen.
 #include "app/presentation.h"
 
 #include <atomic>
@@ -17,6 +28,7 @@
 #include "frc/engine_state.h"
 #include "frc/frame_clock.h"
 #include "frc/vblank_source.h"
+#include "views/flip_chain.h"
 #include "views/image_view.h"
 
 namespace {
@@ -41,6 +53,7 @@ std::atomic<bool> stopping{false};
 std::atomic<std::uint32_t> schedule{0};  // bumped for every restart
 std::atomic<bool> held{false};
 std::atomic<bool> requestPosted{false};
+std::atomic<bool> running{false};  // cleared by the thread as it ends
 
 // The lock's state and the frame set it was started for.
 struct PresentationSchedule : PresentationLock {
@@ -50,6 +63,25 @@ struct PresentationSchedule : PresentationLock {
 std::mutex figuresLock;
 PresentationFigures shownFigures = {};  // guarded by figuresLock
 LockTiming shownTiming = {1, 0, true, false};  // guarded by figuresLock
+std::wstring pathLine;  // guarded by figuresLock: how the thread presents
+
+// Presents without statistics after this many reads that had none to give,
+// as if they were unavailable.
+constexpr int kMaxPendingReads = 120;
+
+// The thread's presentation path: a flip chain, or GDI when chain is null.
+struct ChainPath {
+  FlipChain* chain;
+  bool tried;  // OpenChain has decided the path
+  int width, height;
+  bool drawn;              // the back buffer holds a frame not yet presented
+  bool failed;             // the back buffer gave no DC
+  bool counts;             // statistics have been read: doubled and missed are the chain's
+  int pendingReads;
+  PresentJudge judge;
+  std::uint64_t lockDoubled, lockMissed;  // the lock's totals at the last wake
+  PresentationFigures figures;            // what the status bar shows
+};
 
 void WriteLog(const std::string& text) {
   if (logFile) std::fwrite(text.data(), 1, text.size(), logFile);
@@ -64,25 +96,140 @@ std::string Utf8(const std::wstring& text) {
   return bytes;
 }
 
-void Draw() {
-  HWND view = FrcView;
-  if (!view) return;
-  HDC dc = GetDC(view);
-  if (!dc) return;
-  DrawFrcViewPicture(dc);
-  ReleaseDC(view, dc);
+void SetPathLine(const std::wstring& line) {
+  {
+    std::lock_guard<std::mutex> guard(figuresLock);
+    if (pathLine == line) return;
+    pathLine = line;
+  }
+  WriteLog("# " + Utf8(line) + "\n");
 }
 
-void Publish(const PresentationSchedule& lock, const LockTiming& timing) {
+// Makes a chain for FrcView's client area once it has one; on failure the
+// path stays GDI.
+void OpenChain(ChainPath* path) {
+  RECT client = {};
+  if (FrcView && GetClientRect(FrcView, &client) && (client.right <= 0 || client.bottom <= 0)) return;
+  path->tried = true;
+  if (!FrcView) return;
+  path->chain = CreateFlipChain(FrcView, client.right, client.bottom);
+  if (!path->chain) {
+    SetPathLine(L"表示: GDI（フリップ チェーンを作れない）");
+    return;
+  }
+  // A system without statistics says so before anything is presented.
+  PresentStatistics probe;
+  if (ReadFlipChainStatistics(path->chain, &probe) == StatisticsRead::kUnavailable) {
+    DestroyFlipChain(path->chain);
+    path->chain = nullptr;
+    SetPathLine(L"表示: GDI（表示の統計が得られない）");
+    return;
+  }
+  path->width = client.right;
+  path->height = client.bottom;
+  SetFrcViewPresentedElsewhere(true);
+  SetPathLine(L"表示: フリップ チェーン（統計待ち）");
+}
+
+// Drops the chain for the rest of the run; GDI draws the whole view again.
+void FallBackToGdi(ChainPath* path, const wchar_t* why, std::uint32_t* drawnFrame) {
+  DestroyFlipChain(path->chain);
+  path->chain = nullptr;
+  path->counts = false;
+  path->drawn = path->failed = false;
+  SetFrcViewPresentedElsewhere(false);
+  if (FrcView) InvalidateRect(FrcView, nullptr, FALSE);
+  *drawnFrame = ~0u;
+  SetPathLine(std::wstring(L"表示: GDI（") + why + L"）");
+}
+
+// Follows the view's client size; a size of nothing is left alone.
+void FollowViewSize(ChainPath* path, std::uint32_t* drawnFrame) {
+  RECT client = {};
+  if (!FrcView || !GetClientRect(FrcView, &client) || client.right <= 0 || client.bottom <= 0) return;
+  if (client.right == path->width && client.bottom == path->height) return;
+  if (!ResizeFlipChain(path->chain, client.right, client.bottom)) {
+    FallBackToGdi(path, L"サイズを変えられない", drawnFrame);
+    return;
+  }
+  path->width = client.right;
+  path->height = client.bottom;
+  *drawnFrame = ~0u;  // the new buffers are empty
+}
+
+// Draws what FrcView shows now: into the chain's back buffer, presented after
+// FrameSetLock is released, or into the view. The caller holds FrameSetLock.
+// Returns 1, or 0 when no DC could be had.
+int Draw(ChainPath* path) {
+  if (path->chain) {
+    HDC dc = TakeFlipChainDc(path->chain);
+    if (!dc) {
+      path->failed = true;
+      return 0;
+    }
+    DrawFrcViewPicture(dc);
+    ReleaseFlipChainDc(path->chain);
+    path->drawn = true;
+    return 1;
+  }
+  HWND view = FrcView;
+  if (!view) return 0;
+  HDC dc = GetDC(view);
+  if (!dc) return 0;
+  DrawFrcViewPicture(dc);
+  ReleaseDC(view, dc);
+  return 1;
+}
+
+// Presents the frame drawn into the back buffer and judges, from the chain's
+// statistics, the presents that have left the screen since the last reading.
+// scheduled: the present is a change of the schedule playing (not a step, a
+// repaint or the first frame of a schedule), so it can be judged against k.
+void PresentDrawn(ChainPath* path, bool scheduled, std::uint32_t refreshesPerFrame, std::uint32_t* drawnFrame) {
+  path->drawn = false;
+  if (!PresentFlipChain(path->chain)) {
+    FallBackToGdi(path, L"表示に失敗", drawnFrame);
+    return;
+  }
+  PresentStatistics reading;
+  const StatisticsRead read = ReadFlipChainStatistics(path->chain, &reading);
+  if (read == StatisticsRead::kUnavailable ||
+      (read == StatisticsRead::kNotYet && ++path->pendingReads > kMaxPendingReads)) {
+    FallBackToGdi(path, L"表示の統計が得られない", drawnFrame);
+    return;
+  }
+  if (read == StatisticsRead::kRead) {
+    if (!path->counts) SetPathLine(L"表示: フリップ チェーン（統計あり）");
+    path->counts = true;
+    path->pendingReads = 0;
+  }
+  PresentTally tally = {};
+  JudgePresent(&path->judge, scheduled, read == StatisticsRead::kRead ? &reading : nullptr, refreshesPerFrame,
+               &tally);
+  path->figures.doubled += tally.doubled;
+  path->figures.missed += tally.missed;
+}
+
+void Publish(const PresentationSchedule& lock, const LockTiming& timing, ChainPath* path) {
+  path->figures.refreshes = lock.total.refreshes;
+  path->figures.lateWakes = lock.total.lateWakes;
+  if (!path->counts) {
+    path->figures.doubled += lock.total.doubled - path->lockDoubled;
+    path->figures.missed += lock.total.missed - path->lockMissed;
+  }
+  path->lockDoubled = lock.total.doubled;
+  path->lockMissed = lock.total.missed;
   std::lock_guard<std::mutex> guard(figuresLock);
-  shownFigures = lock.total;
+  shownFigures = path->figures;
   shownTiming = timing;
 }
 
 // One wake: restart or advance the schedule, change and draw the frame, all
-// under FrameSetLock. Returns true when frames are changing.
+// under FrameSetLock. Returns true when frames are changing; *scheduled is set
+// when the schedule changed the frame (left alone otherwise).
 bool Present(PresentationSchedule* lock, std::uint64_t vblank, std::int64_t counter, std::uint32_t* seenSchedule,
-             std::uint32_t* drawnFrame, std::int64_t* shownCounter, LockTiming* timing) {
+             std::uint32_t* drawnFrame, std::int64_t* shownCounter, LockTiming* timing, ChainPath* path,
+             bool* scheduled) {
   std::unique_lock<std::mutex> guard(FrameSetLock(), std::try_to_lock);
   if (!guard.owns_lock()) {
     guard.lock();
@@ -120,11 +267,12 @@ bool Present(PresentationSchedule* lock, std::uint64_t vblank, std::int64_t coun
       *shownCounter = counter;
     }
     if (step.change) SetCurrentFrame(step.frame);
+    *scheduled = step.change;
   }
   const std::uint32_t frame = CurrentFrame;
-  if (FrameSet && frame != *drawnFrame) {
-    Draw();
-    *drawnFrame = frame;
+  const bool repaint = path->chain && TakeFrcViewRepaint();
+  if (FrameSet && (frame != *drawnFrame || repaint)) {
+    if (Draw(path)) *drawnFrame = frame;
   }
   return playing;
 }
@@ -136,6 +284,7 @@ void PresentationThread() {
   std::uint32_t drawnFrame = ~0u;
   std::int64_t shownCounter = 0;
   ULONGLONG lastRequest = 0;
+  ChainPath path = {};
   while (!stopping) {
     std::uint64_t vblank = 0;
     std::int64_t counter = 0;
@@ -143,25 +292,59 @@ void PresentationThread() {
       Sleep(kRetryMs);
       continue;
     }
+    if (!path.tried) {
+      OpenChain(&path);
+      if (path.tried) {
+        // Making the chain takes a while: the schedule starts afresh on the
+        // next vblank instead of judging the wait.
+        seenSchedule = ~0u;
+        drawnFrame = ~0u;
+        continue;
+      }
+    }
+    const bool chained = path.chain != nullptr;
+    if (path.chain) FollowViewSize(&path, &drawnFrame);
     LockTiming timing;
-    const bool playing = Present(&lock, vblank, counter, &seenSchedule, &drawnFrame, &shownCounter, &timing);
-    Publish(lock, timing);
+    bool scheduled = false;
+    const bool playing =
+        Present(&lock, vblank, counter, &seenSchedule, &drawnFrame, &shownCounter, &timing, &path, &scheduled);
+    if (path.failed) FallBackToGdi(&path, L"表示に失敗", &drawnFrame);
+    if (path.chain && path.drawn) PresentDrawn(&path, playing && scheduled, timing.refreshesPerFrame, &drawnFrame);
+    if (chained && !path.chain) seenSchedule = ~0u;  // GDI from here: start afresh
+    Publish(lock, timing, &path);
     const ULONGLONG now = GetTickCount64();
     if (playing && now - lastRequest >= kRequestIntervalMs && !requestPosted.exchange(true)) {
       lastRequest = now;
       PostMessageW(targetWindow, WM_USER, kRequestPresentation, 0);
     }
   }
+  if (path.chain) {
+    DestroyFlipChain(path.chain);
+    SetFrcViewPresentedElsewhere(false);
+    if (FrcView) InvalidateRect(FrcView, nullptr, FALSE);
+  }
   if (logFile) std::fflush(logFile);
+  running = false;
 }
 
 bool WantsThread() { return mode == PresentationMode::kVsync && source.kind != VblankKind::kNone; }
 
 void StopThread() {
-  if (!presenter.joinable()) return;
-  stopping = true;
-  presenter.join();
-  stopping = false;
+  // DXGI may send messages to the view while the thread ends its chain: take
+  // them until it has ended. One of them may stop and start the thread
+  // itself, so this goes on until none runs.
+  while (presenter.joinable()) {
+    while (running) {
+      stopping = true;
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, kRetryMs, QS_SENDMESSAGE);
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    if (presenter.joinable() && !running) {
+      presenter.join();
+      stopping = false;
+    }
+  }
 }
 
 void StartThread() {
@@ -170,11 +353,14 @@ void StartThread() {
   {
     std::lock_guard<std::mutex> guard(figuresLock);
     shownFigures = PresentationFigures{};
+    pathLine.clear();
   }
   ++schedule;
+  running = true;
   try {
     presenter = std::thread(PresentationThread);
   } catch (const std::system_error&) {
+    running = false;
     // No thread: the timer changes the frames instead.
   }
 }
@@ -273,6 +459,9 @@ PresentationFigures PresentationTotals() {
   return shownFigures;
 }
 
-std::wstring PresentationReport() { return report; }
+std::wstring PresentationReport() {
+  std::lock_guard<std::mutex> guard(figuresLock);
+  return pathLine.empty() ? report : report + pathLine + L"\n";
+}
 
 void PresentationRequestHandled() { requestPosted = false; }

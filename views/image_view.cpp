@@ -20,6 +20,10 @@ const std::atomic<int>* viewZoom = nullptr;
 
 int Zoom() { return viewZoom ? viewZoom->load() : 1; }
 
+// Set by the thread that presents FrcView through a swap chain; read here.
+std::atomic<bool> frcPresentedElsewhere{false};
+std::atomic<bool> frcRepaintWanted{false};
+
 // What distinguishes the two views: the picture they draw and the partner
 // they keep in step.
 struct ViewKind {
@@ -70,7 +74,11 @@ LRESULT OnSize(HWND view, LPARAM lParam) {
 LRESULT OnPaint(HWND view, const ViewKind& kind) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(view, &paint);
-  if (&kind == &kFrcViewKind) {
+  if (&kind == &kFrcViewKind && frcPresentedElsewhere) {
+    // GDI would draw over the swap chain's picture: the presenting thread
+    // draws the whole view on its next wake instead.
+    frcRepaintWanted = true;
+  } else if (&kind == &kFrcViewKind) {
     // The presentation thread draws the same frames through the same memory DCs.
     std::lock_guard<std::mutex> guard(FrameSetLock());
     DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), Zoom(), kind.picture());
@@ -148,12 +156,19 @@ LRESULT OnMouseWheel(HWND view, WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
+// While a swap chain shows the FRC view, erasing would paint over it too.
+LRESULT OnEraseBackground(HWND view, UINT message, WPARAM wParam, LPARAM lParam, const ViewKind& kind) {
+  if (&kind == &kFrcViewKind && frcPresentedElsewhere) return 1;
+  return DefWindowProcW(view, message, wParam, lParam);
+}
+
 LRESULT ViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam, const ViewKind& kind) {
   switch (message) {
     case WM_CREATE: return 0;
     case WM_DESTROY: return 0;
     case WM_SIZE: return OnSize(view, lParam);
     case WM_PAINT: return OnPaint(view, kind);
+    case WM_ERASEBKGND: return OnEraseBackground(view, message, wParam, lParam, kind);
     case WM_HSCROLL: return OnScroll(view, SB_HORZ, wParam, kind);
     case WM_VSCROLL: return OnScroll(view, SB_VERT, wParam, kind);
     case WM_LBUTTONDOWN: return OnLeftButtonDown(view, wParam, lParam);
@@ -239,6 +254,13 @@ void ZoomViews(int oldZoom, int newZoom, HWND view, POINT anchor) {
   }
   InvalidateRect(view, nullptr, TRUE);
 }
+
+void SetFrcViewPresentedElsewhere(bool elsewhere) {
+  frcPresentedElsewhere = elsewhere;
+  frcRepaintWanted = false;
+}
+
+bool TakeFrcViewRepaint() { return frcRepaintWanted.exchange(false); }
 
 void DrawFrcViewPicture(HDC dc) {
   if (FrcView)

@@ -80,6 +80,14 @@ void DrawViewPicture(HDC dc, int scrollX, int scrollY, int zoom, const DibSurfac
 // other than the view's: the caller holds FrameSetLock.
 void DrawFrcViewPicture(HDC dc);
 
+// While another thread presents FrcView through a swap chain, a paint of the
+// view must not draw over it with GDI: with elsewhere true, WM_PAINT only
+// validates and notes that the view wants drawing, which TakeFrcViewRepaint
+// reports once (the presenting thread then draws the whole view). Set by the
+// presenting thread; the flags are atomic.
+void SetFrcViewPresentedElsewhere(bool elsewhere);
+bool TakeFrcViewRepaint();
+
 // The scroll position a request code moves to, from the bar's page, position
 // and thumb position; `moves` is false for codes that leave it unchanged.
 int ScrollTarget(int code, int page, int position, int trackPosition, bool* moves);

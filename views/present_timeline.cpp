@@ -1,4 +1,4 @@
-// TracePresents: see present_timeline.h.
+// TracePresents and JudgePresent: see present_timeline.h.
 #include "views/present_timeline.h"
 
 #include <algorithm>
@@ -81,4 +81,34 @@ PresentTally TracePresents(const PresentStatistics* readings, std::size_t count,
     }
   }
   return tally;
+}
+
+void JudgePresent(PresentJudge* judge, bool scheduled, const PresentStatistics* reading,
+                  std::uint32_t refreshesPerFrame, PresentTally* tally) {
+  if (!scheduled) {
+    judge->started = false;
+    judge->judging = false;
+    return;
+  }
+  if (!reading) return;
+  if (!judge->started) {
+    // The stretch starts at this present, the latest one made.
+    judge->started = true;
+    judge->judging = false;
+    judge->baseline = reading->lastPresentCount;
+  }
+  // Still on screen: a present from before the stretch.
+  if (Distance(judge->baseline, reading->presentCount) < 0) return;
+  if (judge->judging && reading->presentCount == judge->previous.presentCount) return;
+  if (judge->judging) {
+    const PresentStatistics pair[2] = {judge->previous, *reading};
+    const PresentTally step = TracePresents(pair, 2, refreshesPerFrame, &judge->outcomes);
+    tally->refreshes += step.refreshes;
+    tally->exact += step.exact;
+    tally->doubled += step.doubled;
+    tally->missed += step.missed;
+    tally->unknown += step.unknown;
+  }
+  judge->previous = *reading;
+  judge->judging = true;
 }

@@ -69,3 +69,22 @@ struct PresentTally {
 constexpr std::uint32_t kMaxTracedPresents = 1u << 20;
 PresentTally TracePresents(const PresentStatistics* readings, std::size_t count, std::uint32_t refreshesPerFrame,
                            std::vector<PresentOutcome>* outcomes);
+
+// The running form of TracePresents for a thread that presents and reads the
+// statistics after every present. Only presents that change the frame on the
+// schedule being played are judged against k; any other present (the first
+// frame of a schedule, a step, a repaint) ends the stretch being judged, and
+// a new one starts at the next scheduled present. Zero-initialise with {}.
+struct PresentJudge {
+  bool judging;                // previous is a reading of the stretch being judged
+  bool started;                // a stretch has been started
+  std::uint32_t baseline;      // the first present of that stretch
+  PresentStatistics previous;
+  std::vector<PresentOutcome> outcomes;
+};
+
+// Takes one present: scheduled as above, reading the statistics read right
+// after it (null: none could be read). Adds the presents of the stretch that
+// have left the screen since the previous reading to *tally.
+void JudgePresent(PresentJudge* judge, bool scheduled, const PresentStatistics* reading,
+                  std::uint32_t refreshesPerFrame, PresentTally* tally);

@@ -52,4 +52,34 @@ TEST(PresentTimelineTest, JudgesEachPresentFromTheReadings) {
   for (const auto& c : cases) EXPECT_EQ(c.expected, Trace(c.readings, c.k)) << c.expected;
 }
 
+// Presents judged one at a time, k = 2: only presents of an unbroken stretch of
+// scheduled changes count; an unscheduled present (a restart, a step) ends it.
+TEST(PresentTimelineTest, JudgesScheduledPresentsAsTheyAreRead) {
+  const struct {
+    bool scheduled, read;
+    PresentStatistics reading;  // present on screen, its refresh, latest present
+  } presents[] = {
+      {false, true, {0, 0, 0, 0, 1}},    // a schedule's first frame
+      {true, true, {1, 10, 0, 0, 2}},    // its present 1 is not judged
+      {true, true, {2, 12, 0, 0, 3}},
+      {true, true, {3, 14, 0, 0, 4}},    // 2 exact
+      {true, true, {4, 17, 0, 0, 5}},    // 3 doubled
+      {true, false, {}},
+      {true, true, {6, 20, 0, 0, 7}},    // 4 and 5 spanned 3 refreshes: unknown
+      {false, true, {7, 21, 0, 0, 8}},   // a step: 6 and 7 are not judged
+      {true, true, {8, 22, 0, 0, 9}},
+      {true, true, {9, 23, 0, 0, 10}},
+      {true, true, {10, 24, 0, 0, 11}},  // 9 missed
+      {true, true, {10, 24, 0, 0, 12}},  // read again
+      {true, true, {12, 28, 0, 0, 13}},  // 10 and 11 exact
+  };
+  PresentJudge judge = {};
+  PresentTally tally = {};
+  for (const auto& p : presents) JudgePresent(&judge, p.scheduled, p.read ? &p.reading : nullptr, 2, &tally);
+  EXPECT_EQ(3u, tally.exact);
+  EXPECT_EQ(1u, tally.doubled);
+  EXPECT_EQ(1u, tally.missed);
+  EXPECT_EQ(2u, tally.unknown);
+}
+
 }  // namespace

@@ -677,6 +677,32 @@ TEST_F(MainWindowTest, SimulatedSourceLocksPlaybackAndAuditsIt) {
   }
 }
 
+// Locked playback presents through a flip chain where one gives statistics;
+// Wine's makes one but gives none, so playback falls back to GDI, the report
+// says why, and the view still shows the frame.
+TEST_F(MainWindowTest, LockedPlaybackReportsItsPathAndFallsBackToGdi) {
+  const SimulatedSourceOption source = {{60, 1}, 0};
+  SetPresentationOptions(&source, nullptr);
+  OpenPicture(40, 40, Ramp);
+  ASSERT_TRUE(PresentationLocked());
+  std::wstring report;
+  PumpUntil([&] {
+    report = PresentationReport();
+    return report.find(L"表示: GDI（") != std::wstring::npos || report.find(L"統計あり") != std::wstring::npos;
+  }, 3000);
+  const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  EXPECT_NE(std::wstring::npos, report.find(wine ? L"表示: GDI（表示の統計" : L"表示: "))
+      << testing::PrintToString(report);
+  PressKey(VK_SPACE);
+  StepFrame(1);
+  ExpectViewShows(FrcView, FrameSet[CurrentFrame], 1);
+  PressKey(VK_SPACE);
+  PumpUntil([] { return false; }, 300);
+  EXPECT_NE(std::wstring::npos, StatusText(3).find(L"同期（模擬） 60 Hz")) << testing::PrintToString(StatusText(3));
+  Close();
+  SetPresentationOptions(nullptr, nullptr);
+}
+
 // Puts a packed DIB of the picture colour(x, y) on the clipboard: 24 bits with
 // a plain header, or 32 bits with a version 5 header and masks.
 void PutOnClipboard(UINT format, int width, int height, bool topDown, unsigned (*colour)(int, int)) {
