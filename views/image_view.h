@@ -29,7 +29,8 @@ struct ZoomRequest {
 //
 // zoom is the level both views show, one of kZoomLevels (views/zoom.h); the
 // parent owns it, writes it only together with ZoomViews, and keeps it alive
-// as long as the views. The views read it on the user-interface thread.
+// as long as the views. The views read it when they draw: on the user-interface
+// thread, and on the thread that presents the FRC view at the vblank.
 //
 // Each view sends pointerMessage to parent whenever the cursor moves over it
 // and when it leaves it: wParam the view, lParam the cursor's client position
