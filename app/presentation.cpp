@@ -65,6 +65,12 @@ PresentationFigures shownFigures = {};  // guarded by figuresLock
 LockTiming shownTiming = {1, 0, true, false};  // guarded by figuresLock
 std::wstring pathLine;  // guarded by figuresLock: how the thread presents
 
+// Set by the presentation thread when this display gives no usable chain (none
+// can be made, or it has no statistics); cleared when the display is looked at
+// afresh. Later runs of the thread (after a pause, a rebuild) then go straight
+// to GDI instead of paying for a chain again each time.
+std::atomic<bool> chainRefused{false};
+
 // Presents without statistics after this many reads that had none to give,
 // as if they were unavailable.
 constexpr int kMaxPendingReads = 120;
@@ -111,9 +117,10 @@ void OpenChain(ChainPath* path) {
   RECT client = {};
   if (FrcView && GetClientRect(FrcView, &client) && (client.right <= 0 || client.bottom <= 0)) return;
   path->tried = true;
-  if (!FrcView) return;
+  if (!FrcView || chainRefused) return;
   path->chain = CreateFlipChain(FrcView, client.right, client.bottom);
   if (!path->chain) {
+    chainRefused = true;
     SetPathLine(L"表示: GDI（フリップ チェーンを作れない）");
     return;
   }
@@ -122,6 +129,7 @@ void OpenChain(ChainPath* path) {
   if (ReadFlipChainStatistics(path->chain, &probe) == StatisticsRead::kUnavailable) {
     DestroyFlipChain(path->chain);
     path->chain = nullptr;
+    chainRefused = true;
     SetPathLine(L"表示: GDI（表示の統計が得られない）");
     return;
   }
@@ -131,8 +139,9 @@ void OpenChain(ChainPath* path) {
   SetPathLine(L"表示: フリップ チェーン（統計待ち）");
 }
 
-// Drops the chain for the rest of the run; GDI draws the whole view again.
+// Drops the chain until the display is looked at afresh; GDI draws the whole view again.
 void FallBackToGdi(ChainPath* path, const wchar_t* why, std::uint32_t* drawnFrame) {
+  chainRefused = true;
   DestroyFlipChain(path->chain);
   path->chain = nullptr;
   path->counts = false;
@@ -382,6 +391,7 @@ PresentationMode CurrentPresentationMode() { return mode; }
 
 void OpenPresentation(HWND window) {
   StopThread();
+  chainRefused = false;
   CloseVblankSource(&source);
   targetWindow = window;
   sourceMonitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
