@@ -1,6 +1,9 @@
 // The process-wide handles and values that tie the program together. Each is
-// written once by the code that creates it (start-up, the main window's
-// creation) and read everywhere else.
+// written once, on the user-interface thread, by the code that creates it:
+// AppInstance and ModuleDirectory by start-up before any window or thread
+// exists, MainWindow by CreateMainWindow, ControlBar by CreateControlBar. They
+// are read on the user-interface thread; the presentation and save threads
+// only post requests to MainWindow.
 #pragma once
 
 #include <windows.h>

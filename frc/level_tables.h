@@ -11,6 +11,11 @@
 
 #include <cstdint>
 
+// The three arrays are written only by BuildLevelTables and ReleaseLevelTables,
+// on the user-interface thread while the frame clock and the presentation
+// thread are stopped (the rebuild holds the frames' lock). The rebuild's
+// workers read them while that thread waits for them; nothing else does.
+//
 // One row of 256 entries per phase, row-major: LevelTable[p * 256 + v] is the
 // level shown for input level v in phase p. Null when absent.
 extern std::uint8_t* LevelTable;

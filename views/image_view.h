@@ -13,6 +13,8 @@
 
 #include "imaging/dib_surface.h"
 
+// Written once each by CreateImageViews on the user-interface thread. Read on
+// that thread, and FrcView by the presentation thread, which draws into it.
 extern HWND FrcView;       // class "FRC View"; null until created
 extern HWND OriginalView;  // class "Original View"; null until created
 
