@@ -23,6 +23,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "app/globals.h"
 #include "frc/engine_state.h"
@@ -64,6 +65,10 @@ std::mutex figuresLock;
 PresentationFigures shownFigures = {};  // guarded by figuresLock
 LockTiming shownTiming = {1, 0, true, false};  // guarded by figuresLock
 std::wstring pathLine;  // guarded by figuresLock: how the thread presents
+// Guarded by figuresLock: the latest frame changes' latencies after their
+// vblank, a ring once full; latencyCount counts every one since the start.
+std::vector<double> latencies;
+size_t latencyCount = 0;
 
 // Set by the presentation thread when this display gives no usable chain (none
 // can be made, or it has no statistics); cleared when the display is looked at
@@ -135,7 +140,6 @@ void OpenChain(ChainPath* path) {
   }
   path->width = client.right;
   path->height = client.bottom;
-  SetFrcViewPresentedElsewhere(true);
   SetPathLine(L"表示: フリップ チェーン（統計待ち）");
 }
 
@@ -146,9 +150,7 @@ void FallBackToGdi(ChainPath* path, const wchar_t* why, std::uint32_t* drawnFram
   path->chain = nullptr;
   path->counts = false;
   path->drawn = path->failed = false;
-  SetFrcViewPresentedElsewhere(false);
-  if (FrcView) InvalidateRect(FrcView, nullptr, FALSE);
-  *drawnFrame = ~0u;
+  *drawnFrame = ~0u;  // GDI draws the whole view on the next wake
   SetPathLine(std::wstring(L"表示: GDI（") + why + L"）");
 }
 
@@ -219,7 +221,9 @@ void PresentDrawn(ChainPath* path, bool scheduled, std::uint32_t refreshesPerFra
   path->figures.missed += tally.missed;
 }
 
-void Publish(const PresentationSchedule& lock, const LockTiming& timing, ChainPath* path) {
+// latencyMs: how long after the vblank the frame it changed was drawn, or
+// negative when this wake changed none.
+void Publish(const PresentationSchedule& lock, const LockTiming& timing, double latencyMs, ChainPath* path) {
   path->figures.refreshes = lock.total.refreshes;
   path->figures.lateWakes = lock.total.lateWakes;
   if (!path->counts) {
@@ -231,6 +235,11 @@ void Publish(const PresentationSchedule& lock, const LockTiming& timing, ChainPa
   std::lock_guard<std::mutex> guard(figuresLock);
   shownFigures = path->figures;
   shownTiming = timing;
+  if (latencyMs >= 0) {
+    if (latencies.size() < kPresentationLatencySamples) latencies.push_back(latencyMs);
+    else latencies[latencyCount % kPresentationLatencySamples] = latencyMs;
+    ++latencyCount;
+  }
 }
 
 // One wake: restart or advance the schedule, change and draw the frame, all
@@ -279,7 +288,7 @@ bool Present(PresentationSchedule* lock, std::uint64_t vblank, std::int64_t coun
     *scheduled = step.change;
   }
   const std::uint32_t frame = CurrentFrame;
-  const bool repaint = path->chain && TakeFrcViewRepaint();
+  const bool repaint = TakeFrcViewRepaint();
   if (FrameSet && (frame != *drawnFrame || repaint)) {
     if (Draw(path)) *drawnFrame = frame;
   }
@@ -294,10 +303,20 @@ void PresentationThread() {
   std::int64_t shownCounter = 0;
   ULONGLONG lastRequest = 0;
   ChainPath path = {};
+  // A wake late by more than a refresh shows a frame twice: this thread
+  // sleeps nearly all the time, so it may go ahead of the rest.
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+  // From here this thread draws the view, and the view's paints come here.
+  SetFrcViewPresentedElsewhere(true);
   while (!stopping) {
     std::uint64_t vblank = 0;
     std::int64_t counter = 0;
     if (!WaitForNextVblank(&source, &vblank, &counter)) {
+      // Without vblanks the view is still drawn when it asks.
+      if (!path.chain && TakeFrcViewRepaint()) {
+        std::lock_guard<std::mutex> guard(FrameSetLock());
+        Draw(&path);
+      }
       Sleep(kRetryMs);
       continue;
     }
@@ -320,18 +339,23 @@ void PresentationThread() {
     if (path.failed) FallBackToGdi(&path, L"表示に失敗", &drawnFrame);
     if (path.chain && path.drawn) PresentDrawn(&path, playing && scheduled, timing.refreshesPerFrame, &drawnFrame);
     if (chained && !path.chain) seenSchedule = ~0u;  // GDI from here: start afresh
-    Publish(lock, timing, &path);
+    double latencyMs = -1;
+    if (playing && scheduled && source.frequency > 0) {
+      LARGE_INTEGER now;
+      QueryPerformanceCounter(&now);
+      latencyMs = static_cast<double>(now.QuadPart - VblankCounter(source, vblank)) * 1000.0 /
+                  static_cast<double>(source.frequency);
+    }
+    Publish(lock, timing, latencyMs, &path);
     const ULONGLONG now = GetTickCount64();
     if (playing && now - lastRequest >= kRequestIntervalMs && !requestPosted.exchange(true)) {
       lastRequest = now;
       PostMessageW(targetWindow, WM_USER, kRequestPresentation, 0);
     }
   }
-  if (path.chain) {
-    DestroyFlipChain(path.chain);
-    SetFrcViewPresentedElsewhere(false);
-    if (FrcView) InvalidateRect(FrcView, nullptr, FALSE);
-  }
+  if (path.chain) DestroyFlipChain(path.chain);
+  SetFrcViewPresentedElsewhere(false);
+  if (FrcView) InvalidateRect(FrcView, nullptr, FALSE);
   if (logFile) std::fflush(logFile);
   running = false;
 }
@@ -363,6 +387,8 @@ void StartThread() {
     std::lock_guard<std::mutex> guard(figuresLock);
     shownFigures = PresentationFigures{};
     pathLine.clear();
+    latencies.clear();
+    latencyCount = 0;
   }
   ++schedule;
   running = true;
@@ -426,6 +452,7 @@ void ClosePresentation() {
   if (logFile) std::fclose(logFile);
   logFile = nullptr;
   targetWindow = nullptr;
+  report.clear();
 }
 
 bool PresentationLocked() { return WantsThread() && presenter.joinable(); }
@@ -459,6 +486,7 @@ void AddPresentationToSystemMenu(HWND window) {
 }
 
 std::wstring PresentationStatusText() {
+  if (!targetWindow && mode == PresentationMode::kVsync) return L"同期を確認中";
   if (!PresentationLocked()) return TimerStatusText();
   std::lock_guard<std::mutex> guard(figuresLock);
   return LockedStatusText(source.rate, shownTiming, shownFigures, source.kind == VblankKind::kSimulated);
@@ -467,6 +495,15 @@ std::wstring PresentationStatusText() {
 PresentationFigures PresentationTotals() {
   std::lock_guard<std::mutex> guard(figuresLock);
   return shownFigures;
+}
+
+std::vector<double> PresentationLatencies() {
+  std::lock_guard<std::mutex> guard(figuresLock);
+  if (latencyCount <= latencies.size()) return latencies;
+  const size_t oldest = latencyCount % kPresentationLatencySamples;
+  std::vector<double> ordered(latencies.begin() + static_cast<std::ptrdiff_t>(oldest), latencies.end());
+  ordered.insert(ordered.end(), latencies.begin(), latencies.begin() + static_cast<std::ptrdiff_t>(oldest));
+  return ordered;
 }
 
 std::wstring PresentationReport() {

@@ -1,7 +1,9 @@
 // Locked playback: a presentation thread that waits for every vblank of the
 // main window's monitor, works out from the vblank count which frame of the
 // cycle is due (frc/presentation_lock.h), puts it into the FRC view right
-// after the vblank with a DC of its own, and audits what was shown. Where no
+// after the vblank with a DC of its own, and audits what was shown. While it
+// runs it is the only one to draw that view: the view's own paints are handed
+// to it (views/image_view.h), so none of them waits for a frame. Where no
 // vblank source exists, or the user chose the timer, the frame clock
 // (frc/frame_clock.h) changes the frames as before.
 //
@@ -15,6 +17,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "frc/presentation_lock.h"
 
@@ -33,7 +36,7 @@ PresentationMode CurrentPresentationMode();
 // Reads the refresh rate of window's monitor, opens the vblank source for it
 // and, when the mode is kVsync and a source opened, starts the presentation
 // thread (the frame clock is then not used). What ran before is stopped
-// first. Called when the window appears, on WM_DISPLAYCHANGE, and when the
+// first. Called once the window has first painted, on WM_DISPLAYCHANGE, and when the
 // window has moved to another monitor (see PresentationMonitorChanged).
 void OpenPresentation(HWND window);
 
@@ -60,11 +63,18 @@ void SwitchPresentationMode(HWND window, bool held);
 // checked while the mode is kVsync.
 void AddPresentationToSystemMenu(HWND window);
 
-// The status bar's presentation part: the mode and the audit's totals.
+// The status bar's presentation part: the mode and the audit's totals
+// ("同期を確認中" before the source is first looked for).
 std::wstring PresentationStatusText();
 
 // The audit's totals since the thread last started.
 PresentationFigures PresentationTotals();
+
+// How long after its vblank each frame change was drawn (presented, on a
+// swap chain), in milliseconds: the last kPresentationLatencySamples changes
+// since the thread last started, oldest first. For benchmarks and diagnosis.
+constexpr size_t kPresentationLatencySamples = 8192;
+std::vector<double> PresentationLatencies();
 
 // Which source was chosen and why each other was refused, one per line.
 std::wstring PresentationReport();

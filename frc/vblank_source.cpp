@@ -337,6 +337,11 @@ int WaitForNextVblank(VblankSource* source, std::uint64_t* vblank, std::int64_t*
   return 1;
 }
 
+std::int64_t VblankCounter(const VblankSource& source, std::uint64_t vblank) {
+  if (source.kind == VblankKind::kSimulated) return source.origin + static_cast<std::int64_t>(vblank) * source.period;
+  return source.lastCounter;
+}
+
 void CloseVblankSource(VblankSource* source) {
   if (source->kind == VblankKind::kNone && !source->module) return;
   if (source->output) source->output->Release();

@@ -62,6 +62,11 @@ int OpenVblankSource(VblankSource* source, HWND window, RefreshRate rate, const 
 // performance counter at the wake. 0 when the wait failed.
 int WaitForNextVblank(VblankSource* source, std::uint64_t* vblank, std::int64_t* counter);
 
+// The performance counter at vblank number `vblank`, the last one a wait
+// returned: exact for the simulated source, which keeps its own schedule;
+// for the others the counter at that wake, the nearest known to the vblank.
+std::int64_t VblankCounter(const VblankSource& source, std::uint64_t vblank);
+
 // Releases what the source holds; it is kNone afterwards. A source already
 // kNone is left as it is.
 void CloseVblankSource(VblankSource* source);

@@ -20,7 +20,7 @@ const std::atomic<int>* viewZoom = nullptr;
 
 int Zoom() { return viewZoom ? viewZoom->load() : 1; }
 
-// Set by the thread that presents FrcView through a swap chain; read here.
+// Set by the thread that draws FrcView while it plays locked; read here.
 std::atomic<bool> frcPresentedElsewhere{false};
 std::atomic<bool> frcRepaintWanted{false};
 
@@ -75,8 +75,9 @@ LRESULT OnPaint(HWND view, const ViewKind& kind) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(view, &paint);
   if (&kind == &kFrcViewKind && frcPresentedElsewhere) {
-    // GDI would draw over the swap chain's picture: the presenting thread
-    // draws the whole view on its next wake instead.
+    // The presenting thread draws the whole view on its next wake: a paint
+    // here would wait for FrameSetLock while it presents, and delay the frame,
+    // or draw over its swap chain.
     frcRepaintWanted = true;
   } else if (&kind == &kFrcViewKind) {
     // The presentation thread draws the same frames through the same memory DCs.
@@ -156,7 +157,8 @@ LRESULT OnMouseWheel(HWND view, WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
-// While a swap chain shows the FRC view, erasing would paint over it too.
+// While another thread draws the FRC view it also fills what the picture
+// leaves; erasing here would only flash the background over the frame.
 LRESULT OnEraseBackground(HWND view, UINT message, WPARAM wParam, LPARAM lParam, const ViewKind& kind) {
   if (&kind == &kFrcViewKind && frcPresentedElsewhere) return 1;
   return DefWindowProcW(view, message, wParam, lParam);
@@ -263,9 +265,26 @@ void SetFrcViewPresentedElsewhere(bool elsewhere) {
 bool TakeFrcViewRepaint() { return frcRepaintWanted.exchange(false); }
 
 void DrawFrcViewPicture(HDC dc) {
-  if (FrcView)
-    DrawViewPicture(dc, ScrollPosition(FrcView, SB_HORZ), ScrollPosition(FrcView, SB_VERT), Zoom(),
-                    CurrentFramePicture());
+  if (!FrcView) return;
+  const int scrollX = ScrollPosition(FrcView, SB_HORZ), scrollY = ScrollPosition(FrcView, SB_VERT);
+  const int zoom = Zoom();
+  const DibSurface* picture = CurrentFramePicture();
+  // Nothing erases the view for this thread: the part the picture leaves
+  // (all of it without one) gets the class's background here.
+  RECT client;
+  GetClientRect(FrcView, &client);
+  const int pictureRight = picture ? picture->header.bmiHeader.biWidth * zoom - scrollX : 0;
+  const int pictureBottom = picture ? picture->header.bmiHeader.biHeight * zoom - scrollY : 0;
+  HBRUSH background = reinterpret_cast<HBRUSH>(GetClassLongPtrW(FrcView, GCLP_HBRBACKGROUND));
+  if (pictureRight < client.right) {
+    const RECT right = {pictureRight > 0 ? pictureRight : 0, 0, client.right, client.bottom};
+    FillRect(dc, &right, background);
+  }
+  if (pictureBottom < client.bottom) {
+    const RECT below = {0, pictureBottom > 0 ? pictureBottom : 0, client.right, client.bottom};
+    FillRect(dc, &below, background);
+  }
+  DrawViewPicture(dc, scrollX, scrollY, zoom, picture);
 }
 
 int PicturePixelAt(HWND view, POINT client, POINT* pixel) {

@@ -78,16 +78,18 @@ const DibSurface* OriginalPicture();
 // nothing when picture is null.
 void DrawViewPicture(HDC dc, int scrollX, int scrollY, int zoom, const DibSurface* picture);
 
-// Draws what FrcView shows now (CurrentFramePicture at its scroll position
-// and the zoom level) into dc, a DC of FrcView's client area. For a thread
-// other than the view's: the caller holds FrameSetLock.
+// Draws all of FrcView's client area as it shows now (CurrentFramePicture at
+// its scroll position and the zoom level, the background where the picture
+// does not reach) into dc, a DC of that area. For a thread other than the
+// view's: the caller holds FrameSetLock.
 void DrawFrcViewPicture(HDC dc);
 
-// While another thread presents FrcView through a swap chain, a paint of the
-// view must not draw over it with GDI: with elsewhere true, WM_PAINT only
-// validates and notes that the view wants drawing, which TakeFrcViewRepaint
-// reports once (the presenting thread then draws the whole view). Set by the
-// presenting thread; the flags are atomic.
+// While another thread presents FrcView (with GDI or through a swap chain),
+// the view's own thread neither erases nor draws it: with elsewhere true,
+// WM_PAINT only validates and notes that the view wants drawing, which
+// TakeFrcViewRepaint reports once (the presenting thread then draws the whole
+// view). So a paint never waits for FrameSetLock while frames are presented.
+// Set by the presenting thread; the flags are atomic.
 void SetFrcViewPresentedElsewhere(bool elsewhere);
 bool TakeFrcViewRepaint();
 

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <set>
 #include <shlobj.h>
+#include <thread>
 #include <vector>
 
 #include "app/globals.h"
@@ -112,9 +115,10 @@ class MainWindowTest : public ::testing::Test {
 
   void TearDown() override { Close(); }
 
+  // The window, and the presentation it opens once it has painted.
   void Open() {
     ASSERT_NE(nullptr, CreateMainWindow());
-    PumpPending();
+    ASSERT_TRUE(PumpUntil([] { return !PresentationReport().empty(); }, 5000));
   }
 
   // Destroys the main window as the system close does, then forgets the
@@ -699,6 +703,45 @@ TEST_F(MainWindowTest, LockedPlaybackReportsItsPathAndFallsBackToGdi) {
   PressKey(VK_SPACE);
   PumpUntil([] { return false; }, 300);
   EXPECT_NE(std::wstring::npos, StatusText(3).find(L"同期（模擬） 60 Hz")) << testing::PrintToString(StatusText(3));
+  Close();
+  SetPresentationOptions(nullptr, nullptr);
+}
+
+// While frames are presented, the view's own paints go to the presenting
+// thread: a paint never waits for the frames' lock, and that thread draws the
+// whole view, the background the picture no longer covers included.
+TEST_F(MainWindowTest, LockedPlaybackDrawsTheViewsPaintsWithoutWaitingForFrames) {
+  const SimulatedSourceOption source = {{60, 1}, 0};
+  SetPresentationOptions(&source, nullptr);
+  OpenPicture(40, 40, Ramp);
+  ASSERT_TRUE(PresentationLocked());
+  SetFocus(IntervalEdit());
+  PressKey(VK_SPACE);
+  PressKey(VK_ADD, true);
+  ExpectViewShows(FrcView, FrameSet[CurrentFrame], 2);
+
+  std::atomic<bool> locked{false};
+  std::thread holder([&] {
+    std::lock_guard<std::mutex> guard(FrameSetLock());
+    locked = true;
+    Sleep(1500);
+  });
+  while (!locked) Sleep(1);
+  InvalidateRect(FrcView, nullptr, TRUE);
+  const DWORD start = GetTickCount();
+  UpdateWindow(FrcView);
+  EXPECT_LT(GetTickCount() - start, 500u);
+  holder.join();
+
+  PressKey(VK_SUBTRACT, true);
+  ExpectViewShows(FrcView, FrameSet[CurrentFrame], 1);
+  RECT client;
+  GetClientRect(FrcView, &client);
+  EXPECT_TRUE(PumpUntil([&] {
+    const std::vector<unsigned> shown = CaptureClient(FrcView);
+    return (shown[size_t(20) * client.right + 60] & 0xFFFFFF) == 0xFFFFFF &&
+           (shown[size_t(60) * client.right + 20] & 0xFFFFFF) == 0xFFFFFF;
+  }, 3000)) << "the zoomed picture stays beside and below the picture";
   Close();
   SetPresentationOptions(nullptr, nullptr);
 }
