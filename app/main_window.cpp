@@ -33,6 +33,9 @@ constexpr const wchar_t* kColourDepthMessage =
 constexpr const wchar_t* kCannotOpenMessage = L"ファイルを開けません。";
 constexpr const wchar_t* kCannotMakePatternMessage = L"パターンを作れません。";
 
+// The one-shot timer that opens the presentation once the window has painted.
+constexpr UINT_PTR kOpenPresentationTimer = 1;
+
 // The pattern menu's items, in the order of TestPattern.
 constexpr const wchar_t* kPatternLabels[kTestPatternCount] = {
     L"グレーの階調", L"赤の階調", L"緑の階調", L"青の階調", L"シアンの階調", L"マゼンタの階調", L"黄の階調",
@@ -70,7 +73,9 @@ LRESULT OnCreate(HWND window) {
   SetPresentationMode(LoadPresentationSetting(SettingsFilePath()));
   AddPresentationToSystemMenu(window);
   RestartPresentation(false);
-  OpenPresentation(window);
+  // Looking for a vblank source waits for a few refreshes of each: that
+  // comes after the first frame is up. WM_TIMER comes after every paint.
+  SetTimer(window, kOpenPresentationTimer, USER_TIMER_MINIMUM, nullptr);
   RefreshStatusBar();
   return 0;
 }
@@ -81,6 +86,13 @@ void ReopenPresentation(HWND window) {
   OpenPresentation(window);
   ResumeFrameClockUnlessPaused();
   RefreshStatusBar();
+}
+
+LRESULT OnTimer(HWND window, WPARAM id) {
+  if (id != kOpenPresentationTimer) return 0;
+  KillTimer(window, id);
+  ReopenPresentation(window);
+  return 0;
 }
 
 LRESULT OnMove(HWND window) {
@@ -285,6 +297,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE: return OnCreate(window);
     case WM_SIZE: return OnSize(lParam);
     case WM_MOVE: return OnMove(window);
+    case WM_TIMER: return OnTimer(window, wParam);
     case WM_DISPLAYCHANGE: return OnDisplayChange(window);
     case WM_COMMAND: return OnCommand(wParam);
     case WM_SYSCOMMAND: return OnSysCommand(window, wParam, lParam);
