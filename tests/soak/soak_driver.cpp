@@ -4,14 +4,19 @@
 // prints the process's handles, GDI objects and private bytes at the start and
 // at the end, and the audit's figures. Not a test: scripts/soak.sh runs it.
 //
+// Beside it, a thread waits on a bare source of its own: the late wakes it
+// counts are the machine's, which the program's figures are read against.
+//
 //   quillane_soak.exe MINUTES
 #include <windows.h>
 #include <gdiplus.h>
 #include <psapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "app/globals.h"
 #include "app/main_window.h"
@@ -20,6 +25,7 @@
 #include "app/resource_ids.h"
 #include "app/status_bar.h"
 #include "frc/engine_state.h"
+#include "frc/vblank_source.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/win_test_support.h"
 #include "views/image_view.h"
@@ -46,6 +52,40 @@ void Command(int id, int notification) {
   SendMessageW(MainWindow, WM_COMMAND, MAKEWPARAM(id, notification), 0);
 }
 
+// A thread that waits on a bare simulated source of its own beside the
+// program, at the presentation thread's priority, and counts the wakes more
+// than a refresh late: the ones the machine caused, as this thread neither
+// draws nor takes a lock.
+struct BareSourceWatch {
+  std::atomic<bool> stop{false};
+  std::uint64_t refreshes = 0, late = 0;
+  std::thread thread;
+
+  void Start(SimulatedSourceOption simulated) {
+    thread = std::thread([this, simulated] {
+      VblankSource source;
+      std::wstring report;
+      OpenVblankSource(&source, nullptr, simulated.rate, &simulated, &report);
+      SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+      std::uint64_t vblank = 0, last = 0;
+      std::int64_t counter = 0;
+      while (!stop && WaitForNextVblank(&source, &vblank, &counter)) {
+        if (last != 0) {
+          refreshes += vblank - last;
+          late += vblank - last > 1;
+        }
+        last = vblank;
+      }
+      CloseVblankSource(&source);
+    });
+  }
+
+  void Finish() {
+    stop = true;
+    thread.join();
+  }
+};
+
 std::string Utf8(const std::wstring& text) {
   char bytes[512] = {};
   WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, sizeof bytes - 1, nullptr, nullptr);
@@ -71,6 +111,8 @@ int main(int argc, char** argv) {
   PostSettingsChanged();
   PumpUntil([] { return false; }, 1000);
   PrintResources("start");
+  BareSourceWatch watch;
+  watch.Start(simulated);
 
   const DWORD end = GetTickCount() + static_cast<DWORD>(minutes * 60000);
   unsigned step = 0;
@@ -96,10 +138,13 @@ int main(int argc, char** argv) {
   Command(kIdInterval, CBN_EDITCHANGE);
   PumpUntil([] { return false; }, 1000);
   PrintResources("end");
+  watch.Finish();
   const PresentationFigures total = PresentationTotals();
   std::printf("steps %u: %s\nrefreshes %.0f, doubled %.0f, missed %.0f, late wakes %.0f\n", step,
               Utf8(StatusText(3)).c_str(), static_cast<double>(total.refreshes), static_cast<double>(total.doubled),
               static_cast<double>(total.missed), static_cast<double>(total.lateWakes));
+  std::printf("bare source beside the program: refreshes %.0f, late wakes %.0f\n",
+              static_cast<double>(watch.refreshes), static_cast<double>(watch.late));
   SendMessageW(MainWindow, WM_CLOSE, 0, 0);
   PumpPending();
   Gdiplus::GdiplusShutdown(gdiplusToken);

@@ -1,0 +1,177 @@
+// Benchmark of locked playback, the main window in this process with a
+// 1920 x 1080 picture:
+//   - how long after its vblank each frame change is drawn, with the
+//     simulated 60 Hz source, against the bare source's own wake lateness;
+//   - the processor time while playing at 1/60 s locked, against the frame
+//     clock's (the timer mode) in the same run;
+//   - what the audit counts at 1/240 s with the simulated 240 Hz source (the
+//     clock benchmark gives the timer's skipped frames there).
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/main_window.h"
+#include "app/presentation.h"
+#include "app/window_state.h"
+#include "frc/engine_state.h"
+#include "frc/vblank_source.h"
+#include "views/image_view.h"
+
+namespace {
+
+double NowMs() {
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
+  QueryPerformanceFrequency(&frequency);
+  return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+ULONGLONG CpuTime100ns() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  return ((ULONGLONG(kernel.dwHighDateTime) << 32) | kernel.dwLowDateTime) +
+         ((ULONGLONG(user.dwHighDateTime) << 32) | user.dwLowDateTime);
+}
+
+void Pump(double ms) {
+  const double until = NowMs() + ms;
+  MSG message;
+  while (NowMs() < until) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+double Percentile(std::vector<double> values, int percent) {
+  if (values.empty()) return -1;
+  std::sort(values.begin(), values.end());
+  return values[std::min(values.size() - 1, values.size() * size_t(percent) / 100)];
+}
+
+bool WriteGradientBmp(const std::wstring& path, int width, int height) {
+  const int stride = (width * 3 + 3) & ~3;
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + DWORD(stride) * DWORD(height);
+  std::vector<unsigned char> bytes(file.bfSize);
+  memcpy(bytes.data(), &file, sizeof file);
+  memcpy(bytes.data() + sizeof file, &info, sizeof info);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      unsigned char* p = bytes.data() + file.bfOffBits + size_t(y) * stride + size_t(x) * 3;
+      p[0] = static_cast<unsigned char>(x * 255 / (width - 1));
+      p[1] = static_cast<unsigned char>(y * 255 / (height - 1));
+      p[2] = static_cast<unsigned char>(x + y);
+    }
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  WriteFile(out, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+  CloseHandle(out);
+  return written == bytes.size();
+}
+
+struct Playing {
+  bool locked;
+  double cpuPercent;
+  std::vector<double> latencies;
+  PresentationFigures figures;
+};
+
+// Plays N = 4 at `duration` for `seconds`, locked to `simulated` or, when it
+// is null, with the timer.
+Playing Play(const std::wstring& directory, const std::wstring& image, const SimulatedSourceOption* simulated,
+             const wchar_t* duration, double seconds) {
+  const std::wstring ini = directory + L"\\settings.ini";
+  WritePrivateProfileStringW(L"Settings", L"FRCCount", L"4", ini.c_str());
+  WritePrivateProfileStringW(L"Settings", L"FRCDuration", duration, ini.c_str());
+  WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"0", ini.c_str());
+  WritePrivateProfileStringW(L"Settings", L"Presentation", simulated ? L"vsync" : L"timer", ini.c_str());
+  SetPresentationOptions(simulated, nullptr);
+  Playing result = {};
+  if (!CreateMainWindow()) return result;
+  SetWindowPos(MainWindow, nullptr, 0, 0, 1280, 1000, SWP_NOZORDER);
+  OpenImage(image);
+  PostSettingsChanged();
+  Pump(1500);
+  result.locked = PresentationLocked();
+  const ULONGLONG cpuBefore = CpuTime100ns();
+  const double wallBefore = NowMs();
+  Pump(seconds * 1000);
+  result.cpuPercent = 100.0 * double(CpuTime100ns() - cpuBefore) / 10000.0 / (NowMs() - wallBefore);
+  result.latencies = PresentationLatencies();
+  result.figures = PresentationTotals();
+  DestroyWindow(MainWindow);
+  Pump(100);
+  MainWindow = ControlBar = FrcView = OriginalView = nullptr;
+  ResetWindowState();
+  ReleaseEngineState();
+  SetPresentationOptions(nullptr, nullptr);
+  return result;
+}
+
+// The bare simulated source's wake lateness after each vblank, in ms.
+std::vector<double> BareWakes(const SimulatedSourceOption& simulated, double seconds) {
+  VblankSource source;
+  std::wstring report;
+  std::vector<double> lateness;
+  if (!OpenVblankSource(&source, nullptr, simulated.rate, &simulated, &report)) return lateness;
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+  const double until = NowMs() + seconds * 1000;
+  std::uint64_t vblank = 0;
+  std::int64_t counter = 0;
+  while (NowMs() < until && WaitForNextVblank(&source, &vblank, &counter))
+    lateness.push_back(double(counter - VblankCounter(source, vblank)) * 1000.0 / double(source.frequency));
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+  CloseVblankSource(&source);
+  return lateness;
+}
+
+}  // namespace
+
+int main() {
+  AppInstance = GetModuleHandleW(nullptr);
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring directory = std::wstring(temp) + L"quillane-present-bench";
+  CreateDirectoryW(directory.c_str(), nullptr);
+  ModuleDirectory = directory;
+  const std::wstring image = directory + L"\\picture-1080p.bmp";
+  if (!WriteGradientBmp(image, 1920, 1080)) return 1;
+
+  const SimulatedSourceOption at60 = {{60, 1}, 0};
+  const std::vector<double> bare = BareWakes(at60, 5);
+  const Playing locked = Play(directory, image, &at60, L"0.0166667", 10);
+  const Playing timer = Play(directory, image, nullptr, L"0.0166667", 10);
+  if (!locked.locked) std::printf("locked playback did not start\n");
+  const double latency = Percentile(locked.latencies, 99), bareLatency = Percentile(bare, 99);
+  std::printf("present latency after vblank p99, simulated 60 Hz: %.3f ms, median %.3f ms, %zu changes "
+              "(the bare source's wake p99 %.3f ms: ratio %.2f)\n",
+              latency, Percentile(locked.latencies, 50), locked.latencies.size(), bareLatency,
+              bareLatency > 0 ? latency / bareLatency : 0.0);
+  std::printf("cpu playing 1/60: locked to the simulated 60 Hz %.1f %% of one core, timer %.1f %% (ratio %.2f)\n",
+              locked.cpuPercent, timer.cpuPercent, timer.cpuPercent > 0 ? locked.cpuPercent / timer.cpuPercent : 0.0);
+
+  const SimulatedSourceOption at240 = {{240, 1}, 0};
+  const Playing fast = Play(directory, image, &at240, L"0.0041667", 4);
+  const PresentationFigures& f = fast.figures;
+  std::printf("frames missed at 1/240 s, simulated 240 Hz: %llu in %llu refreshes (doubled %llu, late wakes %llu)\n",
+              static_cast<unsigned long long>(f.missed), static_cast<unsigned long long>(f.refreshes),
+              static_cast<unsigned long long>(f.doubled), static_cast<unsigned long long>(f.lateWakes));
+
+  DeleteFileW(image.c_str());
+  DeleteFileW((directory + L"\\settings.ini").c_str());
+  RemoveDirectoryW(directory.c_str());
+  return 0;
+}
