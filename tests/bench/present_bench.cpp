@@ -19,6 +19,7 @@
 #include "app/window_state.h"
 #include "frc/engine_state.h"
 #include "frc/vblank_source.h"
+#include "tests/gui/gui_test_support.h"
 #include "views/image_view.h"
 
 namespace {
@@ -30,56 +31,14 @@ double NowMs() {
   return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
 }
 
-ULONGLONG CpuTime100ns() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  return ((ULONGLONG(kernel.dwHighDateTime) << 32) | kernel.dwLowDateTime) +
-         ((ULONGLONG(user.dwHighDateTime) << 32) | user.dwLowDateTime);
-}
-
-void Pump(double ms) {
-  const double until = NowMs() + ms;
-  MSG message;
-  while (NowMs() < until) {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
 double Percentile(std::vector<double> values, int percent) {
   if (values.empty()) return -1;
   std::sort(values.begin(), values.end());
   return values[std::min(values.size() - 1, values.size() * size_t(percent) / 100)];
 }
 
-bool WriteGradientBmp(const std::wstring& path, int width, int height) {
-  const int stride = (width * 3 + 3) & ~3;
-  BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + DWORD(stride) * DWORD(height);
-  std::vector<unsigned char> bytes(file.bfSize);
-  memcpy(bytes.data(), &file, sizeof file);
-  memcpy(bytes.data() + sizeof file, &info, sizeof info);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      unsigned char* p = bytes.data() + file.bfOffBits + size_t(y) * stride + size_t(x) * 3;
-      p[0] = static_cast<unsigned char>(x * 255 / (width - 1));
-      p[1] = static_cast<unsigned char>(y * 255 / (height - 1));
-      p[2] = static_cast<unsigned char>(x + y);
-    }
-  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  WriteFile(out, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-  CloseHandle(out);
-  return written == bytes.size();
+unsigned Gradient(int x, int y) {
+  return unsigned(x * 255 / 1919) << 16 | unsigned(y * 255 / 1079) << 8 | unsigned((x + y) & 0xFF);
 }
 
 struct Playing {
@@ -104,16 +63,16 @@ Playing Play(const std::wstring& directory, const std::wstring& image, const Sim
   SetWindowPos(MainWindow, nullptr, 0, 0, 1280, 1000, SWP_NOZORDER);
   OpenImage(image);
   PostSettingsChanged();
-  Pump(1500);
+  PumpUntil([] { return false; }, 1500);
   result.locked = PresentationLocked();
-  const ULONGLONG cpuBefore = CpuTime100ns();
+  const ULONGLONG cpuBefore = ProcessCpu100ns();
   const double wallBefore = NowMs();
-  Pump(seconds * 1000);
-  result.cpuPercent = 100.0 * double(CpuTime100ns() - cpuBefore) / 10000.0 / (NowMs() - wallBefore);
+  PumpUntil([] { return false; }, static_cast<DWORD>(seconds * 1000));
+  result.cpuPercent = 100.0 * double(ProcessCpu100ns() - cpuBefore) / 10000.0 / (NowMs() - wallBefore);
   result.latencies = PresentationLatencies();
   result.figures = PresentationTotals();
   DestroyWindow(MainWindow);
-  Pump(100);
+  PumpUntil([] { return false; }, 100);
   MainWindow = ControlBar = FrcView = OriginalView = nullptr;
   ResetWindowState();
   ReleaseEngineState();
@@ -148,7 +107,7 @@ int main() {
   CreateDirectoryW(directory.c_str(), nullptr);
   ModuleDirectory = directory;
   const std::wstring image = directory + L"\\picture-1080p.bmp";
-  if (!WriteGradientBmp(image, 1920, 1080)) return 1;
+  if (!WriteBmpFile(image, 1920, 1080, Gradient)) return 1;
 
   const SimulatedSourceOption at60 = {{60, 1}, 0};
   const std::vector<double> bare = BareWakes(at60, 5);

@@ -25,6 +25,13 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   }
 }
 
+ULONGLONG ProcessCpu100ns() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  return (ULONGLONG(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
+         (ULONGLONG(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+}
+
 bool WriteBmpFile(const std::wstring& path, int width, int height, unsigned (*colour)(int x, int y)) {
   const int stride = (width * 3 + 3) & ~3;
   BITMAPFILEHEADER file = {};

@@ -17,5 +17,8 @@ void PumpPending();
 // the top, is colour(x, y) as 0xRRGGBB. Returns true on success.
 bool WriteBmpFile(const std::wstring& path, int width, int height, unsigned (*colour)(int x, int y));
 
+// Processor time this process has used so far, kernel and user, in 100 ns.
+ULONGLONG ProcessCpu100ns();
+
 std::wstring WindowText(HWND window);
 std::wstring ControlText(int id);

@@ -55,32 +55,38 @@ SCROLLINFO Scroll(HWND view, int bar) {
   return info;
 }
 
-// The view's client area as the screen shows it, row by row from the top.
-std::vector<unsigned> CaptureClient(HWND view) {
-  RECT client;
-  GetClientRect(view, &client);
-  POINT origin = {0, 0};
+// A rectangle of the view's client area as the screen shows it, row by row
+// from the top.
+std::vector<unsigned> CaptureRect(HWND view, const RECT& area) {
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  POINT origin = {area.left, area.top};
   ClientToScreen(view, &origin);
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = client.right;
-  info.bmiHeader.biHeight = -client.bottom;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   HBITMAP capture = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, capture);
-  BitBlt(memory, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
   GdiFlush();
   const unsigned* p = static_cast<const unsigned*>(bits);
-  std::vector<unsigned> pixels(p, p + size_t(client.right) * size_t(client.bottom));
+  std::vector<unsigned> pixels(p, p + size_t(width) * size_t(height));
   SelectObject(memory, old);
   DeleteObject(capture);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return pixels;
+}
+
+std::vector<unsigned> CaptureClient(HWND view) {
+  RECT client;
+  GetClientRect(view, &client);
+  return CaptureRect(view, client);
 }
 
 // Every screen pixel of the view is its image pixel of the picture at the
@@ -679,6 +685,79 @@ TEST_F(MainWindowTest, SimulatedSourceLocksPlaybackAndAuditsIt) {
       EXPECT_LE(doubled + missed, static_cast<long long>(rows.size()) / 10) << testing::PrintToString(status);
     }
   }
+}
+
+// The screen, read against the counter, agrees with the log: with the
+// simulated 60 Hz source and k = 2, every frame seen on screen was seen while
+// the log says it was up. The presenting thread waits between vblanks instead
+// of spinning.
+TEST_F(MainWindowTest, SimulatedSourceScreenAgreesWithTheLogAndNothingSpins) {
+  const SimulatedSourceOption source = {{60, 1}, 0};
+  const std::wstring log = directory_.File(L"screen.csv");
+  SetPresentationOptions(&source, log.c_str());
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"FRCDuration", L"0.0333333", SettingsFilePath().c_str()));
+  OpenPicture(40, 40, Ramp);
+  ASSERT_TRUE(PresentationLocked());
+  // A block of the picture whose pixels tell the four frames apart.
+  constexpr int kBlock = 8;
+  RECT block = {-1, 0, 0, 0};
+  std::vector<std::vector<std::uint32_t>> blocks(4);
+  for (int top = 0; top + kBlock <= 40 && block.left < 0; top += kBlock)
+    for (int left = 0; left + kBlock <= 40 && block.left < 0; left += kBlock) {
+      for (int f = 0; f < 4; ++f) {
+        const std::vector<std::uint32_t> all = SurfacePixels(FrameSet[f].bits, 40, 40);
+        blocks[f].clear();
+        for (int y = top; y < top + kBlock; ++y)
+          blocks[f].insert(blocks[f].end(), all.begin() + y * 40 + left, all.begin() + y * 40 + left + kBlock);
+      }
+      if (std::set<std::vector<std::uint32_t>>(blocks.begin(), blocks.end()).size() == 4)
+        block = RECT{left, top, left + kBlock, top + kBlock};
+    }
+  ASSERT_GE(block.left, 0);
+
+  const ULONGLONG cpuBefore = ProcessCpu100ns();
+  const DWORD idleStart = GetTickCount();
+  PumpUntil([] { return false; }, 1000);
+  const double cpuShare = double(ProcessCpu100ns() - cpuBefore) / 10000.0 / double(GetTickCount() - idleStart);
+  EXPECT_LT(cpuShare, 0.5) << "of one core while playing at 60 Hz";
+
+  struct Seen {
+    long long from, to;
+    int frame;
+  };
+  std::vector<Seen> seen;
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < 1500;) {
+    LARGE_INTEGER before, after;
+    QueryPerformanceCounter(&before);
+    std::vector<unsigned> shown = CaptureRect(FrcView, block);
+    QueryPerformanceCounter(&after);
+    for (unsigned& pixel : shown) pixel &= 0xFFFFFF;
+    for (int f = 0; f < 4; ++f)
+      if (std::equal(shown.begin(), shown.end(), blocks[f].begin())) seen.push_back({before.QuadPart, after.QuadPart, f});
+    PumpPending();
+  }
+  Close();
+  SetPresentationOptions(nullptr, nullptr);
+
+  // Row i: frame rows[i][0] was put up at counter rows[i][2] and stayed until
+  // the next row's. A frame is drawn a little after its wake: 10 ms allowed.
+  const std::vector<std::vector<long long>> rows = LogRows(log);
+  ASSERT_GT(rows.size(), 30u);
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  const long long slack = frequency.QuadPart / 100;
+  size_t checked = 0, changes = 0;
+  for (size_t i = 0; i < seen.size(); ++i) {
+    changes += i > 0 && seen[i].frame != seen[i - 1].frame;
+    if (seen[i].from >= rows.back()[2]) break;
+    bool agrees = false;
+    for (size_t r = 0; r + 1 < rows.size() && !agrees; ++r)
+      agrees = rows[r][0] == seen[i].frame && seen[i].to >= rows[r][2] && seen[i].from <= rows[r + 1][2] + slack;
+    EXPECT_TRUE(agrees) << "frame " << seen[i].frame << " seen at " << seen[i].from;
+    ++checked;
+  }
+  EXPECT_GT(checked, 100u);
+  EXPECT_GT(changes, 20u);
 }
 
 // Locked playback presents through a flip chain where one gives statistics;
