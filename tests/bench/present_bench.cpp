@@ -24,13 +24,6 @@
 
 namespace {
 
-double NowMs() {
-  LARGE_INTEGER counter, frequency;
-  QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
-
 double Percentile(std::vector<double> values, int percent) {
   if (values.empty()) return -1;
   std::sort(values.begin(), values.end());
@@ -66,9 +59,9 @@ Playing Play(const std::wstring& directory, const std::wstring& image, const Sim
   PumpUntil([] { return false; }, 1500);
   result.locked = PresentationLocked();
   const ULONGLONG cpuBefore = ProcessCpu100ns();
-  const double wallBefore = NowMs();
+  const ULONGLONG wallBefore = GetTickCount64();
   PumpUntil([] { return false; }, static_cast<DWORD>(seconds * 1000));
-  result.cpuPercent = 100.0 * double(ProcessCpu100ns() - cpuBefore) / 10000.0 / (NowMs() - wallBefore);
+  result.cpuPercent = 100.0 * double(ProcessCpu100ns() - cpuBefore) / 10000.0 / double(GetTickCount64() - wallBefore);
   result.latencies = PresentationLatencies();
   result.figures = PresentationTotals();
   DestroyWindow(MainWindow);
@@ -87,10 +80,10 @@ std::vector<double> BareWakes(const SimulatedSourceOption& simulated, double sec
   std::vector<double> lateness;
   if (!OpenVblankSource(&source, nullptr, simulated.rate, &simulated, &report)) return lateness;
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-  const double until = NowMs() + seconds * 1000;
+  const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
   std::uint64_t vblank = 0;
   std::int64_t counter = 0;
-  while (NowMs() < until && WaitForNextVblank(&source, &vblank, &counter))
+  while (GetTickCount64() < until && WaitForNextVblank(&source, &vblank, &counter))
     lateness.push_back(double(counter - VblankCounter(source, vblank)) * 1000.0 / double(source.frequency));
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
   CloseVblankSource(&source);
