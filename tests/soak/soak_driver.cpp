@@ -43,8 +43,8 @@ void PrintResources(const char* when) {
   K32GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
   // Wine leaves PrivateUsage 0; the commit charge is the same figure there.
   const double bytes = static_cast<double>(memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage);
-  std::printf("%s: handles %d, GDI objects %d, private bytes %.0f\n", when, KernelHandleCount(), GdiObjectCount(),
-              bytes);
+  std::printf("%s: handles %d, GDI objects %d (regions %d), private bytes %.0f\n", when, KernelHandleCount(),
+              GdiObjectCount(), GdiObjectCountOfType(OBJ_REGION), bytes);
   std::fflush(stdout);
 }
 

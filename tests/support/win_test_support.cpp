@@ -36,17 +36,26 @@ void RemoveTree(const std::wstring& path) {
   RemoveDirectoryW(path.c_str());
 }
 
+// Wine's GDI handles carry the table index in the low word and accept a high
+// word of 0, so every live object shows up in this walk. type 0: any.
+int WalkGdiTable(DWORD type) {
+  int live = 0;
+  for (UINT_PTR index = 1; index <= 0xFFFF; ++index) {
+    const DWORD found = GetObjectType(reinterpret_cast<HGDIOBJ>(index));
+    live += found != 0 && (type == 0 || found == type);
+  }
+  return live;
+}
+
 }  // namespace
 
 int GdiObjectCount() {
   const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  if (counted != 0) return static_cast<int>(counted);
-  // Wine answers 0. Its GDI handles carry the table index in the low word and
-  // accept a high word of 0, so every live object shows up in this walk.
-  int live = 0;
-  for (UINT_PTR index = 1; index <= 0xFFFF; ++index)
-    if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0) ++live;
-  return live;
+  return counted != 0 ? static_cast<int>(counted) : WalkGdiTable(0);  // Wine answers 0
+}
+
+int GdiObjectCountOfType(DWORD type) {
+  return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) != 0 ? -1 : WalkGdiTable(type);
 }
 
 int KernelHandleCount() {

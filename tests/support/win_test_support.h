@@ -11,6 +11,10 @@
 // under Wine, which does not count, the handle table is walked instead.
 int GdiObjectCount();
 
+// Live GDI objects of one type (OBJ_REGION, ...) where the handle table can be
+// walked (Wine); -1 where it cannot.
+int GdiObjectCountOfType(DWORD type);
+
 // Kernel handles open in this process (files, events, ...).
 int KernelHandleCount();
 
