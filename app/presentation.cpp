@@ -185,7 +185,11 @@ int Draw(ChainPath* path) {
   }
   HWND view = FrcView;
   if (!view) return 0;
-  HDC dc = GetDC(view);
+  // A DC of this thread's own, from the cache. GetDC would give the view
+  // class's one DC, which the window's thread also gets for its paints: two
+  // threads drawing through one DC lose each other's drawing, and the state
+  // set in it (the scrolled origin) would leak into the other's.
+  HDC dc = GetDCEx(view, nullptr, DCX_CACHE);
   if (!dc) return 0;
   DrawFrcViewPicture(dc);
   ReleaseDC(view, dc);

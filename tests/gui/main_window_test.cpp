@@ -783,6 +783,11 @@ TEST_F(MainWindowTest, LockedPlaybackDrawsTheViewsPaintsWithoutWaitingForFrames)
   ASSERT_TRUE(PresentationLocked());
   SetFocus(IntervalEdit());
   PressKey(VK_SPACE);
+  // The thread draws through a DC of its own: what this thread sets in the
+  // view class's DC stays there.
+  HDC classDc = GetDC(FrcView);
+  SetWindowOrgEx(classDc, 7, 5, nullptr);
+  ReleaseDC(FrcView, classDc);
   PressKey(VK_ADD, true);
   ExpectViewShows(FrcView, FrameSet[CurrentFrame], 2);
 
@@ -808,6 +813,12 @@ TEST_F(MainWindowTest, LockedPlaybackDrawsTheViewsPaintsWithoutWaitingForFrames)
     return (shown[size_t(20) * client.right + 60] & 0xFFFFFF) == 0xFFFFFF &&
            (shown[size_t(60) * client.right + 20] & 0xFFFFFF) == 0xFFFFFF;
   }, 3000)) << "the zoomed picture stays beside and below the picture";
+  classDc = GetDC(FrcView);
+  POINT origin = {};
+  GetWindowOrgEx(classDc, &origin);
+  SetWindowOrgEx(classDc, 0, 0, nullptr);
+  ReleaseDC(FrcView, classDc);
+  EXPECT_TRUE(origin.x == 7 && origin.y == 5) << "the presenting thread drew through the class DC: " << origin.x << "," << origin.y;
   Close();
   SetPresentationOptions(nullptr, nullptr);
 }
