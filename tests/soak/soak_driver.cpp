@@ -5,18 +5,22 @@
 // at the end, and the audit's figures. Not a test: scripts/soak.sh runs it.
 //
 // Beside it, a thread waits on a bare source of its own: the late wakes it
-// counts are the machine's, which the program's figures are read against.
+// counts are the machine's, which the program's figures are read against. The
+// presentation log says when each frame held too long was let go, to be set
+// against that thread's late wakes.
 //
 //   quillane_soak.exe MINUTES
 #include <windows.h>
 #include <gdiplus.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/globals.h"
 #include "app/main_window.h"
@@ -59,6 +63,7 @@ void Command(int id, int notification) {
 struct BareSourceWatch {
   std::atomic<bool> stop{false};
   std::uint64_t refreshes = 0, late = 0;
+  std::vector<std::int64_t> lateAt;  // the counter at each late wake
   std::thread thread;
 
   void Start(SimulatedSourceOption simulated) {
@@ -72,7 +77,10 @@ struct BareSourceWatch {
       while (!stop && WaitForNextVblank(&source, &vblank, &counter)) {
         if (last != 0) {
           refreshes += vblank - last;
-          late += vblank - last > 1;
+          if (vblank - last > 1) {
+            ++late;
+            lateAt.push_back(counter);
+          }
         }
         last = vblank;
       }
@@ -92,6 +100,35 @@ std::string Utf8(const std::wstring& text) {
   return bytes;
 }
 
+// Reads the presentation log and counts the frames held longer than their
+// refreshes, and how many of them were let go within 10 ms of a late wake of
+// the bare thread: when both are late together, the machine ran neither.
+void PrintDoubledAgainstWatch(const std::wstring& logPath, const std::vector<std::int64_t>& watchLate,
+                              RefreshRate rate) {
+  FILE* log = _wfopen(logPath.c_str(), L"r");
+  if (!log) return;
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  const std::int64_t period = frequency.QuadPart * rate.denominator / rate.numerator;
+  const std::int64_t slack = frequency.QuadPart / 100;
+  unsigned doubled = 0, together = 0;
+  char line[128];
+  while (std::fgets(line, sizeof line, log)) {
+    unsigned frame = 0, exact = 1;
+    unsigned long long vblank = 0, held = 0;
+    long long counter = 0;
+    if (std::sscanf(line, "%u,%llu,%lld,%llu,%u", &frame, &vblank, &counter, &held, &exact) != 5 || exact) continue;
+    ++doubled;
+    // The wake that came late was due one refresh after the frame went up.
+    const std::int64_t due = counter + period;
+    const auto after = std::lower_bound(watchLate.begin(), watchLate.end(), due - slack);
+    if (after != watchLate.end() && *after <= due + static_cast<std::int64_t>(held) * period + slack) ++together;
+  }
+  std::fclose(log);
+  std::printf("frames held too long %u, of them within 10 ms of a late wake of the bare thread %u\n", doubled,
+              together);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,7 +142,8 @@ int main(int argc, char** argv) {
   const std::wstring picture = directory.File(L"soak.bmp");
   if (!WriteBmpFile(picture, 640, 480, Ramp)) return 2;
   const SimulatedSourceOption simulated = {{240, 1}, 0};
-  SetPresentationOptions(&simulated, nullptr);
+  const std::wstring logPath = directory.File(L"presentation.csv");
+  SetPresentationOptions(&simulated, logPath.c_str());
   WritePrivateProfileStringW(L"Settings", L"FRCDuration", L"0.0041667", (directory.Path() + L"\\settings.ini").c_str());
   if (!CreateMainWindow() || !OpenImage(picture)) return 3;
   PostSettingsChanged();
@@ -145,8 +183,21 @@ int main(int argc, char** argv) {
               static_cast<double>(total.missed), static_cast<double>(total.lateWakes));
   std::printf("bare source beside the program: refreshes %.0f, late wakes %.0f\n",
               static_cast<double>(watch.refreshes), static_cast<double>(watch.late));
+  // A draw that outlasts a refresh makes the next wake late by itself; a late
+  // wake with short draws around it is the machine's.
+  std::vector<double> latencies = PresentationLatencies();
+  if (!latencies.empty()) {
+    std::sort(latencies.begin(), latencies.end());
+    const double refreshMs = 1000.0 * simulated.rate.denominator / simulated.rate.numerator;
+    const size_t over = static_cast<size_t>(
+        latencies.end() - std::upper_bound(latencies.begin(), latencies.end(), refreshMs));
+    std::printf("vblank to drawn, last %zu changes: median %.2f ms, p99 %.2f ms, max %.2f ms, over a refresh %zu\n",
+                latencies.size(), latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100],
+                latencies.back(), over);
+  }
   SendMessageW(MainWindow, WM_CLOSE, 0, 0);
   PumpPending();
+  PrintDoubledAgainstWatch(logPath, watch.lateAt, simulated.rate);
   Gdiplus::GdiplusShutdown(gdiplusToken);
   return 0;
 }
