@@ -6,7 +6,7 @@
 #   check-pe.sh plugin netpbm.spi VERSION
 # Prints "FILE: reason" for every check that fails and exits 1 if any did;
 # prints nothing and exits 0 when all pass. VERSION is the project version
-# (e.g. 0.2.0) the version resource must carry.
+# (e.g. 0.3.0) the version resource must carry.
 set -uo pipefail
 objdump=i686-w64-mingw32-objdump
 
