@@ -687,6 +687,17 @@ TEST_F(MainWindowTest, SimulatedSourceLocksPlaybackAndAuditsIt) {
   }
 }
 
+// The presentation report once the thread has settled how it draws: through a
+// swap chain that gives statistics, or GDI with the reason.
+std::wstring SettledPresentationReport() {
+  std::wstring report;
+  PumpUntil([&] {
+    report = PresentationReport();
+    return report.find(L"表示: GDI（") != std::wstring::npos || report.find(L"統計あり") != std::wstring::npos;
+  }, 3000);
+  return report;
+}
+
 // The screen, read against the counter, agrees with the log: with the
 // simulated 60 Hz source and k = 2, every frame seen on screen was seen while
 // the log says it was up. The presenting thread waits between vblanks instead
@@ -702,11 +713,13 @@ TEST_F(MainWindowTest, SimulatedSourceScreenAgreesWithTheLogAndNothingSpins) {
   for (int f = 0; f < 4; ++f) frames.push_back(SurfacePixels(FrameSet[f].bits, 40, 40));
   ASSERT_EQ(4u, std::set<std::vector<std::uint32_t>>(frames.begin(), frames.end()).size());
 
+  // Trying the swap chain costs a burst of work once; the playing after it is measured.
+  SettledPresentationReport();
   const ULONGLONG cpuBefore = ProcessCpu100ns();
   const DWORD idleStart = GetTickCount();
   PumpUntil([] { return false; }, 1000);
   const double cpuShare = double(ProcessCpu100ns() - cpuBefore) / 10000.0 / double(GetTickCount() - idleStart);
-  EXPECT_LT(cpuShare, 0.5) << "of one core while playing at 60 Hz";
+  EXPECT_LT(cpuShare, 0.25) << "of one core while playing at 60 Hz";
 
   struct Seen {
     long long from, to;
@@ -755,11 +768,7 @@ TEST_F(MainWindowTest, LockedPlaybackReportsItsPathAndFallsBackToGdi) {
   SetPresentationOptions(&source, nullptr);
   OpenPicture(40, 40, Ramp);
   ASSERT_TRUE(PresentationLocked());
-  std::wstring report;
-  PumpUntil([&] {
-    report = PresentationReport();
-    return report.find(L"表示: GDI（") != std::wstring::npos || report.find(L"統計あり") != std::wstring::npos;
-  }, 3000);
+  const std::wstring report = SettledPresentationReport();
   const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
   EXPECT_NE(std::wstring::npos, report.find(wine ? L"表示: GDI（表示の統計" : L"表示: "))
       << testing::PrintToString(report);
