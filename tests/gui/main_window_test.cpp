@@ -784,7 +784,8 @@ TEST_F(MainWindowTest, LockedPlaybackReportsItsPathAndFallsBackToGdi) {
 
 // While frames are presented, the view's own paints go to the presenting
 // thread: a paint never waits for the frames' lock, and that thread draws the
-// whole view, the background the picture no longer covers included.
+// whole view, the background the picture no longer covers included, through a
+// DC of its own rather than the view class's shared one.
 TEST_F(MainWindowTest, LockedPlaybackDrawsTheViewsPaintsWithoutWaitingForFrames) {
   const SimulatedSourceOption source = {{60, 1}, 0};
   SetPresentationOptions(&source, nullptr);
