@@ -270,7 +270,9 @@ void DrawFrcViewPicture(HDC dc) {
   const int zoom = Zoom();
   const DibSurface* picture = CurrentFramePicture();
   // Nothing erases the view for this thread: the part the picture leaves
-  // (all of it without one) gets the class's background here.
+  // (all of it without one) gets the class's background here, in client
+  // coordinates whatever origin the DC came with.
+  SetWindowOrgEx(dc, 0, 0, nullptr);
   RECT client;
   GetClientRect(FrcView, &client);
   const int pictureRight = picture ? picture->header.bmiHeader.biWidth * zoom - scrollX : 0;
