@@ -37,8 +37,21 @@ quillane_build() {
 
 # The Windows flavour the tests run in: the shipped 32-bit build where the host
 # can execute it, otherwise the 64-bit build of the same sources.
+# QUILLANE_WINE_BITS=64 asks for the 64-bit build even where 32-bit code runs,
+# so that both paths can be tried on one machine; 32 asks for the 32-bit one
+# and fails where the host cannot run it.
 quillane_test_flavour() {
   # shellcheck source=wine-env.sh
   . "$quillane_repo/scripts/wine-env.sh"
-  if quillane_can_run_32; then echo win32; else echo win64; fi
+  case "${QUILLANE_WINE_BITS:-}" in
+    64) echo win64 ;;
+    32)
+      if quillane_can_run_32; then echo win32; else
+        echo "QUILLANE_WINE_BITS=32, but this host cannot execute 32-bit code" >&2
+        return 1
+      fi ;;
+    '')
+      if quillane_can_run_32; then echo win32; else echo win64; fi ;;
+    *) echo "QUILLANE_WINE_BITS must be 32 or 64, not ${QUILLANE_WINE_BITS}" >&2; return 1 ;;
+  esac
 }

@@ -12,6 +12,12 @@ packages=(
   wine
   wine32:i386
   wine64
+  # Direct3D under 32-bit Wine runs on the 32-bit Mesa GL drivers; without
+  # them no Direct3D 11 device (and so no flip chain) can be made there. The
+  # 64-bit ones come with other packages.
+  libgl1-mesa-dri:i386
+  libglx-mesa0:i386
+  libgl1:i386
   xvfb
   xauth
   fonts-vlgothic

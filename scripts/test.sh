@@ -32,7 +32,11 @@ quillane_build native
 quillane_build win32
 flavour=$(quillane_test_flavour)
 if [ "$flavour" != win32 ]; then
-  echo "== this host cannot execute 32-bit code: the Windows tests run in a 64-bit build of the same sources"
+  if [ -n "${QUILLANE_WINE_BITS:-}" ]; then
+    echo "== QUILLANE_WINE_BITS=64: the Windows tests run in the 64-bit build of the same sources"
+  else
+    echo "== this host cannot execute 32-bit code: the Windows tests run in a 64-bit build of the same sources"
+  fi
   quillane_build "$flavour"
 fi
 

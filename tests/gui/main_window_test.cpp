@@ -769,7 +769,8 @@ TEST_F(MainWindowTest, LockedPlaybackReportsItsPathAndFallsBackToGdi) {
   OpenPicture(40, 40, Ramp);
   ASSERT_TRUE(PresentationLocked());
   const std::wstring report = SettledPresentationReport();
-  const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  const bool wine = UnderWine();
+  if (wine) ASSERT_EQ("", MissingDirect3D());
   EXPECT_NE(std::wstring::npos, report.find(wine ? L"表示: GDI（表示の統計" : L"表示: "))
       << testing::PrintToString(report);
   PressKey(VK_SPACE);

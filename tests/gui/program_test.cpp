@@ -238,7 +238,7 @@ TEST_F(ProgramTest, PresentationCheckSaysAtOnceWhenItCannotRun) {
   std::wstring output;
   EXPECT_EQ(1u, RunToEnd(L"--check-presentation 0", &output));
   EXPECT_EQ(0u, output.find(L"error: the seconds must be a whole number from 1 to 600: 0\n"));
-  if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+  if (!UnderWine())
     GTEST_SKIP() << "the check runs for real here";
   // Wine has no desktop duplication: the check must say so, with its own
   // code, and neither wait on a window nor on a message box.

@@ -1,12 +1,14 @@
 // Helpers for the Windows test programs: see win_test_support.h.
 #include "tests/support/win_test_support.h"
 
+#include <d3d11.h>
 #include <tlhelp32.h>
 
 #include "frc/engine_state.h"
 #include "frc/level_tables.h"
 #include "imaging/dib_surface.h"
 
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 
@@ -238,4 +240,37 @@ int ChildProcessCount(DWORD parent, const wchar_t* program) {
   }
   CloseHandle(snapshot);
   return children;
+}
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+std::string MissingDirect3D() {
+  HMODULE d3d11 = LoadLibraryW(L"d3d11.dll");
+  if (!d3d11) return "d3d11.dll cannot be loaded";
+  const auto create = reinterpret_cast<PFN_D3D11_CREATE_DEVICE>(
+      reinterpret_cast<void (*)()>(GetProcAddress(d3d11, "D3D11CreateDevice")));
+  std::string missing;
+  if (!create) {
+    missing = "d3d11.dll exports no D3D11CreateDevice";
+  } else {
+    HRESULT result = E_FAIL;
+    for (D3D_DRIVER_TYPE type : {D3D_DRIVER_TYPE_HARDWARE, D3D_DRIVER_TYPE_WARP}) {
+      ID3D11Device* device = nullptr;
+      result = create(nullptr, type, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION, &device, nullptr, nullptr);
+      if (device) device->Release();
+      if (SUCCEEDED(result)) break;
+    }
+    if (FAILED(result)) {
+      char text[240];
+      std::snprintf(text, sizeof text, "no Direct3D 11 device can be made (0x%08lX)%s",
+                    static_cast<unsigned long>(result),
+                    UnderWine() && sizeof(void*) == 4
+                        ? ": 32-bit Wine draws Direct3D through the 32-bit Mesa GL drivers "
+                          "(libgl1-mesa-dri:i386, libglx-mesa0:i386, libgl1:i386)"
+                        : "");
+      missing = text;
+    }
+  }
+  FreeLibrary(d3d11);
+  return missing;
 }

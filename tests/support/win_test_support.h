@@ -104,3 +104,12 @@ int ChildProcessCount(DWORD parent, const wchar_t* program);
 
 // The directory of the running test program, without a trailing backslash.
 std::wstring TestProgramDirectory();
+
+// True when the test runs under Wine rather than Windows.
+bool UnderWine();
+
+// What keeps this machine from making a Direct3D 11 device (hardware or the
+// software rasterizer), in words that name the missing facility; empty when
+// one can be made. Tests that need Direct3D fail with this text instead of on
+// a null pointer.
+std::string MissingDirect3D();
