@@ -2,7 +2,7 @@
 #include "app/about_box.h"
 
 #include "app/globals.h"
-#include "app/presentation.h"
+#include "present/presentation.h"
 #include "quillane_version.h"
 
 void AddAboutToSystemMenu(HWND window) {

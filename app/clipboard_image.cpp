@@ -4,8 +4,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "base/scoped_handle.h"
 #include "imaging/load_source.h"
-#include "imaging/scoped_handle.h"
 
 namespace {
 

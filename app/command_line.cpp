@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "frc/presentation_lock.h"
+#include "base/number_text.h"
 
 namespace {
 
@@ -160,4 +160,33 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
   }
   if (!line.image && !line.generated) return Problem(UsageProblem::kNoImage, nullptr);
   return line;
+}
+
+int ParseVblankSourceOption(const wchar_t* text, SimulatedSourceOption* option) {
+  static const wchar_t kPrefix[] = L"simulated:";
+  const std::size_t prefixLength = sizeof kPrefix / sizeof kPrefix[0] - 1;
+  if (!text || std::wcsncmp(text, kPrefix, prefixLength) != 0) return 0;
+  text += prefixLength;
+  const wchar_t* colon = std::wcschr(text, L':');
+  const std::size_t rateLength = colon ? static_cast<std::size_t>(colon - text) : std::wcslen(text);
+  wchar_t rateText[40];
+  if (rateLength == 0 || rateLength >= 40) return 0;
+  std::wmemcpy(rateText, text, rateLength);
+  rateText[rateLength] = L'\0';
+  SimulatedSourceOption parsed = {};
+  if (!ParseRefreshRate(rateText, &parsed.rate)) return 0;
+  if (colon) {
+    const wchar_t* count = colon + 1;
+    const bool drop = std::wcsncmp(count, L"drop=", 5) == 0;
+    if (!drop && std::wcsncmp(count, L"stall=", 6) != 0) return 0;
+    count += drop ? 5 : 6;
+    std::uint64_t every = 0;
+    int digits = 0;
+    if (!ReadDecimalDigits(&count, &every, &digits) || *count != L'\0' || every < (drop ? 2u : 1u) ||
+        every > 0xFFFFFFFFu)
+      return 0;
+    (drop ? parsed.dropEvery : parsed.stallAfter) = static_cast<std::uint32_t>(every);
+  }
+  *option = parsed;
+  return 1;
 }

@@ -2,7 +2,7 @@
 // optional picture to open), the usage text, an export of the frame cycle
 // into a folder without any window, or the check of what reaches the screen.
 //
-//   Quillane.exe [--vblank-source=simulated:RATE[:drop=M]] [--presentation-log FILE] [IMAGE | --pattern NAME[:WxH]]
+//   Quillane.exe [--vblank-source=simulated:RATE[:drop=M|:stall=M]] [--presentation-log FILE] [IMAGE | --pattern NAME[:WxH]]
 //   Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS] (IMAGE | --pattern NAME[:WxH])
 //   Quillane.exe --check-presentation [SECONDS]
 //   Quillane.exe --help        (or /?)
@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "imaging/test_patterns.h"
+#include "present/presentation_lock.h"
 
 enum class CommandMode {
   kWindow,      // none of the options below: the window, opening image if given
@@ -69,3 +70,9 @@ struct CommandLine {
 // in any order, before the picture; the vblank source's text must read as
 // ParseVblankSourceOption reads it.
 CommandLine ParseCommandLine(int count, const wchar_t* const* arguments);
+
+// Reads the simulated vblank source: "simulated:RATE", "simulated:RATE:drop=M"
+// (every M-th vblank wakes nobody, M at least 2) or "simulated:RATE:stall=M"
+// (the wait after vblank M never returns, M at least 1: a display that sleeps
+// or is removed). 1 and *option on success, 0 otherwise.
+int ParseVblankSourceOption(const wchar_t* text, SimulatedSourceOption* option);

@@ -84,4 +84,25 @@ TEST(CommandLineTest, RefusesWrongPatterns) {
   }
 }
 
+TEST(CommandLineTest, ReadsSimulatedSources) {
+  const struct {
+    const wchar_t* text;
+    std::uint32_t numerator, denominator, drop, stall;  // 0 numerator: refused
+  } cases[] = {
+      {L"simulated:240", 240, 1, 0, 0}, {L"simulated:60000/1001:drop=7", 60000, 1001, 7, 0},
+      {L"simulated:59.94:drop=2", 2997, 50, 2, 0}, {L"simulated:60:drop=1", 0, 0, 0, 0},
+      {L"simulated:60:drop=", 0, 0, 0, 0}, {L"simulated:60:", 0, 0, 0, 0}, {L"simulated:", 0, 0, 0, 0},
+      {L"dxgi", 0, 0, 0, 0}, {L"simulated:60:drop=3x", 0, 0, 0, 0}, {L"simulated:60:stall=1", 60, 1, 0, 1},
+      {L"simulated:60:stall=0", 0, 0, 0, 0}, {L"simulated:60:stall=4294967295", 60, 1, 0, 4294967295u},
+      {L"simulated:60:stall=4294967296", 0, 0, 0, 0}, {L"simulated:60:halt=3", 0, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SimulatedSourceOption option = {};
+    EXPECT_EQ(c.numerator != 0, ParseVblankSourceOption(c.text, &option) == 1) << c.text;
+    EXPECT_EQ(c.numerator, option.rate.numerator) << c.text;
+    EXPECT_EQ(c.drop, option.dropEvery) << c.text;
+    EXPECT_EQ(c.stall, option.stallAfter) << c.text;
+  }
+}
+
 }  // namespace

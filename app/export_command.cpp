@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/console_output.h"
+#include "base/console_output.h"
 #include "app/export_cycle.h"
 #include "app/frame_settings.h"
 #include "app/settings_file.h"

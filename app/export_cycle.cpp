@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/threads.h"
 #include "frc/cycle_statistics.h"
 #include "frc/light_statistics.h"
 #include "imaging/png_writer.h"
-#include "imaging/scoped_handle.h"
 
 namespace {
 
@@ -166,11 +166,12 @@ bool WriteSummary(ExportJob* job) {
 
 // One thread's share: the next piece not yet taken, until none is left or
 // the export stops.
-void RunPieces(ExportJob* job) {
+unsigned __stdcall RunPieces(void* context) {
+  ExportJob* job = static_cast<ExportJob*>(context);
   ExportShared* shared = job->shared;
   if (!OpenPngWriter(&job->writer)) {
     Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
-    return;
+    return 0;
   }
   ScopedHeapMemory packed(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(RowStride(job->width, 3)) * job->height)));
   job->packed = packed.get();
@@ -188,6 +189,7 @@ void RunPieces(ExportJob* job) {
   }
   job->packed = nullptr;
   ClosePngWriter(&job->writer);
+  return 0;
 }
 
 // Runs the pieces on one thread per core, this one included.
@@ -208,10 +210,11 @@ void RunAllPieces(const ExportJob& model) {
     job.width = model.width;
     job.height = model.height;
   }
-  std::vector<std::thread> workers;
-  for (unsigned i = 1; i < threads; ++i) workers.emplace_back(RunPieces, &jobs[i]);
+  // Where the system refuses a thread, the threads that run take its pieces.
+  std::vector<ScopedHandle> workers;
+  for (unsigned i = 1; i < threads; ++i) workers.push_back(StartThread(RunPieces, &jobs[i]));
   RunPieces(&jobs[0]);
-  for (std::thread& worker : workers) worker.join();
+  for (ScopedHandle& worker : workers) JoinThread(&worker, INFINITE);
 }
 
 // True for the pictures, which get their names before the text summary.

@@ -1,7 +1,7 @@
 // ReadFrameSettings: see frame_settings.h.
 #include "app/frame_settings.h"
 
-#include "app/number_text.h"
+#include "base/number_text.h"
 
 int ReadFrameSettings(const wchar_t* intervalText, const wchar_t* correctionText, const wchar_t* frameDurationText,
                       FrameSettings* settings) {

@@ -8,14 +8,14 @@
 #include <gdiplus.h>
 #include <shellapi.h>
 
-#include "app/check_presentation.h"
+#include "present/check_presentation.h"
 #include "app/command_line.h"
 #include "app/export_command.h"
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/message_routing.h"
 #include "app/module_directory.h"
-#include "app/presentation.h"
+#include "present/presentation.h"
 #include "imaging/plugin_child.h"
 #include "imaging/plugin_isolation.h"
 

@@ -14,7 +14,7 @@
 #include "app/key_commands.h"
 #include "app/message_routing.h"
 #include "app/playback.h"
-#include "app/presentation.h"
+#include "present/presentation.h"
 #include "app/save_cycle.h"
 #include "app/settings_file.h"
 #include "app/status_bar.h"
@@ -56,6 +56,25 @@ void WarnAboutColourDepth(HWND window) {
   if (bitsPerPixel < 24) ShowMessage(window, kColourDepthMessage);
 }
 
+// The system menu's item "画面の更新に同期", checked while the mode is kVsync.
+void AddPresentationToSystemMenu(HWND window) {
+  HMENU menu = GetSystemMenu(window, FALSE);
+  if (!menu) return;
+  const UINT check = CurrentPresentationMode() == PresentationMode::kVsync ? MF_CHECKED : MF_UNCHECKED;
+  AppendMenuW(menu, MF_STRING | check, kIdPresentationSync, L"画面の更新に同期");
+}
+
+void CheckPresentationMenuItem(HWND window) {
+  HMENU menu = GetSystemMenu(window, FALSE);
+  if (!menu) return;
+  const bool locked = CurrentPresentationMode() == PresentationMode::kVsync;
+  CheckMenuItem(menu, kIdPresentationSync, MF_BYCOMMAND | (locked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// Asks for ReopenPresentation once the current message is done; asks made
+// before it runs come to one.
+void PostReopenPresentation(HWND window) { SetTimer(window, kOpenPresentationTimer, USER_TIMER_MINIMUM, nullptr); }
+
 LRESULT OnCreate(HWND window) {
   ResetWindowState();
   WarnAboutColourDepth(window);
@@ -75,15 +94,17 @@ LRESULT OnCreate(HWND window) {
   RestartPresentation(false);
   // Looking for a vblank source waits for a few refreshes of each: that
   // comes after the first frame is up. WM_TIMER comes after every paint.
-  SetTimer(window, kOpenPresentationTimer, USER_TIMER_MINIMUM, nullptr);
+  PostReopenPresentation(window);
   RefreshStatusBar();
   return 0;
 }
 
 // The vblank source and the rate belong to the monitor: read again when the
-// window is on another one or the display settings change.
+// window is on another one or the display settings change. Always from the
+// timer, never from inside the message that asked: opening stops the thread
+// and serves sent messages meanwhile, and one of them could ask again.
 void ReopenPresentation(HWND window) {
-  OpenPresentation(window);
+  OpenPresentation(PresentationTarget{window, WM_USER, kRequestPresentation, kRequestFrameChanged});
   ResumeFrameClockUnlessPaused();
   RefreshStatusBar();
 }
@@ -96,12 +117,12 @@ LRESULT OnTimer(HWND window, WPARAM id) {
 }
 
 LRESULT OnMove(HWND window) {
-  if (PresentationMonitorChanged(window)) ReopenPresentation(window);
+  if (PresentationMonitorChanged(window)) PostReopenPresentation(window);
   return 0;
 }
 
 LRESULT OnDisplayChange(HWND window) {
-  ReopenPresentation(window);
+  PostReopenPresentation(window);
   return 0;
 }
 
@@ -112,7 +133,8 @@ LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   if ((wParam & 0xFFF0) == static_cast<WPARAM>(kIdPresentationSync)) {
-    SwitchPresentationMode(window, PlaybackPaused());
+    SwitchPresentationMode(PlaybackPaused());
+    CheckPresentationMenuItem(window);
     RefreshStatusBar();
     return 0;
   }

@@ -2,7 +2,7 @@
 #include "app/playback.h"
 
 #include "app/globals.h"
-#include "app/presentation.h"
+#include "present/presentation.h"
 #include "app/status_bar.h"
 #include "app/window_state.h"
 #include "frc/engine_state.h"

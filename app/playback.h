@@ -1,7 +1,7 @@
 // Pausing and stepping the FRC cycle. While paused the frame clock is not
 // running, so CurrentFrame changes only by the steps below; resuming starts
 // the clock again, which takes the frame due at that moment (no catch-up).
-// In locked playback (app/presentation.h) the presentation thread is held
+// In locked playback (present/presentation.h) the presentation thread is held
 // instead, and a resume starts its schedule from the frame on screen.
 //
 // User-interface thread only.

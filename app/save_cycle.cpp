@@ -5,15 +5,14 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 
 #include "app/export_cycle.h"
 #include "app/globals.h"
 #include "app/status_bar.h"
+#include "base/threads.h"
 #include "frc/engine_state.h"
 #include "frc/rebuild_frames.h"
 #include "imaging/dib_surface.h"
-#include "imaging/scoped_handle.h"
 
 namespace {
 
@@ -24,13 +23,14 @@ const wchar_t kCannotSaveMessage[] = L"保存できません。";
 // result and failure, written by the save's thread before it posts its end
 // and read after the join.
 struct RunningSave {
-  std::thread thread;
+  ScopedHandle thread;  // of the running save; empty when none runs
   std::atomic<bool> cancel;
   std::atomic<std::uint32_t> done;
   std::atomic<std::uint32_t> total;
   HWND owner;
   std::wstring folder;
   LPARAM number;  // counts the saves started; sent back with the end
+  std::uint32_t interval, correction, frameDuration;  // of the cycle saved
   ExportResult result;
   ExportFailure failure;
 };
@@ -79,15 +79,17 @@ void OnExportProgress(void*, std::uint32_t done, std::uint32_t total) {
 
 // The save's thread: reads SourceSurface and FrameSet, which stay as they are
 // until CancelSave or OnSaveEnded has joined it.
-void RunSave(std::uint32_t interval, std::uint32_t correction, std::uint32_t frameDuration) {
+unsigned __stdcall RunSave(void*) {
   const ExportControl control = {&save.cancel, OnExportProgress, nullptr};
-  save.result =
-      ExportCycle(save.folder, SourceSurface, FrameSet, interval, correction, frameDuration, &save.failure, &control);
+  save.result = ExportCycle(save.folder, SourceSurface, FrameSet, save.interval, save.correction, save.frameDuration,
+                            &save.failure, &control);
   PostMessageW(save.owner, WM_USER, kRequestSaveEnded, save.number);
+  return 0;
 }
 
+// A cancelled export stops after the piece it is writing, so the wait is short.
 void EndSave() {
-  save.thread.join();
+  JoinThread(&save.thread, INFINITE);
   save.done = 0;
   save.total = 0;
   SetStatusSaveProgress(0, 0);
@@ -120,11 +122,17 @@ void SaveCycleFromWindow(HWND owner) {
   save.result = ExportResult::kCannotWrite;
   save.failure = {L"", 0};
   SetStatusSaveProgress(0, save.total);
-  save.thread = std::thread(RunSave, static_cast<std::uint32_t>(FrcCount), FrcOffset,
-                            static_cast<std::uint32_t>(FrameDuration));
+  save.interval = FrcCount;
+  save.correction = FrcOffset;
+  save.frameDuration = FrameDuration;
+  save.thread = StartThread(RunSave, nullptr);
+  if (!save.thread.valid()) {
+    SetStatusSaveProgress(0, 0);
+    MessageBoxW(owner, kCannotSaveMessage, kAppCaption, MB_OK);
+  }
 }
 
-bool SaveRunning() { return save.thread.joinable(); }
+bool SaveRunning() { return save.thread.valid(); }
 
 void CancelSave() {
   if (!SaveRunning()) return;

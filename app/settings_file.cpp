@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "app/globals.h"
-#include "app/number_text.h"
+#include "base/number_text.h"
 #include "views/zoom.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/presentation.h"
+#include "present/presentation.h"
 
 // ModuleDirectory + "\settings.ini", however long the directory is. A path of
 // MAX_PATH characters or more is never cut: the file is then not used at all

@@ -7,11 +7,12 @@
 #include <cwchar>
 
 #include "app/playback.h"
-#include "app/presentation.h"
+#include "app/status_texts.h"
 #include "app/window_state.h"
 #include "frc/engine_state.h"
 #include "frc/light_statistics.h"
 #include "imaging/dib_surface.h"
+#include "present/presentation.h"
 #include "views/image_view.h"
 
 namespace {
@@ -159,7 +160,10 @@ void RefreshStatusBar() {
   SetPart(kZoomPart, text);
   PixelText(text);
   SetPart(kPixelPart, text);
-  SetPart(kPresentationPart, PresentationStatusText().c_str());
+  const PresentationStatus presentation = CurrentPresentationStatus();
+  SetPart(kPresentationPart, PresentationStatusText(presentation.searching, presentation.locked, presentation.rate,
+                                                    presentation.timing, presentation.figures, presentation.simulated)
+                                 .c_str());
 }
 
 void RefreshStatusBarWhilePlaying() {

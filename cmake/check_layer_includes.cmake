@@ -3,7 +3,7 @@
 #   cmake -DFOLDER=frc -DALLOWED="frc;imaging" -DFILES="a.cpp;b.h" -DROOT=... -DSTAMP=... -P check_layer_includes.cmake
 
 # Every top-level folder of the project that holds includable files.
-set(project_folders app frc imaging views plugins tests)
+set(project_folders app present views frc imaging base plugins tests)
 set(failures "")
 foreach(file IN LISTS FILES)
   file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
@@ -33,7 +33,7 @@ foreach(file IN LISTS FILES)
   endforeach()
 endforeach()
 if(failures)
-  message(FATAL_ERROR "Includes against the layer order (app -> views -> frc -> imaging):\n${failures}")
+  message(FATAL_ERROR "Includes against the layer order (app -> present -> views -> frc -> imaging -> base):\n${failures}")
 endif()
 get_filename_component(stamp_dir ${STAMP} DIRECTORY)
 file(MAKE_DIRECTORY ${stamp_dir})

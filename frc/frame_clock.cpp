@@ -16,6 +16,7 @@
 
 #include <mutex>
 
+#include "base/threads.h"
 #include "frc/engine_state.h"
 #include "frc/frame_index.h"
 
@@ -59,20 +60,14 @@ void CALLBACK FrameClockTick(UINT timerId, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR
   --sendingTicks;
 }
 
-bool TickSending() {
-  std::lock_guard<std::mutex> guard(clockLock);
-  return sendingTicks != 0;
-}
+// A tick's request is sent to a window of the stopping thread, which serves it
+// while it waits; this limit only keeps a request to a window of some other,
+// hung thread from holding the stop for ever.
+constexpr DWORD kStopLimitMs = 2000;
 
-// Waits until no tick is inside its request, delivering the messages other
-// threads send to this one meanwhile (the tick's own request among them).
-void WaitForSendingTicks() {
-  while (TickSending()) {
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    if (!TickSending()) break;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, kTickMilliseconds, QS_SENDMESSAGE);
-  }
+bool NoTickSending(void*) {
+  std::lock_guard<std::mutex> guard(clockLock);
+  return sendingTicks == 0;
 }
 
 }  // namespace
@@ -106,7 +101,9 @@ void StopFrameClock() {
     liveTimer = 0;
   }
   if (timer != 0) timeKillEvent(timer);
-  WaitForSendingTicks();
+  // The messages other threads send to this one are delivered meanwhile, the
+  // tick's own request among them.
+  ServeWhileWaiting(nullptr, NoTickSending, nullptr, kStopLimitMs, kTickMilliseconds, Serving::kSentMessages);
 }
 
 UINT FrameClockTimer() {

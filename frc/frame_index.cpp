@@ -1,9 +1,10 @@
 // FramePeriodTicks and FrameIndexAt: see frame_index.h.
 #include "frc/frame_index.h"
 
+#include "base/time_units.h"
+
 namespace {
 
-constexpr std::uint64_t kUnitsPerSecond = 10000000;  // 100 ns units
 constexpr std::uint64_t kLargest = ~std::uint64_t{0};
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "base/time_units.h"
+
 namespace {
 
 void BuildTables(LightTables* tables) {
@@ -119,7 +121,7 @@ std::uint32_t CyclePeriod(const std::uint32_t* values, std::uint32_t interval) {
 
 double FlickerHertz(std::uint32_t period, std::uint32_t frameDuration) {
   if (period <= 1 || frameDuration == 0) return 0;
-  return 1e7 / (static_cast<double>(period) * frameDuration);
+  return kUnitsPerSecond / (static_cast<double>(period) * frameDuration);
 }
 
 void PrepareLightRows(LightRowScratch* scratch, std::int32_t width, std::uint32_t interval) {
@@ -258,7 +260,7 @@ void MeasurePixelLight(const std::uint8_t* const* framePixels, const std::uint8_
 std::string DecimalText(double value, int decimals) { return UnitsText(RoundedUnits(value, decimals), decimals); }
 
 std::string LightReportText(const LightTotals& totals, std::uint32_t interval, std::uint32_t frameDuration) {
-  const double hertz = frameDuration == 0 ? 0 : 1e7 / (static_cast<double>(interval) * frameDuration);
+  const double hertz = frameDuration == 0 ? 0 : kUnitsPerSecond / (static_cast<double>(interval) * frameDuration);
   return "max_light_mean_error=" + DecimalText(totals.largestError, 3) + "\n" +
          "max_light_modulation_percent=" + DecimalText(totals.largestModulation * 100, 1) + "\n" +
          "frame_duration=" + UnitsText(frameDuration, 7) + "\n" +

@@ -7,10 +7,10 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "base/threads.h"
 #include "frc/engine_state.h"
 #include "frc/frame_mapping.h"
 #include "frc/level_tables.h"
@@ -39,7 +39,8 @@ struct RenderJob {
   std::uint32_t finished = 0;  // workers that have stopped; guarded by lock
 };
 
-void RenderWorker(RenderJob* job) {
+unsigned __stdcall RenderWorker(void* context) {
+  RenderJob* job = static_cast<RenderJob*>(context);
   for (;;) {
     if (job->failed) break;
     const std::int32_t first = job->nextBand++ * kBandRows;
@@ -53,6 +54,7 @@ void RenderWorker(RenderJob* job) {
   std::lock_guard<std::mutex> guard(job->lock);
   ++job->finished;
   job->changed.notify_one();
+  return 0;
 }
 
 // Maps every frame of frames (all Ready, of the source's size) on one worker
@@ -70,16 +72,14 @@ bool MapAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t in
   job.width = source.header.bmiHeader.biWidth;
   job.height = source.header.bmiHeader.biHeight;
   const std::uint32_t cores = std::max(1u, std::thread::hardware_concurrency());
-  std::vector<std::thread> workers;
+  std::vector<ScopedHandle> workers;
   workers.reserve(cores);
   for (std::uint32_t i = 0; i < cores; ++i) {
-    // std::thread reports a thread the system refuses by throwing; fewer
-    // workers (or this thread alone) then do the same work.
-    try {
-      workers.emplace_back(RenderWorker, &job);
-    } catch (const std::system_error&) {
-      break;
-    }
+    // Where the system refuses a thread, fewer workers (or this thread alone)
+    // do the same work.
+    ScopedHandle worker = StartThread(RenderWorker, &job);
+    if (!worker.valid()) break;
+    workers.push_back(std::move(worker));
   }
   if (workers.empty()) {
     RenderWorker(&job);
@@ -99,7 +99,7 @@ bool MapAllFrames(const DibSurface& source, DibSurface* frames, std::uint32_t in
       job.changed.wait_for(guard, kProgressInterval);
     }
   }
-  for (std::thread& worker : workers) worker.join();
+  for (ScopedHandle& worker : workers) JoinThread(&worker, INFINITE);
   std::free(targets);
   return !job.failed;
 }

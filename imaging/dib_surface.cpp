@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "base/scoped_handle.h"
 #include "imaging/dib_size.h"
-#include "imaging/scoped_handle.h"
 
 namespace {
 

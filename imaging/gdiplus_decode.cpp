@@ -5,9 +5,9 @@
 
 #include <climits>
 
+#include "base/scoped_handle.h"
 #include "imaging/dib_size.h"
 #include "imaging/dib_surface.h"
-#include "imaging/scoped_handle.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/scoped_handle.h"
 #include "imaging/dib_size.h"
 #include "imaging/gdiplus_decode.h"
 #include "imaging/packed_dib.h"
 #include "imaging/plugin_host.h"
 #include "imaging/plugin_isolation.h"
-#include "imaging/scoped_handle.h"
 
 namespace {
 

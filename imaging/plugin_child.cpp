@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/threads.h"
 #include "imaging/plugin_host.h"
-#include "imaging/scoped_handle.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ LONG WINAPI EndOnFault(EXCEPTION_POINTERS* fault) {
 }
 
 // The child never outlives the parent, even while a plug-in hangs.
-DWORD WINAPI WatchParent(void* parent) {
+unsigned __stdcall WatchParent(void* parent) {
   WaitForSingleObject(static_cast<HANDLE>(parent), INFINITE);
   TerminateProcess(GetCurrentProcess(), 0);
   return 0;
@@ -120,7 +120,7 @@ int RunPluginChild(int argumentCount, wchar_t** arguments) {
   const HANDLE answered = HandleArgument(arguments[3]);
   const HANDLE parent = HandleArgument(arguments[4]);
   if (!controlSection || !answered || !parent) return 2;
-  ScopedHandle watcher(CreateThread(nullptr, 0, WatchParent, parent, 0, nullptr));
+  ScopedHandle watcher = StartThread(WatchParent, parent);
   if (!watcher.valid()) return 2;
 
   ScopedView view(MapView(controlSection, FILE_MAP_WRITE));

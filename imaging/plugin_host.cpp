@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
+#include "base/scoped_handle.h"
 #include "imaging/dib_size.h"
 #include "imaging/plugin_layout.h"
-#include "imaging/scoped_handle.h"
 
 std::vector<HMODULE> PluginTable;
 

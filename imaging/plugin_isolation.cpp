@@ -4,9 +4,9 @@
 #include <cstring>
 #include <memory>
 
+#include "base/scoped_handle.h"
 #include "imaging/plugin_child.h"
 #include "imaging/plugin_host.h"
-#include "imaging/scoped_handle.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-#include "imaging/scoped_handle.h"
+#include "base/scoped_handle.h"
 
 enum class PngPixels {
   kBgr24,  // three bytes per pixel: blue, green, red (a 24-bit PNG)

@@ -6,8 +6,8 @@
 
 #include <cstring>
 
+#include "base/scoped_handle.h"
 #include "imaging/plugin_api.h"
-#include "imaging/scoped_handle.h"
 #include "plugins/netpbm/netpbm_decode.h"
 
 namespace {

@@ -17,6 +17,7 @@
 #include "app/control_bar.h"
 #include "app/globals.h"
 #include "app/apply_settings.h"
+#include "base/utf8_text.h"
 #include "frc/engine_state.h"
 #include "frc/level_tables.h"
 #include "imaging/dib_surface.h"
@@ -40,9 +41,7 @@ LRESULT CALLBACK CloseBoxes(int code, WPARAM wParam, LPARAM lParam) {
       ++boxesSeen;
       wchar_t text[256] = {};
       GetDlgItemTextW(reinterpret_cast<HWND>(wParam), 0xFFFF, text, 256);
-      char utf8[768] = {};
-      WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
-      std::printf("message box: %s\n", utf8);
+      std::printf("message box: %s\n", Utf8Text(text).c_str());
       PostMessageW(reinterpret_cast<HWND>(wParam), WM_COMMAND, IDOK, 0);
     }
   }

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "app/export_cycle.h"
+#include "base/scoped_handle.h"
 #include "frc/engine_state.h"
 #include "frc/rebuild_frames.h"
 #include "imaging/dib_surface.h"
-#include "imaging/scoped_handle.h"
 
 namespace {
 

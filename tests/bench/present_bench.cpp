@@ -15,10 +15,10 @@
 
 #include "app/globals.h"
 #include "app/main_window.h"
-#include "app/presentation.h"
+#include "present/presentation.h"
 #include "app/window_state.h"
 #include "frc/engine_state.h"
-#include "frc/vblank_source.h"
+#include "present/vblank_source.h"
 #include "tests/gui/gui_test_support.h"
 #include "views/image_view.h"
 

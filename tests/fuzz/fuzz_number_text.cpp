@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/number_text.h"
+#include "base/number_text.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/frame_settings.h"
-#include "app/number_text.h"
+#include "base/number_text.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 #include "app/globals.h"
 #include "app/playback.h"
-#include "app/presentation.h"
+#include "present/presentation.h"
 #include "app/settings_file.h"
 #include "app/status_bar.h"
 #include "app/window_state.h"
@@ -770,7 +770,9 @@ TEST_F(MainWindowTest, LockedPlaybackReportsItsPathAndFallsBackToGdi) {
   ASSERT_TRUE(PresentationLocked());
   const std::wstring report = SettledPresentationReport();
   const bool wine = UnderWine();
-  if (wine) ASSERT_EQ("", MissingDirect3D());
+  if (wine) {
+    ASSERT_EQ("", MissingDirect3D());
+  }
   EXPECT_NE(std::wstring::npos, report.find(wine ? L"表示: GDI（表示の統計" : L"表示: "))
       << testing::PrintToString(report);
   PressKey(VK_SPACE);

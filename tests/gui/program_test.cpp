@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8_text.h"
 #include "quillane_version.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/plugins/test_plugin_api.h"
@@ -25,10 +26,7 @@ unsigned Ramp(int x, int y) { return unsigned(x * 7 & 0xFF) << 16 | unsigned((x 
 // A UTF-8 file (the program's redirected output, cycle.txt) as wide text.
 std::wstring FileText(const std::wstring& path) {
   const std::vector<unsigned char> bytes = ReadFileBytes(path);
-  std::wstring text(bytes.size(), L'\0');
-  const char* utf8 = reinterpret_cast<const char*>(bytes.data());
-  text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8, static_cast<int>(bytes.size()), &text[0], int(text.size())));
-  return text;
+  return WideText(std::string(bytes.begin(), bytes.end()));
 }
 
 // The files of an export with N = 4 are in both folders, with the same bytes.
@@ -247,6 +245,24 @@ TEST_F(ProgramTest, PresentationCheckSaysAtOnceWhenItCannotRun) {
   EXPECT_LT(GetTickCount() - started, 15000u);
   EXPECT_EQ(0u, output.find(L"presentation check: not available here: ")) << std::string(output.begin(), output.end());
   EXPECT_NE(std::wstring::npos, output.find(L"\n表示の確認: この環境では使えません: "));
+}
+
+// A display that stops giving vblanks (asleep, removed) cannot hold up
+// closing: the presenting thread stuck in its wait is left behind.
+TEST_F(ProgramTest, ClosesAtOnceWhileTheVblankWaitNeverReturns) {
+  const std::wstring log = directory_.File(L"presentation.csv");
+  Start(L"--vblank-source=simulated:60:stall=1 --presentation-log \"" + log + L"\" --pattern gray:64x32");
+  HWND main = WaitForWindow(process_.dwProcessId, L"Quillane");
+  ASSERT_NE(nullptr, main);
+  // The thread writes how it draws after its first wake; its next wait never returns.
+  ASSERT_TRUE(PumpUntil([&] { return FileText(log).find(L"# 表示:") != std::wstring::npos; }, 20000));
+  const ULONGLONG start = GetTickCount64();
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process_.hProcess, 10000));
+  EXPECT_LT(GetTickCount64() - start, 1000u);
+  DWORD code = 12345;
+  GetExitCodeProcess(process_.hProcess, &code);
+  EXPECT_EQ(0u, code);
 }
 
 TEST_F(ProgramTest, SaveButtonAndCtrlSWriteWhatTheCommandLineWrites) {

@@ -25,11 +25,12 @@
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/playback.h"
-#include "app/presentation.h"
+#include "base/utf8_text.h"
+#include "present/presentation.h"
 #include "app/resource_ids.h"
 #include "app/status_bar.h"
 #include "frc/engine_state.h"
-#include "frc/vblank_source.h"
+#include "present/vblank_source.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/win_test_support.h"
 #include "views/image_view.h"
@@ -93,12 +94,6 @@ struct BareSourceWatch {
     thread.join();
   }
 };
-
-std::string Utf8(const std::wstring& text) {
-  char bytes[512] = {};
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, sizeof bytes - 1, nullptr, nullptr);
-  return bytes;
-}
 
 // Reads the presentation log and counts the frames held longer than their
 // refreshes, and how many of them were let go within 10 ms of a late wake of
@@ -179,7 +174,7 @@ int main(int argc, char** argv) {
   watch.Finish();
   const PresentationFigures total = PresentationTotals();
   std::printf("steps %u: %s\nrefreshes %.0f, doubled %.0f, missed %.0f, late wakes %.0f\n", step,
-              Utf8(StatusText(3)).c_str(), static_cast<double>(total.refreshes), static_cast<double>(total.doubled),
+              Utf8Text(StatusText(3)).c_str(), static_cast<double>(total.refreshes), static_cast<double>(total.doubled),
               static_cast<double>(total.missed), static_cast<double>(total.lateWakes));
   std::printf("bare source beside the program: refreshes %.0f, late wakes %.0f\n",
               static_cast<double>(watch.refreshes), static_cast<double>(watch.late));

@@ -142,7 +142,7 @@ bool WriteFileBytes(const std::wstring& path, const void* data, size_t size) {
 
 std::vector<unsigned char> ReadFileBytes(const std::wstring& path) {
   std::vector<unsigned char> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return bytes;
   const DWORD size = GetFileSize(file, nullptr);

@@ -1,7 +1,7 @@
 // The vblank sources where the system shows no vblank (Wine, Xvfb): the chain
 // ends on the timer and says why; the simulated source keeps its rate and
 // swallows what it is told to.
-#include "frc/vblank_source.h"
+#include "present/vblank_source.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // the refreshes it is meant to.
 //
 // A small window on the primary monitor plays a cycle of kCheckInterval
-// frames, each carrying its number as a marker (app/screen_readback.h), one
+// frames, each carrying its number as a marker (present/screen_readback.h), one
 // frame per refresh, presented through a flip-model swap chain. Meanwhile the
 // desktop image is read back through DXGI Desktop Duplication each time it
 // changes, the marker is read from it, and the time of each change is turned
@@ -13,7 +13,7 @@
 //
 // Direct3D 11 and DXGI are looked up at run time; both the swap chain and the
 // duplication need Windows 8 or later. Without them the check says so and
-// ends with its own exit code (app/export_command.h).
+// ends with its own exit code (base/exit_codes.h).
 #pragma once
 
 #include <windows.h>

@@ -1,10 +1,10 @@
 // The presentation check's frames as GDI draws them read back as their own
 // numbers, at the place the check reads them from.
-#include "app/check_presentation.h"
+#include "present/check_presentation.h"
 
 #include <gtest/gtest.h>
 
-#include "app/screen_readback.h"
+#include "present/screen_readback.h"
 
 namespace {
 

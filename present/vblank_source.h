@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <string>
 
-#include "frc/presentation_lock.h"
+#include "present/presentation_lock.h"
 
 struct IDXGIOutput;
 

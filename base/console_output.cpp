@@ -1,7 +1,9 @@
 // Write and Say: see console_output.h.
-#include "app/console_output.h"
+#include "base/console_output.h"
 
 #include <windows.h>
+
+#include "base/utf8_text.h"
 
 void Write(Stream stream, const std::wstring& text) {
   static const bool attached = AttachConsole(ATTACH_PARENT_PROCESS) != FALSE;
@@ -9,10 +11,7 @@ void Write(Stream stream, const std::wstring& text) {
   DWORD mode = 0;
   const bool usable = handle && handle != INVALID_HANDLE_VALUE;
   if (usable && !GetConsoleMode(handle, &mode)) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                          nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr, nullptr);
+    const std::string utf8 = Utf8Text(text);
     DWORD written = 0;
     WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
     return;

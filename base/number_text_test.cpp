@@ -1,6 +1,6 @@
 // The control bar's number parsing: the standard unsigned conversion with a
 // 32-bit result, and the seconds-to-100-ns duration rule, case by case.
-#include "app/number_text.h"
+#include "base/number_text.h"
 
 #include <gtest/gtest.h>
 

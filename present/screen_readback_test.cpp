@@ -1,7 +1,7 @@
 // The presentation check's arithmetic: the marker read back exactly and never
 // misread, the desktop's changes spread over refreshes, and the count of
 // doubled, missed and unreadable refreshes.
-#include "app/screen_readback.h"
+#include "present/screen_readback.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The flip-model swap chain of a view: see flip_chain.h.
-#include "views/flip_chain.h"
+#include "present/flip_chain.h"
 
 #include <d3d11.h>
 #include <dxgi1_2.h>
 
-#include "imaging/scoped_handle.h"
+#include "base/scoped_handle.h"
 
 struct FlipChain {
   HMODULE d3d11;  // held while the device lives

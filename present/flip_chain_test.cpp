@@ -1,7 +1,7 @@
 // The flip-model chain against the system's Direct3D 11 and DXGI: made, drawn
 // with GDI, presented, resized and freed, or refused cleanly; and the answer
 // that sends the caller back to GDI where there are no present statistics.
-#include "views/flip_chain.h"
+#include "present/flip_chain.h"
 
 #include <gtest/gtest.h>
 

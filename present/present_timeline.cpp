@@ -1,7 +1,9 @@
 // TracePresents and JudgePresent: see present_timeline.h.
-#include "views/present_timeline.h"
+#include "present/present_timeline.h"
 
 #include <algorithm>
+
+#include "present/presentation_lock.h"
 
 namespace {
 
@@ -16,15 +18,19 @@ struct Reading {
 };
 
 void Judge(PresentOutcome* outcome, PresentTally* tally, std::uint32_t refreshesPerFrame) {
-  if (outcome->heldRefreshes == refreshesPerFrame) {
-    outcome->verdict = PresentVerdict::kExact;
-    ++tally->exact;
-  } else if (outcome->heldRefreshes > refreshesPerFrame) {
-    outcome->verdict = PresentVerdict::kDoubled;
-    ++tally->doubled;
-  } else {
-    outcome->verdict = PresentVerdict::kMissed;
-    ++tally->missed;
+  switch (JudgeHeldFrame(outcome->heldRefreshes, refreshesPerFrame)) {
+    case HeldJudgement::kExact:
+      outcome->verdict = PresentVerdict::kExact;
+      ++tally->exact;
+      break;
+    case HeldJudgement::kDoubled:
+      outcome->verdict = PresentVerdict::kDoubled;
+      ++tally->doubled;
+      break;
+    case HeldJudgement::kCutShort:
+      outcome->verdict = PresentVerdict::kMissed;
+      ++tally->missed;
+      break;
   }
 }
 

@@ -1,13 +1,15 @@
 // Locked playback arithmetic and its audit: see presentation_lock.h.
-#include "frc/presentation_lock.h"
+#include "present/presentation_lock.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
 
+#include "base/number_text.h"
+#include "base/time_units.h"
+
 namespace {
 
-constexpr std::uint64_t kUnitsPerSecond = 10000000;  // 100 ns units
 constexpr std::uint64_t kLargest31 = 0x7FFFFFFF;
 constexpr int kMostFractionDigits = 7;
 constexpr std::uint64_t kHighestRate = 1000;
@@ -19,23 +21,6 @@ std::uint64_t GreatestCommonDivisor(std::uint64_t a, std::uint64_t b) {
     b = r;
   }
   return a;
-}
-
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
-// Reads digits from *text while they fit in 15 digits; false when there are
-// none or too many. *digits gets how many were read.
-bool ReadWhole(const wchar_t** text, std::uint64_t* value, int* digits) {
-  std::uint64_t v = 0;
-  int n = 0;
-  while (IsDigit(**text)) {
-    if (++n > 15) return false;
-    v = v * 10 + static_cast<std::uint64_t>(**text - L'0');
-    ++*text;
-  }
-  *value = v;
-  *digits = n;
-  return n > 0;
 }
 
 void AddFigures(PresentationFigures* figures, std::uint64_t refreshes, std::uint64_t doubled, std::uint64_t missed,
@@ -67,14 +52,14 @@ int ParseRefreshRate(const wchar_t* text, RefreshRate* rate) {
   std::uint64_t numerator = 0;
   std::uint64_t denominator = 1;
   int digits = 0;
-  if (!ReadWhole(&text, &numerator, &digits)) return 0;
+  if (!ReadDecimalDigits(&text, &numerator, &digits)) return 0;
   if (*text == L'/') {
     ++text;
-    if (!ReadWhole(&text, &denominator, &digits)) return 0;
+    if (!ReadDecimalDigits(&text, &denominator, &digits)) return 0;
   } else if (*text == L'.') {
     ++text;
     std::uint64_t fraction = 0;
-    if (!ReadWhole(&text, &fraction, &digits) || digits > kMostFractionDigits) return 0;
+    if (!ReadDecimalDigits(&text, &fraction, &digits) || digits > kMostFractionDigits) return 0;
     for (int i = 0; i < digits; ++i) denominator *= 10;
     numerator = numerator * denominator + fraction;
   }
@@ -135,6 +120,11 @@ std::uint32_t LockedFrame(std::uint64_t vblanks, std::uint32_t refreshesPerFrame
   return static_cast<std::uint32_t>((startFrame % interval + vblanks / k % interval) % interval);
 }
 
+HeldJudgement JudgeHeldFrame(std::uint64_t heldRefreshes, std::uint32_t refreshesPerFrame) {
+  if (heldRefreshes == refreshesPerFrame) return HeldJudgement::kExact;
+  return heldRefreshes > refreshesPerFrame ? HeldJudgement::kDoubled : HeldJudgement::kCutShort;
+}
+
 void ResetPresentationAudit(PresentationLock* lock) { *lock = PresentationLock{}; }
 
 void StartPresentationLock(PresentationLock* lock, std::uint64_t vblank, std::uint32_t startFrame,
@@ -148,7 +138,6 @@ void StartPresentationLock(PresentationLock* lock, std::uint64_t vblank, std::ui
   lock->lastVblank = vblank;
   lock->shownSlot = 0;
   lock->shownSince = vblank;
-  lock->cycle = PresentationFigures{};
 }
 
 LockStep AdvancePresentationLock(PresentationLock* lock, std::uint64_t vblank) {
@@ -164,74 +153,25 @@ LockStep AdvancePresentationLock(PresentationLock* lock, std::uint64_t vblank) {
   const std::uint64_t slot = (vblank - lock->startVblank) / k;
   if (slot == lock->shownSlot) {
     AddFigures(&lock->total, gone, 0, 0, late);
-    AddFigures(&lock->cycle, gone, 0, 0, late);
     return step;
   }
 
   const std::uint64_t held = vblank - lock->shownSince;
   const std::uint64_t jumped = slot - lock->shownSlot - 1;
-  const std::uint64_t doubled = held > k ? 1 : 0;
-  const std::uint64_t missed = (held < k ? 1 : 0) + jumped;
+  const HeldJudgement judgement = JudgeHeldFrame(held, k);
+  const std::uint64_t doubled = judgement == HeldJudgement::kDoubled ? 1 : 0;
+  const std::uint64_t missed = (judgement == HeldJudgement::kCutShort ? 1 : 0) + jumped;
   AddFigures(&lock->total, gone, doubled, missed, late);
-  AddFigures(&lock->cycle, gone, doubled, missed, late);
   step.judged = true;
   step.judgedFrame = step.frame;
   step.judgedSince = lock->shownSince;
   step.judgedHeld = held;
 
-  if (slot / lock->interval != lock->shownSlot / lock->interval) {
-    lock->lastCycle = lock->cycle;
-    lock->cycle = PresentationFigures{};
-  }
   lock->shownSlot = slot;
   lock->shownSince = vblank;
   step.frame = LockedFrame(vblank - lock->startVblank, k, lock->startFrame, lock->interval);
   step.change = step.frame != step.judgedFrame;
   return step;
-}
-
-std::wstring LockedStatusText(RefreshRate rate, const LockTiming& timing, const PresentationFigures& figures,
-                              bool simulated) {
-  wchar_t text[160];
-  std::swprintf(text, 160, L"%ls %ls Hz ×%u 欠落 %llu 重複 %llu", simulated ? L"同期（模擬）" : L"同期",
-                RefreshRateText(rate).c_str(), static_cast<unsigned>(timing.refreshesPerFrame),
-                static_cast<unsigned long long>(figures.missed), static_cast<unsigned long long>(figures.doubled));
-  std::wstring result = text;
-  if (timing.shorterThanRefresh) result += L" 1 リフレッシュ未満";
-  if (!timing.withinOnePercent) {
-    std::swprintf(text, 160, L" 実際 %u.%07u s", static_cast<unsigned>(timing.usedDuration / kUnitsPerSecond),
-                  static_cast<unsigned>(timing.usedDuration % kUnitsPerSecond));
-    result += text;
-  }
-  return result;
-}
-
-std::wstring TimerStatusText() { return L"非同期（タイマー）"; }
-
-int ParseVblankSourceOption(const wchar_t* text, SimulatedSourceOption* option) {
-  static const wchar_t kPrefix[] = L"simulated:";
-  const std::size_t prefixLength = sizeof kPrefix / sizeof kPrefix[0] - 1;
-  if (!text || std::wcsncmp(text, kPrefix, prefixLength) != 0) return 0;
-  text += prefixLength;
-  const wchar_t* colon = std::wcschr(text, L':');
-  const std::size_t rateLength = colon ? static_cast<std::size_t>(colon - text) : std::wcslen(text);
-  wchar_t rateText[40];
-  if (rateLength == 0 || rateLength >= 40) return 0;
-  std::wmemcpy(rateText, text, rateLength);
-  rateText[rateLength] = L'\0';
-  SimulatedSourceOption parsed = {};
-  if (!ParseRefreshRate(rateText, &parsed.rate)) return 0;
-  if (colon) {
-    const wchar_t* drop = colon + 1;
-    if (std::wcsncmp(drop, L"drop=", 5) != 0) return 0;
-    drop += 5;
-    std::uint64_t every = 0;
-    int digits = 0;
-    if (!ReadWhole(&drop, &every, &digits) || *drop != L'\0' || every < 2 || every > 0xFFFFFFFFu) return 0;
-    parsed.dropEvery = static_cast<std::uint32_t>(every);
-  }
-  *option = parsed;
-  return 1;
 }
 
 std::string PresentationLogRow(std::uint32_t frame, std::uint64_t vblank, std::int64_t counter, std::uint64_t held,

@@ -36,3 +36,9 @@ std::uint32_t ParseUnsignedText(const wchar_t* text, const wchar_t** end);
 // The result is secs * 10,000,000 + fraction; a time above 429.4967295 s gives
 // 4294967295. Empty or unreadable text gives 0. text must not be null.
 std::uint32_t ParseDurationText(const wchar_t* text);
+
+// Reads ASCII decimal digits from *text, advancing it, while they fit in 15
+// digits (below 10^15: exact in 64 bits and in a double). 1 with *value and
+// *digits (how many were read), or 0 when there are none or more than 15.
+// The strict reader of the refresh rate and of the options' counts.
+int ReadDecimalDigits(const wchar_t** text, std::uint64_t* value, int* digits);

@@ -1,5 +1,7 @@
 // ParseUnsignedText and ParseDurationText: see number_text.h.
-#include "app/number_text.h"
+#include "base/number_text.h"
+
+#include "base/time_units.h"
 
 namespace {
 
@@ -36,7 +38,6 @@ bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 constexpr std::uint32_t kLargest = 0xFFFFFFFFu;
-constexpr std::uint32_t kUnitsPerSecond = 10000000;  // 100 ns units
 constexpr int kFractionDigits = 7;
 
 }  // namespace
@@ -63,6 +64,19 @@ std::uint32_t ParseUnsignedText(const wchar_t* text, const wchar_t** end) {
   if (end) *end = p;
   if (overflow) return kLargest;
   return negative ? 0u - value : value;
+}
+
+int ReadDecimalDigits(const wchar_t** text, std::uint64_t* value, int* digits) {
+  std::uint64_t v = 0;
+  int n = 0;
+  while (IsDigit(**text)) {
+    if (++n > 15) return 0;
+    v = v * 10 + static_cast<std::uint64_t>(**text - L'0');
+    ++*text;
+  }
+  *value = v;
+  *digits = n;
+  return n > 0 ? 1 : 0;
 }
 
 std::uint32_t ParseDurationText(const wchar_t* text) {

@@ -5,7 +5,7 @@
 // refresh, the reader reads the desktop back. The player and the reader share
 // nothing but the stop flag; the reader's results are read here only after it
 // has ended.
-#include "app/check_presentation.h"
+#include "present/check_presentation.h"
 
 #include <d3d11.h>
 #include <dxgi1_2.h>
@@ -15,13 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "app/console_output.h"
-#include "app/export_command.h"
-#include "app/number_text.h"
-#include "app/screen_readback.h"
-#include "imaging/scoped_handle.h"
-#include "imaging/scoped_handle.h"
-#include "views/flip_chain.h"
+#include "base/console_output.h"
+#include "base/exit_codes.h"
+#include "base/number_text.h"
+#include "base/threads.h"
+#include "present/flip_chain.h"
+#include "present/screen_readback.h"
 #include "views/window_class.h"
 
 namespace {
@@ -162,7 +161,7 @@ LONGLONG Now() {
   return now.QuadPart;
 }
 
-DWORD WINAPI PlayCycle(void* parameter) {
+unsigned __stdcall PlayCycle(void* parameter) {
   CheckRun* run = static_cast<CheckRun*>(parameter);
   FlipChain* chain = CreateFlipChain(run->window, kWindowSize, kWindowSize);
   run->chainMade = chain != nullptr;
@@ -201,7 +200,7 @@ int ReadMarker(CheckRun* run, IDXGIResource* resource) {
   return frame;
 }
 
-DWORD WINAPI ReadDesktop(void* parameter) {
+unsigned __stdcall ReadDesktop(void* parameter) {
   CheckRun* run = static_cast<CheckRun*>(parameter);
   IDXGIOutputDuplication* duplication = run->duplication->duplication.get();
   while (!run->stop.load() && Now() < run->readUntil) {
@@ -255,12 +254,7 @@ HWND CreateCheckWindow(HINSTANCE instance) {
 
 // Waits for thread to end while the window's messages are handled.
 void WaitPumping(HANDLE thread) {
-  for (;;) {
-    const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
-    if (woken != WAIT_OBJECT_0 + 1) return;
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-  }
+  ServeWhileWaiting(thread, nullptr, nullptr, INFINITE, INFINITE, Serving::kAllMessages);
 }
 
 int CannotCheck(const std::wstring& reason) {
@@ -358,8 +352,8 @@ int RunPresentationCheck(HINSTANCE instance, const wchar_t* secondsText) {
       L"表示の確認: " + Rate(duplication) + L"、" + std::to_wstring(kCheckInterval) + L" フレーム、各1リフレッシュ、" +
           std::to_wstring(seconds) + L" 秒");
 
-  ScopedHandle player(CreateThread(nullptr, 0, PlayCycle, &run, 0, nullptr));
-  ScopedHandle reader(player.valid() ? CreateThread(nullptr, 0, ReadDesktop, &run, 0, nullptr) : nullptr);
+  ScopedHandle player = StartThread(PlayCycle, &run);
+  ScopedHandle reader = player.valid() ? StartThread(ReadDesktop, &run) : ScopedHandle();
   if (reader.valid()) WaitPumping(reader.get());
   run.stop = true;
   if (player.valid()) WaitPumping(player.get());

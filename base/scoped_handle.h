@@ -1,9 +1,9 @@
 // The program's one idiom for releasing what a scope acquired: ScopedOwner,
 // a handle owner parameterised by a small traits record per kind of handle
-// (kernel handle, directory search, memory DC, GDI object, local block, mapped
-// view, GDI+ object, ...), ScopedSelection for an object selected into a DC,
-// and ComPtr for COM interfaces. Copying is deleted; release() hands the
-// object on. The long-lived surfaces (DibSurface) keep
+// (kernel handle, directory search, loaded module, memory DC, GDI object,
+// local block, mapped view, GDI+ object, ...), ScopedSelection for an object selected into a DC,
+// and ComPtr for COM interfaces. Copying is deleted; moving or release()
+// hands the object on. The long-lived surfaces (DibSurface) keep
 // their explicit Reset instead.
 #pragma once
 
@@ -27,6 +27,12 @@ class ScopedOwner {
   ~ScopedOwner() { Close(); }
   ScopedOwner(const ScopedOwner&) = delete;
   ScopedOwner& operator=(const ScopedOwner&) = delete;
+  // Moving hands the value on, as release() does.
+  ScopedOwner(ScopedOwner&& other) noexcept : value_(other.release()) {}
+  ScopedOwner& operator=(ScopedOwner&& other) noexcept {
+    if (this != &other) Reset(other.release());
+    return *this;
+  }
 
   Type get() const { return value_; }
   bool valid() const { return Traits::IsValid(value_); }
@@ -89,6 +95,25 @@ struct FindHandleTraits {
   static bool Close(Type h) { return FindClose(h) != FALSE; }
 };
 typedef ScopedOwner<FindHandleTraits> ScopedFind;
+
+// A module of LoadLibraryW, freed with FreeLibrary.
+struct ModuleTraits {
+  typedef HMODULE Type;
+  static Type Empty() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static bool Close(Type h) { return FreeLibrary(h) != FALSE; }
+};
+typedef ScopedOwner<ModuleTraits> ScopedModule;
+
+// The function `name` of module, of type Function, looked up at run time so
+// that the program still starts where a system lacks it; null when the module
+// is null or has no such export.
+template <typename Function>
+Function LookUpFunction(HMODULE module, const char* name) {
+  if (!module) return nullptr;
+  // Through a plain function pointer: a direct cast from FARPROC warns.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
 
 // A memory DC of CreateCompatibleDC.
 struct MemoryDcTraits {

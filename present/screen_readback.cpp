@@ -1,7 +1,9 @@
 // The presentation check's marker and count: see screen_readback.h.
-#include "app/screen_readback.h"
+#include "present/screen_readback.h"
 
 #include <cmath>
+
+#include "present/presentation_lock.h"
 
 namespace {
 
@@ -106,7 +108,7 @@ ReadbackTally CountReadback(const int* frames, std::size_t refreshes, int interv
     while (i < refreshes && frames[i] == frame) ++i;
     const std::size_t length = i - start;
     ++tally.frames;
-    if (length > k) {
+    if (JudgeHeldFrame(length, static_cast<std::uint32_t>(k)) == HeldJudgement::kDoubled) {
       ++tally.doubled;
       for (std::size_t j = start + k; j < i; ++j) marks[j] |= kRefreshDoubled;
     }
@@ -116,7 +118,9 @@ ReadbackTally CountReadback(const int* frames, std::size_t refreshes, int interv
         tally.missed += static_cast<std::uint32_t>(skipped);
         marks[start] |= kRefreshAfterMiss;
       }
-      if (previousHadBefore && previousLength < k) {
+      // Its first refresh may not be the first it was up: judged only after one before it.
+      if (previousHadBefore &&
+          JudgeHeldFrame(previousLength, static_cast<std::uint32_t>(k)) == HeldJudgement::kCutShort) {
         ++tally.missed;
         marks[start] |= kRefreshCutShort;
       }

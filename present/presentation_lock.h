@@ -85,10 +85,15 @@ struct PresentationLock {
   std::uint64_t shownSlot;    // the slot now on screen
   std::uint64_t shownSince;   // the vblank number that put it up
   PresentationFigures total;  // since ResetPresentationAudit
-  PresentationFigures cycle;  // the cycle in progress
-  PresentationFigures lastCycle;  // the last cycle completed
   bool running;
 };
+
+// The one rule of every audit for a frame that has left the screen after
+// heldRefreshes refreshes, when it was meant to stay refreshesPerFrame: held
+// longer, it was shown twice (doubled); shorter, the next came early and this
+// one was cut short, which counts as missed.
+enum class HeldJudgement { kExact, kDoubled, kCutShort };
+HeldJudgement JudgeHeldFrame(std::uint64_t heldRefreshes, std::uint32_t refreshesPerFrame);
 
 // What one wake asks of the presentation thread.
 struct LockStep {
@@ -114,26 +119,12 @@ void StartPresentationLock(PresentationLock* lock, std::uint64_t vblank, std::ui
 // figures; only the slot just replaced is reported in the step.
 LockStep AdvancePresentationLock(PresentationLock* lock, std::uint64_t vblank);
 
-// The status-bar text of locked playback: "同期 59.94 Hz ×1 欠落 0 重複 0",
-// "同期（模擬） 240 Hz ..." for the simulated source, with " 実際 0.0166833 s"
-// when the duration used is not within 1 % of the one asked for, and
-// " 1 リフレッシュ未満" before it when the one asked for is shorter than one
-// refresh.
-std::wstring LockedStatusText(RefreshRate rate, const LockTiming& timing, const PresentationFigures& figures,
-                              bool simulated);
-
-// The status-bar text when frames change on the timer.
-std::wstring TimerStatusText();
-
 // The simulated vblank source asked for on the command line.
 struct SimulatedSourceOption {
   RefreshRate rate;
-  std::uint32_t dropEvery;  // every dropEvery-th vblank wakes nobody; 0: none
+  std::uint32_t dropEvery;   // every dropEvery-th vblank wakes nobody; 0: none
+  std::uint32_t stallAfter = 0;  // the wait after vblank stallAfter never returns; 0: none
 };
-
-// Reads "simulated:RATE" or "simulated:RATE:drop=M" (M at least 2). 1 and
-// *option on success, 0 otherwise.
-int ParseVblankSourceOption(const wchar_t* text, SimulatedSourceOption* option);
 
 // One line of the presentation log for a slot that has left the screen,
 // with its line end: "frame,vblank,counter,held,exact" where frame counts

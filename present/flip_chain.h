@@ -16,7 +16,7 @@
 
 #include <windows.h>
 
-#include "views/present_timeline.h"
+#include "present/present_timeline.h"
 
 struct FlipChain;
 

@@ -1,7 +1,7 @@
 // What reached the screen, from series of present statistics: exact, doubled
 // and missed presents, unread stretches, repeated and impossible readings,
 // counters that wrap.
-#include "views/present_timeline.h"
+#include "present/present_timeline.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The vblank sources and the monitor's refresh rate: see vblank_source.h.
-#include "frc/vblank_source.h"
+#include "present/vblank_source.h"
 
 #include <dwmapi.h>
 #include <dxgi.h>
@@ -305,6 +305,9 @@ int WaitForNextVblank(VblankSource* source, std::uint64_t* vblank, std::int64_t*
     // The wake comes at the first vblank after the last one seen that is not
     // swallowed; the number it reports is the latest one gone by.
     std::uint64_t next = source->vblank + 1;
+    const std::uint32_t stall = source->simulated.stallAfter;
+    // A display that sleeps or is removed: the wait never returns.
+    if (stall != 0 && next > stall) Sleep(INFINITE);
     const std::uint32_t drop = source->simulated.dropEvery;
     if (drop != 0 && next % drop == 0) ++next;
     const std::int64_t due = source->origin + static_cast<std::int64_t>(next) * source->period;
