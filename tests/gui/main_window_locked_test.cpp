@@ -197,7 +197,9 @@ TEST_F(MainWindowTest, LockedPlaybackReportsItsPathAndFallsBackToGdi) {
   ASSERT_TRUE(PresentationLocked());
   const std::wstring report = SettledPresentationReport();
   const bool wine = UnderWine();
-  if (wine) ASSERT_EQ("", MissingDirect3D());
+  if (wine) {
+    ASSERT_EQ("", MissingDirect3D());
+  }
   EXPECT_NE(std::wstring::npos, report.find(wine ? L"表示: GDI（表示の統計" : L"表示: "))
       << testing::PrintToString(report);
   PressKey(VK_SPACE);
