@@ -49,7 +49,7 @@ std::uint64_t AddressSpaceRoom() {
 
 unsigned Grey(int x, int y) { return unsigned((x ^ y) & 0xFF) * 0x010101u; }
 
-TEST(ApplySettingsMemoryTest, FramesThatDoNotFitLeaveNoFrameSetAndTheNewCounts) {
+TEST(ApplySettingsMemoryTest, FramesThatDoNotFitLeaveNoFrameSetAndTheNewSettings) {
   const std::uint64_t room = AddressSpaceRoom();
   if (room > 4096 * kMiB)
     GTEST_SKIP() << "address space of " << room / kMiB << " MiB: 255 frames would fit; this case runs under a limit";

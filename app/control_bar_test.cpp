@@ -1,11 +1,10 @@
-// The control bar: the dialog template as compiled into the program, the bar
-// the program creates from it (texts read back from the controls, presets,
-// placement), its attachment as a child, and the forwarding of its commands.
+// The control bar the program creates from its dialog template: texts read
+// back from the controls, presets, placement, room for every text, its
+// attachment as a child, and the forwarding of its commands.
 #include "app/control_bar.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -15,100 +14,7 @@
 
 namespace {
 
-// ---- The template, read from the program's resources ----------------------
-
-struct TemplateItem {
-  DWORD style;
-  short x, y, cx, cy;
-  DWORD id;
-  std::wstring windowClass;
-  std::wstring text;
-};
-
-struct DialogTemplate {
-  DWORD style = 0;
-  short x = 0, y = 0, cx = 0, cy = 0;
-  WORD pointSize = 0, weight = 0;
-  BYTE italic = 0, charset = 0;
-  std::wstring typeface;
-  std::vector<TemplateItem> items;
-};
-
-// Reads a name-or-ordinal field; ordinals of the predefined classes come back
-// as their names.
-std::wstring ReadNameOrOrdinal(const WORD*& p) {
-  if (*p == 0xFFFF) {
-    const WORD ordinal = p[1];
-    p += 2;
-    switch (ordinal) {
-      case 0x80: return L"Button";
-      case 0x81: return L"Edit";
-      case 0x82: return L"Static";
-      case 0x85: return L"ComboBox";
-      default: return L"#" + std::to_wstring(ordinal);
-    }
-  }
-  std::wstring s(reinterpret_cast<const wchar_t*>(p));
-  p += s.size() + 1;
-  return s;
-}
-
-const WORD* AlignDword(const WORD* p) {
-  return reinterpret_cast<const WORD*>((reinterpret_cast<ULONG_PTR>(p) + 3) & ~ULONG_PTR{3});
-}
-
-template <typename T>
-T Take(const WORD*& p) {
-  T value;
-  std::memcpy(&value, p, sizeof value);
-  p += sizeof value / sizeof(WORD);
-  return value;
-}
-
-bool LoadBarTemplate(DialogTemplate* out) {
-  HRSRC found = FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(101), MAKEINTRESOURCEW(5) /* RT_DIALOG */);
-  if (!found) return false;
-  const WORD* p = static_cast<const WORD*>(LockResource(LoadResource(GetModuleHandleW(nullptr), found)));
-  if (!p || p[0] != 1 || p[1] != 0xFFFF) return false;  // DLGTEMPLATEEX only
-  p += 2;
-  Take<DWORD>(p);  // help id
-  Take<DWORD>(p);  // extended style
-  out->style = Take<DWORD>(p);
-  const WORD count = Take<WORD>(p);
-  out->x = Take<short>(p);
-  out->y = Take<short>(p);
-  out->cx = Take<short>(p);
-  out->cy = Take<short>(p);
-  if (!ReadNameOrOrdinal(p).empty()) return false;  // no menu
-  if (!ReadNameOrOrdinal(p).empty()) return false;  // the standard dialog class
-  ReadNameOrOrdinal(p);                             // title
-  if (out->style & DS_SETFONT) {
-    out->pointSize = Take<WORD>(p);
-    out->weight = Take<WORD>(p);
-    out->italic = static_cast<BYTE>(*p & 0xFF);
-    out->charset = static_cast<BYTE>(*p >> 8);
-    ++p;
-    out->typeface = ReadNameOrOrdinal(p);
-  }
-  for (WORD i = 0; i < count; ++i) {
-    p = AlignDword(p);
-    TemplateItem item;
-    Take<DWORD>(p);  // help id
-    Take<DWORD>(p);  // extended style
-    item.style = Take<DWORD>(p);
-    item.x = Take<short>(p);
-    item.y = Take<short>(p);
-    item.cx = Take<short>(p);
-    item.cy = Take<short>(p);
-    item.id = Take<DWORD>(p);
-    item.windowClass = ReadNameOrOrdinal(p);
-    item.text = ReadNameOrOrdinal(p);
-    const WORD extra = Take<WORD>(p);
-    p += (extra + 1) / 2;
-    out->items.push_back(item);
-  }
-  return true;
-}
+// ---- The template's places -------------------------------------------------
 
 struct ExpectedItem {
   int id;  // -1: no id
@@ -133,37 +39,6 @@ const ExpectedItem kItems[] = {
     {kIdSave, L"Button", L"保存...", 296, 36, 12, BS_PUSHBUTTON | WS_TABSTOP},
     {kIdPattern, L"Button", L"パターン", 334, 42, 12, BS_PUSHBUTTON | WS_TABSTOP},
 };
-
-TEST(ControlBarTemplate, MatchesTheBarLayout) {
-  DialogTemplate t;
-  ASSERT_TRUE(LoadBarTemplate(&t));
-  EXPECT_EQ(DWORD(WS_POPUP | WS_SYSMENU | DS_SHELLFONT), t.style);
-  EXPECT_EQ(0, t.x);
-  EXPECT_EQ(0, t.y);
-  EXPECT_EQ(376, t.cx);
-  EXPECT_EQ(15, t.cy);
-  EXPECT_EQ(8, t.pointSize);
-  EXPECT_EQ(FW_NORMAL, t.weight);
-  EXPECT_EQ(0, t.italic);
-  EXPECT_EQ(L"MS Shell Dlg", t.typeface);
-  ASSERT_EQ(std::size(kItems), t.items.size());
-  for (size_t i = 0; i < t.items.size(); ++i) {
-    const TemplateItem& item = t.items[i];
-    const ExpectedItem& want = kItems[i];
-    SCOPED_TRACE("item " + std::to_string(i));
-    if (want.id == -1)
-      EXPECT_TRUE(item.id == 0xFFFFFFFFu || item.id == 0xFFFFu) << item.id;
-    else
-      EXPECT_EQ(DWORD(want.id), item.id);
-    EXPECT_EQ(0, lstrcmpiW(want.windowClass, item.windowClass.c_str())) << item.windowClass;  // case-blind, as class names are
-    EXPECT_EQ(std::wstring(want.text), item.text);
-    EXPECT_EQ(want.x, item.x);
-    EXPECT_EQ(0, item.y);
-    EXPECT_EQ(want.cx, item.cx);
-    EXPECT_EQ(want.cy, item.cy);
-    EXPECT_EQ(want.style | WS_CHILD | WS_VISIBLE, item.style);
-  }
-}
 
 // ---- The bar as the program creates it --------------------------------------
 
@@ -304,6 +179,57 @@ TEST_F(ControlBarTest, ControlsSitWhereTheTemplatePlacesThem) {
   GetClientRect(ControlBar, &client);
   EXPECT_EQ(bar.right, client.right);
   EXPECT_EQ(bar.bottom, client.bottom);
+}
+
+// The bar at its own font: no control overlaps another or reaches out of the
+// bar, and every label, check box text and preset fits its control beside
+// what the control draws of its own (a button's edges, the check box, the
+// drop-down button).
+TEST_F(ControlBarTest, ControlsNeitherOverlapNorCutTheirTexts) {
+  ASSERT_NE(nullptr, CreateControlBar());
+  RECT bar;
+  GetClientRect(ControlBar, &bar);
+  const std::vector<HWND> children = Children();
+  ASSERT_EQ(10u, children.size());
+  std::vector<RECT> places;
+  for (HWND child : children) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, ControlBar, reinterpret_cast<POINT*>(&r), 2);
+    places.push_back(r);
+  }
+  const int edges = 2 * GetSystemMetrics(SM_CXEDGE) + 2;
+  HDC dc = GetDC(ControlBar);
+  for (size_t i = 0; i < children.size(); ++i) {
+    const RECT& r = places[i];
+    SCOPED_TRACE("control " + std::to_string(i) + ": " + testing::PrintToString(Text(children[i])));
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= bar.right && r.bottom <= bar.bottom)
+        << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+    for (size_t j = i + 1; j < children.size(); ++j) {
+      RECT both;
+      EXPECT_FALSE(IntersectRect(&both, &r, &places[j])) << "overlaps control " << j;
+    }
+    wchar_t className[32] = {};
+    GetClassNameW(children[i], className, 32);
+    const LONG style = GetWindowLongW(children[i], GWL_STYLE);
+    std::vector<std::wstring> texts = {Text(children[i])};
+    int room = r.right - r.left;
+    if (lstrcmpiW(className, L"ComboBox") == 0) {
+      texts = Entries(GetDlgCtrlID(children[i]));
+      room -= GetSystemMetrics(SM_CXVSCROLL) + edges;
+    } else if (lstrcmpiW(className, L"Button") == 0) {
+      room -= (style & BS_TYPEMASK) == BS_AUTOCHECKBOX ? GetSystemMetrics(SM_CXMENUCHECK) + edges : edges;
+    }
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(children[i], WM_GETFONT, 0, 0)));
+    for (const std::wstring& text : texts) {
+      SIZE size = {};
+      GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+      EXPECT_LE(size.cx, room) << testing::PrintToString(text);
+      EXPECT_LE(size.cy, r.bottom - r.top) << testing::PrintToString(text);
+    }
+    SelectObject(dc, old);
+  }
+  ReleaseDC(ControlBar, dc);
 }
 
 TEST_F(ControlBarTest, AttachingMakesItAPlainVisibleChild) {

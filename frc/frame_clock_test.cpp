@@ -8,6 +8,7 @@
 
 #include <mmsystem.h>
 
+#include <atomic>
 #include <cstdio>
 #include <vector>
 
@@ -80,6 +81,24 @@ bool PumpUntil(DWORD milliseconds, Done done) {
     if (GetTickCount() - start >= milliseconds) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
   }
+}
+
+// Ticks of a probe timer: a 1 ms periodic timer of the same system timer
+// thread that runs the clock's ticks.
+std::atomic<int> probeTicks{0};
+
+void CALLBACK CountProbeTick(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) { ++probeTicks; }
+
+// Dispatches messages until the timer thread has run `ticks` ticks of the
+// probe, so that every tick of the clock due before them (or beside them, while
+// the clock runs) has run as well. False when the probe is not there in time.
+bool PumpWhileTimerThreadTicks(int ticks) {
+  probeTicks = 0;
+  const UINT probe = timeSetEvent(1, 1, CountProbeTick, 0, TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
+  if (probe == 0) return false;
+  const bool done = PumpUntil(5000, [ticks] { return probeTicks >= ticks; });
+  timeKillEvent(probe);
+  return done;
 }
 
 class FrameClockTest : public ::testing::Test {
@@ -155,7 +174,7 @@ TEST_F(FrameClockTest, IdleWithoutDurationOrFrames) {
     SetCurrentFrame(0);
     Start();
     ASSERT_NE(0u, FrameClockTimer());
-    PumpUntil(60, [] { return false; });
+    ASSERT_TRUE(PumpWhileTimerThreadTicks(50));
     Stop();
     EXPECT_EQ(0, seen.requests) << "variant " << variant;
     EXPECT_EQ(0u, CurrentFrame.load());
@@ -208,8 +227,7 @@ TEST_F(FrameClockTest, StopIsFinalAndNeverDeadlocks) {
     SetCurrentFrame(0);
     PublishCycle(round % 2 == 0 ? 3 : 255, 0);
     MSG message;
-    const int afterStop = round % 50 == 0 ? 20 : 1;
-    PumpUntil(static_cast<DWORD>(afterStop), [] { return false; });
+    ASSERT_TRUE(PumpWhileTimerThreadTicks(round % 50 == 0 ? 20 : 1));
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
     ASSERT_EQ(0u, CurrentFrame.load()) << "a tick stored a frame after the stop, round " << round;
     ASSERT_EQ(0, seen.requestsAfterStop) << "round " << round;

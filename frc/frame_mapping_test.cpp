@@ -86,7 +86,7 @@ class FrameMappingTest : public ::testing::Test {
 };
 
 TEST_F(FrameMappingTest, PhaseTableOfFrameZeroForFourPhases) {
-  // Level v = 1 with offset 0 shows upper (4) only in phase 3, so the output
+  // Level v = 1 with correction 0 shows upper (4) only in phase 3, so the output
   // marks where phase 3 falls; repeated for each rotation of the table.
   ASSERT_EQ(1, BuildLevelTables(4, 0));
   const int phases[4][8] = {
@@ -102,7 +102,7 @@ TEST_F(FrameMappingTest, PhaseTableOfFrameZeroForFourPhases) {
   }
 }
 
-TEST_F(FrameMappingTest, UniformLevelFiveWithOffsetThree) {
+TEST_F(FrameMappingTest, UniformLevelFiveWithCorrectionThree) {
   ASSERT_EQ(1, BuildLevelTables(4, 3));
   Pixels frame0 = Uniform(8, 2, 5), frame1 = Uniform(8, 2, 5);
   MapFramePixels(frame0.data(), frame0.data(), 8, 2, 0);
@@ -128,7 +128,7 @@ TEST_F(FrameMappingTest, FourthByteIsNeverTouched) {
   }
 }
 
-TEST_F(FrameMappingTest, CountOneCopiesTheSource) {
+TEST_F(FrameMappingTest, IntervalOneCopiesTheSource) {
   ASSERT_EQ(1, BuildLevelTables(1, 0));
   Pixels source = Noise(13, 7, 9);
   Pixels out(source.size());
@@ -136,7 +136,7 @@ TEST_F(FrameMappingTest, CountOneCopiesTheSource) {
   EXPECT_EQ(source, out);
 }
 
-TEST_F(FrameMappingTest, MatchesTheFormulaForManyCountsAndShapes) {
+TEST_F(FrameMappingTest, MatchesTheFormulaForManyIntervalsAndShapes) {
   const int shapes[][2] = {{1, 1}, {1, 9}, {7, 1}, {3, 2}, {9, 3}, {17, 5}, {256, 3}, {300, 2}};
   for (VectorPath path : VectorPathsHere())
   for (std::uint32_t interval : {1u, 2u, 3u, 4u, 5u, 8u, 16u, 100u, 255u}) {
@@ -156,7 +156,7 @@ TEST_F(FrameMappingTest, MatchesTheFormulaForManyCountsAndShapes) {
   }
 }
 
-TEST_F(FrameMappingTest, CountsAboveTheProgramRangeBuildNoTables) {
+TEST_F(FrameMappingTest, IntervalsAboveTheProgramRangeBuildNoTables) {
   ASSERT_EQ(1, BuildLevelTables(255, 0));
   for (std::uint32_t interval : {0u, 256u, 300u}) {
     EXPECT_EQ(0, BuildLevelTables(interval, 0)) << "N=" << interval;
@@ -188,14 +188,14 @@ TEST_F(FrameMappingTest, EveryLevelInEveryPhaseMatchesTheTables) {
     for (int x = 0; x < width; ++x)
       for (int c = 0; c < 4; ++c) source[size_t(x) * 4 + c] = std::uint8_t((x / int(interval)) * 3 + c);
     Pixels out(source.size());
-    for (std::uint32_t offset = 0; offset < interval; ++offset) {
-      ASSERT_EQ(1, BuildLevelTables(interval, offset));
+    for (std::uint32_t correction = 0; correction < interval; ++correction) {
+      ASSERT_EQ(1, BuildLevelTables(interval, correction));
       MapFramePixels(source.data(), out.data(), width, 1, 0);
       for (size_t i = 0; i < out.size(); ++i) {
         const std::uint32_t phase = std::uint32_t(i / 4) % interval;
         const std::uint8_t expected = i % 4 == 3 ? source[i] : LevelTable[phase * 256 + source[i]];
         if (out[i] != expected)
-          FAIL() << "N=" << interval << " offset " << offset << " level " << int(source[i]) << " phase " << phase
+          FAIL() << "N=" << interval << " correction " << correction << " level " << int(source[i]) << " phase " << phase
                  << ": " << int(out[i]) << " instead of " << int(expected);
       }
     }

@@ -33,11 +33,11 @@ TEST_F(LevelTablesTest, WorkedRows) {
   };
   for (const WorkedRow& row : rows) {
     ASSERT_EQ(1, BuildLevelTables(row.interval, row.correction));
-    EXPECT_EQ(row.outputs, Outputs(row.v)) << "N=" << row.interval << " offset=" << row.correction << " v=" << row.v;
+    EXPECT_EQ(row.outputs, Outputs(row.v)) << "N=" << row.interval << " correction=" << row.correction << " v=" << row.v;
   }
 }
 
-TEST_F(LevelTablesTest, CountOneIsTheIdentity) {
+TEST_F(LevelTablesTest, IntervalOneIsTheIdentity) {
   ASSERT_EQ(1, BuildLevelTables(1, 0));
   EXPECT_EQ(1u, LevelTableInterval());
   for (std::uint32_t v = 0; v < 256; ++v) EXPECT_EQ(v, LevelTable[v]);
@@ -45,14 +45,14 @@ TEST_F(LevelTablesTest, CountOneIsTheIdentity) {
   EXPECT_EQ(0u, RowPhaseOrder[0]);
 }
 
-TEST_F(LevelTablesTest, CountTwoOffsetOneAlternatesEvenLevels) {
+TEST_F(LevelTablesTest, IntervalTwoCorrectionOneAlternatesEvenLevels) {
   ASSERT_EQ(1, BuildLevelTables(2, 1));
   EXPECT_EQ((std::vector<int>{1, 1}), Outputs(0));
   for (std::uint32_t v = 1; v < 256; v += 2) EXPECT_EQ((std::vector<int>{int(v), int(v)}), Outputs(v));
   for (std::uint32_t v = 2; v < 255; v += 2) EXPECT_EQ((std::vector<int>{int(v) - 1, int(v) + 1}), Outputs(v));
 }
 
-TEST_F(LevelTablesTest, InputsBelowTheOffsetAreRaised) {
+TEST_F(LevelTablesTest, InputsBelowTheCorrectionAreRaised) {
   for (std::uint32_t correction = 1; correction < 16; ++correction) {
     ASSERT_EQ(1, BuildLevelTables(16, correction));
     for (std::uint32_t v = 0; v < correction; ++v)
@@ -60,7 +60,7 @@ TEST_F(LevelTablesTest, InputsBelowTheOffsetAreRaised) {
   }
 }
 
-TEST_F(LevelTablesTest, CountTwoFiftyFiveShowsWhiteInVPhases) {
+TEST_F(LevelTablesTest, IntervalTwoFiftyFiveShowsWhiteInVPhases) {
   ASSERT_EQ(1, BuildLevelTables(255, 0));
   for (std::uint32_t v = 0; v < 256; ++v) {
     int whites = 0;
@@ -72,7 +72,7 @@ TEST_F(LevelTablesTest, CountTwoFiftyFiveShowsWhiteInVPhases) {
   }
 }
 
-// For every N and offset: r of N phases show upper, so the mean over the cycle
+// For every N and correction: r of N phases show upper, so the mean over the cycle
 // is exact whenever the upper grid level exists; grid levels never flicker.
 TEST_F(LevelTablesTest, MeanOverTheCycleIsExact) {
   for (std::uint32_t interval = 1; interval <= 255; ++interval) {
@@ -88,10 +88,10 @@ TEST_F(LevelTablesTest, MeanOverTheCycleIsExact) {
           uppers += std::uint32_t(out) == upper;
         }
         if (upper < 256) {
-          ASSERT_EQ(v * interval, sum) << "N=" << interval << " offset=" << correction << " v=" << v;
+          ASSERT_EQ(v * interval, sum) << "N=" << interval << " correction=" << correction << " v=" << v;
           ASSERT_EQ(r, uppers);
         } else {
-          ASSERT_EQ(lower * interval, sum) << "N=" << interval << " offset=" << correction << " v=" << v;
+          ASSERT_EQ(lower * interval, sum) << "N=" << interval << " correction=" << correction << " v=" << v;
         }
       }
     }
@@ -134,7 +134,7 @@ TEST_F(LevelTablesTest, RebuildReplacesTheTables) {
   EXPECT_EQ((std::vector<int>{3, 7, 3, 7}), Outputs(5));
 }
 
-TEST_F(LevelTablesTest, FailedBuildReleasesAndKeepsTheCount) {
+TEST_F(LevelTablesTest, FailedBuildReleasesAndKeepsTheInterval) {
   ASSERT_EQ(1, BuildLevelTables(4, 3));
   // N x 256 bytes cannot be had for this N on any machine.
   EXPECT_EQ(0, BuildLevelTables(0xFFFFFFFFu, 0));

@@ -111,7 +111,7 @@ TEST_F(RebuildFramesTest, FailureAfterKeptFramesLeavesNoFramesAndNoObjects) {
   EXPECT_EQ(gdiWithPicture, GdiObjectCount());
 }
 
-TEST_F(RebuildFramesTest, TwoHundredRebuildsWithChangingCountsLeaveNothingBehind) {
+TEST_F(RebuildFramesTest, TwoHundredRebuildsWithChangingIntervalsLeaveNothingBehind) {
   ASSERT_TRUE(LoadTestPicture(8, 8, Pattern));
   ASSERT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, 5, 0));
   const int gdi = GdiObjectCount();

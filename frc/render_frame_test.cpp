@@ -79,7 +79,7 @@ TEST_F(RenderFrameTest, UniformFiveRowZeroAlternatesAndFrameOneShifts) {
   }
 }
 
-TEST_F(RenderFrameTest, CountOneFramesEqualTheSourceCopy) {
+TEST_F(RenderFrameTest, IntervalOneFramesEqualTheSourceCopy) {
   ASSERT_EQ(1, BuildLevelTables(1, 0));
   HBITMAP source = CreateTestDib32(17, 5, Gradient);
   DibSurface copy;

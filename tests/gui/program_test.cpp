@@ -338,16 +338,23 @@ TEST_F(ProgramTest, SaveLeavesTheWindowAnsweringAndEscCancelsIt) {
   AnswerPicker(folder);
   ASSERT_TRUE(PumpUntil([&] { return FirstStatusPart(status).find(L"保存中 ") != std::wstring::npos; }, 10000));
 
+  // The frame part of the bar's first part; empty once the save is over.
+  const auto savingFrame = [status] {
+    const std::wstring text = FirstStatusPart(status);
+    const size_t saving = text.find(L"  保存中 ");
+    return saving == std::wstring::npos ? std::wstring() : text.substr(0, saving);
+  };
   std::vector<std::wstring> frames;
   ULONGLONG slowest = 0;
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < 10; ++i) {
     const ULONGLONG start = GetTickCount64();
     EXPECT_NE(0, SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr));
     slowest = std::max(slowest, GetTickCount64() - start);
-    const std::wstring text = FirstStatusPart(status);
-    if (text.find(L"保存中 ") == std::wstring::npos) break;
-    frames.push_back(text.substr(0, text.find(L"  保存中")));
-    Sleep(50);
+    const std::wstring frame = savingFrame();
+    if (frame.empty()) break;
+    frames.push_back(frame);
+    // The next sample once the bar shows another frame (or the save is over).
+    PumpUntil([&] { return savingFrame() != frame; }, 1000);
   }
   // Slow on a busy machine, but a window that waited for the save would not answer for seconds.
   EXPECT_LT(slowest, 1000u);
