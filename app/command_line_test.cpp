@@ -67,6 +67,12 @@ TEST(CommandLineTest, ReadsEveryForm) {
       {{L"--vblank-source=simulated:0", L"a"}, L"3/6 argument=--vblank-source=simulated:0"},
       {{L"--presentation-log"}, L"3/2 argument=--presentation-log"},
       {{L"--vblank-source=simulated:60", L"--export", L"o", L"a"}, L"3/1 argument=--vblank-source=simulated:60"},
+      // "-" alone is a name wherever a picture may stand, never an option.
+      {{L"--export", L"o", L"-"}, L"2/0 image=- folder=o"},
+      {{L"-", L"--export", L"-", L"--interval", L"4"}, L"2/0 image=- folder=- interval=4"},
+      {{L"--export", L"o", L"a", L"-"}, L"3/4 argument=-"},
+      {{L"--export", L"o", L"--pattern", L"red", L"-"}, L"3/4 argument=-"},
+      {{L"-", L"b"}, L"0/0 image=-"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.parsed, Describe(ParseCommandLine(static_cast<int>(c.arguments.size()), c.arguments.data())));
