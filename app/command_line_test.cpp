@@ -67,6 +67,12 @@ TEST(CommandLineTest, ReadsEveryForm) {
       {{L"--vblank-source=simulated:0", L"a"}, L"3/6 argument=--vblank-source=simulated:0"},
       {{L"--presentation-log"}, L"3/2 argument=--presentation-log"},
       {{L"--vblank-source=simulated:60", L"--export", L"o", L"a"}, L"3/1 argument=--vblank-source=simulated:60"},
+      // "-" alone is a name wherever a picture may stand, never an option.
+      {{L"--export", L"o", L"-"}, L"2/0 image=- folder=o"},
+      {{L"-", L"--export", L"-", L"--interval", L"4"}, L"2/0 image=- folder=- interval=4"},
+      {{L"--export", L"o", L"a", L"-"}, L"3/4 argument=-"},
+      {{L"--export", L"o", L"--pattern", L"red", L"-"}, L"3/4 argument=-"},
+      {{L"-", L"b"}, L"0/0 image=-"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.parsed, Describe(ParseCommandLine(static_cast<int>(c.arguments.size()), c.arguments.data())));
@@ -95,6 +101,8 @@ TEST(CommandLineTest, ReadsSimulatedSources) {
       {L"dxgi", 0, 0, 0, 0}, {L"simulated:60:drop=3x", 0, 0, 0, 0}, {L"simulated:60:stall=1", 60, 1, 0, 1},
       {L"simulated:60:stall=0", 0, 0, 0, 0}, {L"simulated:60:stall=4294967295", 60, 1, 0, 4294967295u},
       {L"simulated:60:stall=4294967296", 0, 0, 0, 0}, {L"simulated:60:halt=3", 0, 0, 0, 0},
+      {L"simulated:100000000000000/100000000000000:drop=2", 1, 1, 2, 0},
+      {L"simulated:0000000000000000000000000000000000000060", 0, 0, 0, 0},
   };
   for (const auto& c : cases) {
     SimulatedSourceOption option = {};

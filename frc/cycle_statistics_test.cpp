@@ -58,4 +58,35 @@ TEST(CycleStatisticsTest, RowMeansRoundHalfUp) {
   }
 }
 
+// A row of five pixels whose neighbours differ: each pixel's mean, flicker and
+// error land in its own place of the three-byte mean row and one-byte flicker
+// row, nothing is written past them, the fourth byte never counts, and the
+// totals add up over rows. The packed row is the pixels' first three bytes.
+TEST(CycleStatisticsTest, WideRowsKeepEveryPixelInItsPlace) {
+  const std::uint8_t frame0[] = {10, 20, 30, 1, 0, 0, 0, 0, 1, 8, 0, 0, 255, 255, 254, 9, 7, 7, 7, 0};
+  const std::uint8_t frame1[] = {10, 20, 30, 2, 4, 0, 0, 0, 2, 0, 0, 0, 255, 255, 255, 9, 7, 7, 7, 0};
+  const std::uint8_t source[] = {10, 20, 30, 0, 2, 0, 0, 0, 1, 4, 0, 0, 255, 255, 254, 0, 7, 7, 3, 0};
+  // Means rounded half up (1.5 -> 2, 254.5 -> 255); flicker the widest channel swing.
+  const std::vector<std::uint8_t> means = {10, 20, 30, 2, 0, 0, 2, 4, 0, 255, 255, 255, 7, 7, 7};
+  const std::vector<std::uint8_t> flickers = {0, 4, 8, 1, 0};
+  const std::uint8_t* rows[] = {frame0, frame1};
+  CycleRowScratch scratch;
+  PrepareCycleRows(&scratch, 5, 2);
+  CycleTotals totals = {};
+  for (int row = 1; row <= 2; ++row) {
+    std::vector<std::uint8_t> mean(15 + 4, 0xEE), flicker(5 + 4, 0xEE);
+    SummarizeCycleRow(rows, source, 5, &scratch, mean.data(), flicker.data(), &totals);
+    EXPECT_EQ(means, std::vector<std::uint8_t>(mean.begin(), mean.begin() + 15)) << "row " << row;
+    EXPECT_EQ(flickers, std::vector<std::uint8_t>(flicker.begin(), flicker.begin() + 5)) << "row " << row;
+    EXPECT_EQ(std::vector<std::uint8_t>(4, 0xEE), std::vector<std::uint8_t>(mean.begin() + 15, mean.end()));
+    EXPECT_EQ(std::vector<std::uint8_t>(4, 0xEE), std::vector<std::uint8_t>(flicker.begin() + 5, flicker.end()));
+    EXPECT_EQ(3u * row, totals.flickeringPixels);
+    EXPECT_EQ(8u, totals.largestError);  // the last pixel's red: 7 + 7 against 2 * 3
+  }
+  std::vector<std::uint8_t> packed(15 + 4, 0xEE);
+  PackRowBgr(frame0, 5, packed.data());
+  const std::vector<std::uint8_t> triples = {10, 20, 30, 0, 0, 0, 1, 8, 0, 255, 255, 254, 7, 7, 7, 0xEE, 0xEE, 0xEE, 0xEE};
+  EXPECT_EQ(triples, packed);
+}
+
 }  // namespace

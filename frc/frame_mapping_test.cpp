@@ -55,19 +55,48 @@ constexpr bool IsWine() {
 #endif
 }
 
-// Every path this build and processor have: the table path (the reference on
-// processors without SSE2) and each vector path. Each test that loops over
-// them checks each path on its own.
-std::vector<VectorPath> VectorPathsHere() {
-  std::vector<VectorPath> paths;
-  for (VectorPath path : {VectorPath::kTables, VectorPath::kSse2, VectorPath::kAvx2})
-    if (LimitVectorPath(path) == path) paths.push_back(path);
-  LimitVectorPath(VectorPath::kAvx2);
-  return paths;
-}
-
 const char* PathName(VectorPath path) {
   return path == VectorPath::kAvx2 ? "AVX2" : path == VectorPath::kSse2 ? "SSE2" : "tables";
+}
+
+// The widest path this build must be able to take on any processor it runs
+// on: SSE2 on x86 and x86-64 (part of x86-64, and of every processor the
+// 32-bit program runs on), the tables elsewhere.
+VectorPath WidestPathAlwaysHere() {
+#if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
+  return VectorPath::kSse2;
+#else
+  return VectorPath::kTables;
+#endif
+}
+
+// Whether this processor runs AVX2, asked independently of the mapping where
+// the compiler can ask; elsewhere AVX2 is tested where it is taken.
+bool ProcessorRunsAvx2(bool taken) {
+#if (defined(__i386__) || defined(__x86_64__)) && (defined(__GNUC__) || defined(__clang__))
+  static_cast<void>(taken);
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+#else
+  return taken;
+#endif
+}
+
+// Every path this build and processor have: the table path (the reference on
+// processors without SSE2) and each vector path. Each test that loops over
+// them checks each path on its own; a path that should be here but is not
+// taken fails the calling test rather than leaving it out.
+std::vector<VectorPath> VectorPathsHere() {
+  std::vector<VectorPath> paths;
+  for (VectorPath path : {VectorPath::kTables, VectorPath::kSse2, VectorPath::kAvx2}) {
+    const VectorPath taken = LimitVectorPath(path);
+    const bool expected = path <= WidestPathAlwaysHere() ||
+                          (WidestPathAlwaysHere() == VectorPath::kSse2 && ProcessorRunsAvx2(taken == path));
+    if (taken == path) paths.push_back(path);
+    EXPECT_EQ(expected, taken == path) << "asked for " << PathName(path) << ", took " << PathName(taken);
+  }
+  LimitVectorPath(VectorPath::kAvx2);
+  return paths;
 }
 
 // The exhaustive tests take every interval on the vector paths, whose
@@ -84,6 +113,17 @@ class FrameMappingTest : public ::testing::Test {
     ReleaseLevelTables();
   }
 };
+
+// Each path is taken exactly when asked for, and every one this build has is
+// there: the table path always, SSE2 on x86 and x86-64.
+TEST_F(FrameMappingTest, EveryPathTheBuildHasIsTaken) {
+  const std::vector<VectorPath> paths = VectorPathsHere();
+  for (VectorPath path : {VectorPath::kTables, VectorPath::kSse2}) {
+    const bool here = path <= WidestPathAlwaysHere();
+    EXPECT_EQ(here, std::find(paths.begin(), paths.end(), path) != paths.end()) << PathName(path);
+    EXPECT_EQ(here ? path : VectorPath::kTables, LimitVectorPath(path)) << PathName(path);
+  }
+}
 
 TEST_F(FrameMappingTest, PhaseTableOfFrameZeroForFourPhases) {
   // Level v = 1 with correction 0 shows upper (4) only in phase 3, so the output

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -152,6 +153,46 @@ TEST(LightStatisticsTest, RowsMatchTheReference) {
     EXPECT_NEAR(largestError, totals.largestError, 1e-9);
     EXPECT_NEAR(largestModulation, totals.largestModulation, 1e-12);
   }
+}
+
+// A row of five pixels over six frames of 1/60 s whose neighbours repeat
+// after different periods (a pixel's is the least common multiple of its
+// channels'; the fourth byte never counts): each period lands in its own
+// place, and gives the pixel's frequency. The report's frequency is the whole
+// cycle's.
+TEST(LightStatisticsTest, WideRowsReportEachPixelsPeriodAndFrequency) {
+  const struct {
+    std::uint32_t channelPeriods[3];  // blue, green, red
+    std::uint32_t period;
+    double hertz;
+  } pixels[] = {{{1, 1, 1}, 1, 0}, {{2, 1, 1}, 2, 30}, {{2, 3, 1}, 6, 10}, {{1, 1, 3}, 3, 20}, {{2, 2, 2}, 2, 30}};
+  const std::uint32_t n = 6, frameDuration = 166667;
+  std::vector<std::vector<std::uint8_t>> frames(n, std::vector<std::uint8_t>(5 * 4));
+  for (std::uint32_t k = 0; k < n; ++k)
+    for (std::size_t x = 0; x < 5; ++x) {
+      for (std::size_t c = 0; c < 3; ++c)
+        frames[k][x * 4 + c] = static_cast<std::uint8_t>(100 + 10 * x + 30 * (k % pixels[x].channelPeriods[c]));
+      frames[k][x * 4 + 3] = static_cast<std::uint8_t>(k);
+    }
+  std::vector<const std::uint8_t*> rows;
+  for (const auto& frame : frames) rows.push_back(frame.data());
+  LightRowScratch scratch;
+  PrepareLightRows(&scratch, 5, n);
+  LightTotals totals = {0, 0};
+  std::vector<std::uint16_t> means(15);
+  std::vector<std::uint8_t> modulation(5), uppers(15), periods(5 + 3, 0xEE);
+  SummarizeLightRow(rows.data(), frames[0].data(), 5, SrgbLightTables(), &scratch, means.data(), modulation.data(),
+                    uppers.data(), periods.data(), &totals);
+  for (std::size_t x = 0; x < 5; ++x) {
+    EXPECT_EQ(pixels[x].period, periods[x]) << "pixel " << x;
+    EXPECT_NEAR(pixels[x].hertz, FlickerHertz(periods[x], frameDuration), 1e-3) << "pixel " << x;
+  }
+  EXPECT_EQ(std::vector<std::uint8_t>(3, 0xEE), std::vector<std::uint8_t>(periods.begin() + 5, periods.end()));
+  // Six frames of 1/60 s repeat ten times a second; one frame of 1/4 s four times.
+  const std::string report = LightReportText(totals, n, frameDuration);
+  EXPECT_NE(std::string::npos, report.find("\nframe_duration=0.0166667\nflicker_hz=10.000\n")) << report;
+  EXPECT_NE(std::string::npos, LightReportText(totals, 1, 2500000).find("\nflicker_hz=4.000\n"));
+  EXPECT_NE(std::string::npos, LightReportText(totals, 7, 0).find("\nflicker_hz=0.000\n"));
 }
 
 }  // namespace

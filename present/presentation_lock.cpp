@@ -60,6 +60,9 @@ int ParseRefreshRate(const wchar_t* text, RefreshRate* rate) {
     ++text;
     std::uint64_t fraction = 0;
     if (!ReadDecimalDigits(&text, &fraction, &digits) || digits > kMostFractionDigits) return 0;
+    // A whole part above the highest rate is refused before it is scaled,
+    // which would otherwise pass 64 bits and wrap into the range.
+    if (numerator > kHighestRate) return 0;
     for (int i = 0; i < digits; ++i) denominator *= 10;
     numerator = numerator * denominator + fraction;
   }

@@ -17,6 +17,9 @@ TEST(PresentationLockTest, ReadsRates) {
       {L"1000", 1000, 1}, {L"1", 1, 1}, {L"0", 0, 0}, {L"1000.5", 0, 0}, {L"1001/60000", 0, 0},
       {L"60/0", 0, 0}, {L"60.", 0, 0}, {L".5", 0, 0}, {L"59.940000001", 0, 0}, {L"60 ", 0, 0}, {L"", 0, 0},
       {L"-60", 0, 0}, {L"6/1/1", 0, 0}, {L"9999999999999999", 0, 0},
+      // Fifteen digits are read; a rate far above 1000 Hz stays refused however it is written.
+      {L"000000000000060", 60, 1}, {L"100000000000000/100000000000000", 1, 1}, {L"000000000000060.5", 121, 2},
+      {L"1844674407372.0000000", 0, 0}, {L"0000000000000000000000000000000000000060", 0, 0},
   };
   for (const auto& c : cases) {
     RefreshRate rate = {0, 0};
@@ -30,6 +33,21 @@ TEST(PresentationLockTest, ReadsRates) {
   const RefreshRate big = MakeRefreshRate((60000ull << 30) + 1, 1001ull << 30);
   EXPECT_GE(0x7FFFFFFFu, big.numerator);
   EXPECT_EQ(L"59.94", RefreshRateText(big));
+  // Hundredths rounded half up, carrying into the whole number.
+  const struct {
+    const wchar_t* parsed;
+    const wchar_t* text;
+  } texts[] = {{L"59.945", L"59.95"}, {L"59.9449999", L"59.94"}, {L"59.995", L"60"}, {L"143.855", L"143.86"},
+               {L"1.0049999", L"1"}, {L"1.005", L"1.01"}, {L"599999999999999/10000000000000", L"60"}};
+  for (const auto& t : texts) {
+    RefreshRate rate = {0, 0};
+    EXPECT_EQ(1, ParseRefreshRate(t.parsed, &rate)) << t.parsed;
+    EXPECT_EQ(t.text, RefreshRateText(rate)) << t.parsed;
+  }
+  // A refresh of 1,789,772.5 ticks rounds up, one of 59,718.74 too, one of 59,659.08 down.
+  EXPECT_EQ(std::int64_t{1789773}, RefreshPeriodTicks(RefreshRate{2, 1}, 3579545));
+  EXPECT_EQ(std::int64_t{59719}, RefreshPeriodTicks(RefreshRate{60000, 1001}, 3579545));
+  EXPECT_EQ(std::int64_t{59659}, RefreshPeriodTicks(RefreshRate{60, 1}, 3579545));
 }
 
 TEST(PresentationLockTest, RefreshesPerFrame) {

@@ -1,6 +1,9 @@
 # Sourced by the project's scripts: configures (once) and builds one flavour.
-#   quillane_build native|win32|win64 [TARGET...]
+#   quillane_build FLAVOUR [TARGET...]   (FLAVOUR: one of the folders below)
 # build/native  Linux build of the Windows-free arithmetic, with sanitizers
+# build/native-plain  the same and its tests without sanitizers, so that the
+#               ordinary allocator's block alignment is tested too (build only
+#               quillane_core_tests there)
 # build/win32   the shipped 32-bit program (i686), its plug-in and tests
 # build/win64   the same sources for x86-64, to run the tests where the host
 #               cannot execute 32-bit code
@@ -18,6 +21,7 @@ quillane_build() {
   local args=(-G Ninja -DCMAKE_BUILD_TYPE=Release)
   case "$flavour" in
     native) args+=(-DQUILLANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+    native-plain) args+=(-DQUILLANE_SANITIZE=OFF) ;;
     bench-native) args+=(-DQUILLANE_SANITIZE=OFF -DQUILLANE_TESTS=OFF) ;;
     fuzz) args+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILLANE_FUZZ=ON -DQUILLANE_SANITIZE=OFF
                  -DQUILLANE_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;

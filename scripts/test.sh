@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-#  - native tests of the Windows-free arithmetic (AddressSanitizer, UBSan);
+#  - native tests of the Windows-free arithmetic (AddressSanitizer, UBSan),
+#    and the same tests once more without sanitizers (the ordinary allocator);
 #  - Windows tests under Wine, inside one Xvfb display started here;
 #  - every fuzz target for about 20 seconds (scripts/fuzz.sh).
 # Exits non-zero when anything fails, and when the work tree holds files
@@ -27,8 +28,9 @@ fi
 bash scripts/install-deps.sh
 mkdir -p build
 
-echo "== building (native, win32)"
+echo "== building (native, native-plain, win32)"
 quillane_build native
+quillane_build native-plain quillane_core_tests
 quillane_build win32
 flavour=$(quillane_test_flavour)
 if [ "$flavour" != win32 ]; then

@@ -32,8 +32,9 @@ int ZoomLevelFromText(const wchar_t* text) {
   int value = 0;
   int digits = 0;
   for (; *text; ++text, ++digits) {
-    if (*text < L'0' || *text > L'9' || digits >= 3) return 1;
+    if (*text < L'0' || *text > L'9') return 1;
     value = value * 10 + (*text - L'0');
+    if (value > kZoomLevels[kLevelCount - 1]) return 1;
   }
   return digits > 0 && IsZoomLevel(value) ? value : 1;
 }

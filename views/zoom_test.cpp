@@ -53,4 +53,17 @@ TEST(ZoomTest, StepsAndPixelLookupAtTheEnds) {
         << p.client << "+" << p.position << " at " << p.zoom << "x of " << p.imageSize;
 }
 
+// A settings text names a level only as plain decimal digits of one of the
+// levels, leading zeros allowed; all else is 1:1.
+TEST(ZoomTest, LevelTextNamesOnlyALevel) {
+  const struct {
+    const wchar_t* text;
+    int zoom;
+  } cases[] = {{L"1", 1},   {L"2", 2},    {L"6", 6},     {L"12", 12},  {L"16", 16},  {L"016", 16},
+               {L"0016", 16}, {L"0", 1},  {L"5", 1},     {L"32", 1},   {L"160", 1},  {L"", 1},
+               {L"-2", 1},  {L"+2", 1},   {L" 2", 1},    {L"2 ", 1},   {L"8x", 1},   {L"2.0", 1},
+               {L"4294967312", 1}, {L"99999999999999999999", 1}};
+  for (const auto& c : cases) EXPECT_EQ(c.zoom, ZoomLevelFromText(c.text)) << '"' << c.text << '"';
+}
+
 }  // namespace
