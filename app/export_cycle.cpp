@@ -13,6 +13,7 @@
 
 #include "base/threads.h"
 #include "frc/cycle_statistics.h"
+#include "frc/cycle_values.h"
 #include "frc/light_statistics.h"
 #include "imaging/png_writer.h"
 
@@ -119,8 +120,9 @@ bool WriteFrame(ExportJob* job, std::uint32_t k) {
   return WritePng(job, name, job->packed, stride, PngPixels::kBgr24);
 }
 
-// Mean and flicker, in codes and in light, in one pass over the frames, row
-// by row, then the five summary files.
+// Mean and flicker, in codes and in light, row by row from the picture and a
+// summary of the panel's levels (no frame is read), then the five summary
+// files.
 bool WriteSummary(ExportJob* job) {
   const std::int32_t meanStride = RowStride(job->width, 3);
   const std::int32_t flickerStride = RowStride(job->width, 1);
@@ -131,22 +133,17 @@ bool WriteSummary(ExportJob* job) {
   if (!mean.get() || !flicker.get() || !meanLight.get() || !flickerLight.get())
     return Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
 
-  CycleRowScratch scratch;
-  PrepareCycleRows(&scratch, job->width, job->interval);
-  LightRowScratch lightScratch;
-  PrepareLightRows(&lightScratch, job->width, job->interval);
-  const LightTables& tables = SrgbLightTables();
+  CycleValues values;
+  SummarizePanelValues(job->interval, job->correction, &values);
   std::vector<std::uint16_t> lightMeans(static_cast<std::size_t>(job->width) * 3);
-  std::vector<const std::uint8_t*> rows(job->interval);
   CycleTotals totals = {0, 0};
   LightTotals lightTotals = {0, 0};
   for (std::int32_t y = 0; y < job->height; ++y) {
-    for (std::uint32_t k = 0; k < job->interval; ++k) rows[k] = SurfaceRow(job->frames[k], y, job->width);
     const std::uint8_t* sourceRow = SurfaceRow(*job->source, y, job->width);
-    SummarizeCycleRow(rows.data(), sourceRow, job->width, &scratch, mean.get() + std::size_t(y) * meanStride,
-                      flicker.get() + std::size_t(y) * flickerStride, &totals);
-    SummarizeLightRow(rows.data(), sourceRow, job->width, tables, &lightScratch, lightMeans.data(),
-                      flickerLight.get() + std::size_t(y) * flickerStride, nullptr, nullptr, &lightTotals);
+    SummarizeCycleRowByValue(values, sourceRow, job->width, mean.get() + std::size_t(y) * meanStride,
+                             flicker.get() + std::size_t(y) * flickerStride, &totals);
+    SummarizeLightRowByValue(values, sourceRow, job->width, lightMeans.data(),
+                             flickerLight.get() + std::size_t(y) * flickerStride, nullptr, nullptr, &lightTotals);
     std::uint8_t* meanLightRow = meanLight.get() + std::size_t(y) * meanStride;
     for (std::size_t i = 0; i < lightMeans.size(); ++i)
       meanLightRow[i] = static_cast<std::uint8_t>(CodeOfTwentieths(lightMeans[i]));

@@ -47,6 +47,8 @@ struct ExportControl {
 // are renamed at the end; on any failure the files of this export are removed
 // again, so none is left under its final name (a file of that name that was
 // there before may be gone). Files of other names are never touched.
+// The summary files are computed from source and the levels of interval and
+// correction; only the frame files read frames.
 // The frames and source are 32-bpp bottom-up surfaces of one size; they are
 // only read, and must stay as they are until the call returns. GDI+ must be
 // started. Any thread; one export at a time per folder. The files are encoded

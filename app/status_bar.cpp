@@ -9,7 +9,9 @@
 #include "app/playback.h"
 #include "app/status_texts.h"
 #include "app/window_state.h"
+#include "frc/cycle_values.h"
 #include "frc/engine_state.h"
+#include "frc/level_tables.h"
 #include "frc/light_statistics.h"
 #include "imaging/dib_surface.h"
 #include "present/presentation.h"
@@ -92,20 +94,15 @@ void PixelText(wchar_t* text) {
   const int length =
       std::swprintf(text, kTextLength, L"x %ld, y %ld  元 R%u G%u B%u  表示 R%u G%u B%u", pixel.x, pixel.y, Red(source),
                     Green(source), Blue(source), Red(shown), Green(shown), Blue(shown));
-  const std::uint32_t interval = FrameSetCount(FrameSet);
-  if (pointerView != FrcView || interval == 0 || interval > 255 || length < 0) return;
-  double red = 0, green = 0, blue = 0;
-  const std::uint8_t* framePixels[255];
-  for (std::uint32_t k = 0; k < interval; ++k) {
-    if (!Holds(FrameSet[k], pixel)) return;
-    const std::uint32_t value = PixelOf(FrameSet[k], pixel.x, pixel.y);
-    red += Red(value);
-    green += Green(value);
-    blue += Blue(value);
-    framePixels[k] = PixelBytes(FrameSet[k], pixel.x, pixel.y);
-  }
-  PixelLight light;
-  MeasurePixelLight(framePixels, PixelBytes(SourceSurface, pixel.x, pixel.y), interval, &light);
+  const std::uint32_t interval = FrcCount;
+  if (pointerView != FrcView || interval == 0 || PresentTableInterval() != interval || length < 0) return;
+  // The cycle from the picture and the tables: the frames need not be at hand.
+  PixelCycle cycle;
+  const int memoryRow = SourceSurface.header.bmiHeader.biHeight - 1 - pixel.y;
+  MeasurePixelCycle(PixelBytes(SourceSurface, pixel.x, pixel.y), static_cast<std::uint32_t>(pixel.x),
+                    static_cast<std::uint32_t>(memoryRow), &cycle);
+  const double red = cycle.sums[2], green = cycle.sums[1], blue = cycle.sums[0];
+  const PixelLight& light = cycle.light;
   std::swprintf(text + length, static_cast<size_t>(kTextLength - length),
                 L"  平均 R%.1f G%.1f B%.1f  光 R%u.%u G%u.%u B%u.%u  ちらつき %u.%u%% %.1f Hz", red / interval,
                 green / interval, blue / interval, light.meanTenths[2] / 10, light.meanTenths[2] % 10,

@@ -36,21 +36,13 @@ void MapFramePixelsWithTables(const std::uint8_t* source, std::uint8_t* target, 
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
   const std::uint8_t* columnTables[kLargestTableInterval];
   for (std::int32_t y = firstRow; y < endRow; ++y) {
-    const std::uint32_t rowPhase = RowPhaseOrder[static_cast<std::uint32_t>(y) % interval] + frameIndex;
-    for (std::uint32_t j = 0; j < interval; ++j) {
-      const std::uint32_t phase = (rowPhase + ColumnPhaseOrder[j]) % interval;
-      columnTables[j] = LevelTable + static_cast<std::size_t>(phase) * 256;
-    }
+    for (std::uint32_t j = 0; j < interval; ++j)
+      columnTables[j] = LevelTable + static_cast<std::size_t>(PixelPhase(j, static_cast<std::uint32_t>(y), frameIndex)) * 256;
     const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);
     std::uint8_t* out = target + rowBytes * static_cast<std::size_t>(y);
     std::uint32_t j = 0;
     for (std::int32_t x = 0; x < width; ++x) {
-      const std::uint8_t* table = columnTables[j];
-      const std::uint8_t blue = in[0], green = in[1], red = in[2], fourth = in[3];
-      out[0] = table[blue];
-      out[1] = table[green];
-      out[2] = table[red];
-      out[3] = fourth;
+      MapPixelThrough(columnTables[j], in, out);
       in += 4;
       out += 4;
       if (++j == interval) j = 0;

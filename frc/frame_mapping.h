@@ -10,7 +10,42 @@
 // Windows-free: built and tested natively as well as in the program.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "frc/level_tables.h"
+
+// The scalar form of the mapping, for the table path, the vector paths' row
+// tails and the readouts of single pixels. Internal linkage on purpose:
+// frame_mapping_avx2.cpp is compiled for AVX2, and of an inline function with
+// external linkage the linker could hand its AVX2 copy to every caller.
+namespace {
+
+// The phase in which frame frameIndex shows the pixel at column x of memory
+// row y, by the current tables (which must be present).
+inline std::uint32_t PixelPhase(std::uint32_t x, std::uint32_t y, std::uint32_t frameIndex) {
+  const std::uint32_t interval = LevelTableInterval();
+  return (RowPhaseOrder[y % interval] + ColumnPhaseOrder[x % interval] + frameIndex % interval) % interval;
+}
+
+// Writes the 4 bytes of pixel `in` to `out` as one row of LevelTable shows
+// them: each colour byte through the row, the fourth byte copied.
+inline void MapPixelThrough(const std::uint8_t* tableRow, const std::uint8_t* in, std::uint8_t* out) {
+  const std::uint8_t blue = in[0], green = in[1], red = in[2], fourth = in[3];
+  out[0] = tableRow[blue];
+  out[1] = tableRow[green];
+  out[2] = tableRow[red];
+  out[3] = fourth;
+}
+
+// The pixel at column x of memory row y, whose picture bytes are `in`, as
+// frame frameIndex shows it: what MapFramePixels writes there.
+inline void MapPixelOfFrame(const std::uint8_t* in, std::uint32_t x, std::uint32_t y, std::uint32_t frameIndex,
+                            std::uint8_t* out) {
+  MapPixelThrough(LevelTable + static_cast<std::size_t>(PixelPhase(x, y, frameIndex)) * 256, in, out);
+}
+
+}  // namespace
 
 // Maps width x height pixels from source into target for frame k through the
 // current level tables (level_tables.h), which must be present. source and

@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "frc/frame_mapping.h"
 #include "frc/level_tables.h"
 
 // The AVX2 entry points (frame_mapping_avx2.cpp, built where the compiler
@@ -54,12 +55,7 @@ inline void MapRowTail(const std::uint8_t* in, std::uint8_t* out, std::int32_t f
   in += static_cast<std::size_t>(first) * 4;
   out += static_cast<std::size_t>(first) * 4;
   for (std::int32_t x = first; x < width; ++x) {
-    const std::uint8_t* table = LevelTable + static_cast<std::size_t>(phase) * 256;
-    const std::uint8_t blue = in[0], green = in[1], red = in[2], fourth = in[3];
-    out[0] = table[blue];
-    out[1] = table[green];
-    out[2] = table[red];
-    out[3] = fourth;
+    MapPixelThrough(LevelTable + static_cast<std::size_t>(phase) * 256, in, out);
     in += 4;
     out += 4;
     if (++phase == interval) phase = 0;
@@ -159,7 +155,7 @@ void MapFrameRowsVector(const std::uint8_t* source, std::uint8_t* target, std::i
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
   const std::int32_t vectorWidth = width - width % kPixels;
   for (std::int32_t y = firstRow; y < endRow; ++y) {
-    const std::uint32_t rowPhase = (RowPhaseOrder[static_cast<std::uint32_t>(y) % interval] + frameIndex) % interval;
+    const std::uint32_t rowPhase = PixelPhase(0, static_cast<std::uint32_t>(y), frameIndex);
     const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);
     std::uint8_t* out = target + rowBytes * static_cast<std::size_t>(y);
     std::uint32_t s = rowPhase;
@@ -223,7 +219,7 @@ int MapCycleRowsVector(const std::uint8_t* source, std::uint8_t* const* targets,
   const Vec countForLimit = V::Broadcast32(static_cast<int>(interval * 0x010101u | 0xFF000000u));
 
   for (std::int32_t y = firstRow; y < endRow; ++y) {
-    const std::uint32_t rowPhase = RowPhaseOrder[static_cast<std::uint32_t>(y) % interval] % interval;
+    const std::uint32_t rowPhase = PixelPhase(0, static_cast<std::uint32_t>(y), 0);
     const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);
     std::uint32_t s = rowPhase;
     for (std::int32_t i = 0; i < vectors; ++i) {
@@ -262,7 +258,8 @@ int MapCycleRowsVector(const std::uint8_t* source, std::uint8_t* const* targets,
           V::Store(where, level);
         V::StoreAligned(stepRow + i, V::Sub8(V::Add8(j8, r8), step));
       }
-      if (vectorWidth < width) MapRowTail(in, out, vectorWidth, width, (rowPhase + k + vectorWidth) % interval);
+      if (vectorWidth < width)
+        MapRowTail(in, out, vectorWidth, width, PixelPhase(static_cast<std::uint32_t>(vectorWidth), static_cast<std::uint32_t>(y), k));
     }
   }
   // Streamed stores are ordered before whatever tells another thread the band is done.

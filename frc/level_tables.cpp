@@ -52,6 +52,10 @@ std::uint32_t RowPhaseAt(std::uint32_t interval, std::uint32_t p) {
 
 std::uint32_t LevelTableInterval() { return levelTableInterval; }
 
+std::uint32_t PresentTableInterval() {
+  return LevelTable && ColumnPhaseOrder && RowPhaseOrder ? levelTableInterval : 0;
+}
+
 int BuildLevelTables(std::uint32_t interval, std::uint32_t correction) {
   ReleaseLevelTables();
   if (interval < 1 || interval > kLargestTableInterval) return 0;

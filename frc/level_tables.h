@@ -14,7 +14,8 @@
 // The three arrays are written only by BuildLevelTables and ReleaseLevelTables,
 // on the user-interface thread while the frame clock and the presentation
 // thread are stopped (the rebuild holds the frames' lock). The rebuild's
-// workers read them while that thread waits for them; nothing else does.
+// workers read them while that thread waits for them; otherwise only the
+// user-interface thread reads them (the readouts of single pixels).
 //
 // One row of 256 entries per phase, row-major: LevelTable[p * 256 + v] is the
 // level shown for input level v in phase p. Null when absent.
@@ -26,6 +27,9 @@ extern std::uint32_t* RowPhaseOrder;
 // The interval N the three arrays were built for; changed only by a successful
 // build. Frame rendering takes its modulus from here, not from the settings.
 std::uint32_t LevelTableInterval();
+
+// LevelTableInterval while all three arrays are present, else 0.
+std::uint32_t PresentTableInterval();
 
 // The largest N tables are built for: the widest cycle the program offers.
 constexpr std::uint32_t kLargestTableInterval = 255;

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "frc/cycle_values.h"
 #include "frc/engine_state.h"
+#include "frc/level_tables.h"
 #include "frc/light_statistics.h"
 #include "imaging/dib_surface.h"
 #include "views/window_class.h"
@@ -27,7 +29,7 @@ constexpr int kMeanLines = 3;          // code, light, source
 
 const wchar_t* const kChannelNames[kStripLines] = {L"R", L"G", L"B"};
 
-// What the window shows; read from the frames by ReadContent.
+// What the window shows; computed by ReadContent.
 struct CycleContent {
   POINT pixel;
   std::uint32_t interval;                  // 0: no cycle holds the pixel
@@ -53,25 +55,21 @@ const std::uint8_t* PixelBytes(const DibSurface& surface, POINT pixel) {
   return static_cast<const std::uint8_t*>(surface.bits) + (row * width + static_cast<std::size_t>(pixel.x)) * 4;
 }
 
+// The pixel's cycle from the picture and the tables, not from the frames.
 void ReadContent() {
   content.interval = 0;
-  const std::uint32_t interval = FrameSetCount(FrameSet);
-  if (interval == 0 || interval > 255 || !Holds(SourceSurface, content.pixel)) return;
-  const std::uint8_t* framePixels[255];
-  for (std::uint32_t k = 0; k < interval; ++k) {
-    if (!Holds(FrameSet[k], content.pixel)) return;
-    framePixels[k] = PixelBytes(FrameSet[k], content.pixel);
-  }
+  const std::uint32_t interval = FrcCount;
+  if (interval == 0 || PresentTableInterval() != interval || !Holds(SourceSurface, content.pixel)) return;
   const std::uint8_t* source = PixelBytes(SourceSurface, content.pixel);
+  const long memoryRow = SourceSurface.header.bmiHeader.biHeight - 1 - content.pixel.y;
+  PixelCycle cycle;
+  MeasurePixelCycle(source, static_cast<std::uint32_t>(content.pixel.x), static_cast<std::uint32_t>(memoryRow), &cycle);
   for (int c = 0; c < kStripLines; ++c) {
-    content.sums[c] = 0;
+    content.sums[c] = cycle.sums[ByteOf(c)];
     content.source[c] = source[ByteOf(c)];
-    for (std::uint32_t k = 0; k < interval; ++k) {
-      content.values[c][k] = framePixels[k][ByteOf(c)];
-      content.sums[c] += content.values[c][k];
-    }
+    for (std::uint32_t k = 0; k < interval; ++k) content.values[c][k] = cycle.frames[k][ByteOf(c)];
   }
-  MeasurePixelLight(framePixels, source, interval, &content.light);
+  content.light = cycle.light;
   content.interval = interval;
 }
 

@@ -3,8 +3,9 @@
 // values in frame order as a strip of cells, each in the channel's colour at
 // its value, and how many frames show the channel's upper level; below, the
 // pixel's means over the cycle in code values, in light (as codes, on the
-// sRGB curve) and the source's values. It stays until closed and reads the
-// frames afresh whenever told that they changed.
+// sRGB curve) and the source's values, all computed from the picture and the
+// level tables. It stays until closed and computes them afresh whenever told
+// that the cycle changed.
 //
 // It owns its font (made with the window, deleted with it); every other GDI
 // object it draws with is a stock object. User-interface thread only.
@@ -22,7 +23,7 @@ HWND ShowPixelCycle(HWND owner, HINSTANCE instance, POINT pixel);
 // The window while it is open; null while closed.
 HWND PixelCycleWindow();
 
-// Reads the pixel's values from the frames and the source again (after a
+// Computes the pixel's values from the picture and the tables again (after a
 // rebuild, a new picture) and repaints. Nothing while closed.
 void RefreshPixelCycle();
 
