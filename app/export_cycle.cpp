@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cwchar>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "frc/cycle_values.h"
 #include "frc/light_statistics.h"
 #include "imaging/png_writer.h"
+#include "base/thread_checks.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ struct PendingFile {
 
 // What the threads of one export share.
 struct ExportShared {
-  std::mutex lock;                 // guards files and failure
+  Mutex lock;                      // guards files and failure while threads run
   std::vector<PendingFile> files;  // every file begun, by any thread
   ExportFailure* failure;          // the first failure only
   std::atomic<bool> failed;
@@ -58,7 +58,7 @@ const std::uint8_t* SurfaceRow(const DibSurface& surface, std::int32_t memoryRow
 }
 
 bool Fail(ExportJob* job, const std::wstring& path, DWORD error) {
-  std::lock_guard<std::mutex> guard(job->shared->lock);
+  MutexLock guard(job->shared->lock);
   if (!job->shared->failed) {
     job->shared->failure->path = path;
     job->shared->failure->error = error;
@@ -94,7 +94,7 @@ bool CreateFolder(ExportJob* job, const std::wstring& folder) {
 // Registers name and returns its temporary and final paths.
 PendingFile Begin(ExportJob* job, const std::wstring& name) {
   const PendingFile file = {job->folder + L"\\~" + name + L".tmp", job->folder + L"\\" + name};
-  std::lock_guard<std::mutex> guard(job->shared->lock);
+  MutexLock guard(job->shared->lock);
   job->shared->files.push_back(file);
   return file;
 }

@@ -18,6 +18,7 @@
 #include "present/presentation.h"
 #include "imaging/plugin_child.h"
 #include "imaging/plugin_isolation.h"
+#include "base/thread_checks.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ int RunMessageLoop() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  SetUiThread();
   int argumentCount = 0;
   LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
   if (IsPluginChildCommand(argumentCount, arguments)) {

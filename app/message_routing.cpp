@@ -7,8 +7,12 @@
 
 namespace {
 
-HACCEL commandKeys = nullptr;
-HACCEL playbackKeys = nullptr;
+// The key tables, loaded once by LoadKeyTables; user-interface thread.
+struct KeyTables {
+  HACCEL command = nullptr;
+  HACCEL playback = nullptr;
+};
+KeyTables keys;
 
 bool FocusOnControlBar() {
   HWND focus = GetFocus();
@@ -25,15 +29,15 @@ void SendZoomWheelToView(MSG* message) {
 
 bool TranslateKeys(MSG* message) {
   if (!MainWindow) return false;
-  if (commandKeys && TranslateAcceleratorW(MainWindow, commandKeys, message)) return true;
-  return playbackKeys && !FocusOnControlBar() && TranslateAcceleratorW(MainWindow, playbackKeys, message);
+  if (keys.command && TranslateAcceleratorW(MainWindow, keys.command, message)) return true;
+  return keys.playback && !FocusOnControlBar() && TranslateAcceleratorW(MainWindow, keys.playback, message);
 }
 
 }  // namespace
 
 void LoadKeyTables() {
-  commandKeys = LoadAcceleratorsW(AppInstance, MAKEINTRESOURCEW(kCommandKeys));
-  playbackKeys = LoadAcceleratorsW(AppInstance, MAKEINTRESOURCEW(kPlaybackKeys));
+  keys.command = LoadAcceleratorsW(AppInstance, MAKEINTRESOURCEW(kCommandKeys));
+  keys.playback = LoadAcceleratorsW(AppInstance, MAKEINTRESOURCEW(kPlaybackKeys));
 }
 
 void DispatchProgramMessage(MSG* message) {

@@ -118,9 +118,9 @@ HWND CreateStatusBar(HWND parent, HINSTANCE instance) {
   HWND bar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, parent,
                              nullptr, instance, nullptr);
   MainWindowState& state = WindowState();
+  // The texts and the pointer start empty: the window's creation has just
+  // reset the whole record.
   state.statusBar = bar;
-  state.pointerView = nullptr;
-  for (std::wstring& text : state.statusTexts) text.clear();
   if (!bar) return nullptr;
   HDC dc = GetDC(parent);
   state.statusDotsPerInch = GetDeviceCaps(dc, LOGPIXELSX);

@@ -2,9 +2,10 @@
 // the window layer that neither the engine nor the views own. There is one
 // main window, so there is one record.
 //
-// Each field names the one function that writes it. Everything here is read
-// and written on the user-interface thread only, except `zoom`, which the
-// views read when they paint and which is therefore atomic.
+// Each field names the one function that writes it, besides ResetWindowState,
+// which puts them all back to their start values. Everything here is read and
+// written on the user-interface thread only, except `zoom`, which the views
+// read when they paint and which is therefore atomic.
 #pragma once
 
 #include <windows.h>

@@ -265,6 +265,12 @@ class ComPtr {
   }
   // The same place, for functions that take it as void** with an IID.
   void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
+  // Hands the reference on; nothing is held afterwards.
+  Interface* Detach() {
+    Interface* pointer = pointer_;
+    pointer_ = nullptr;
+    return pointer;
+  }
 
  private:
   Interface* pointer_;

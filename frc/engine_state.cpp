@@ -1,5 +1,6 @@
 // The engine state and the frame-set block: see engine_state.h.
 #include "frc/engine_state.h"
+#include "base/thread_checks.h"
 
 #include <cstddef>
 #include <cstdlib>
@@ -9,12 +10,16 @@ namespace {
 
 // The values behind the read-only names of the header; written only by the
 // functions below.
-DibSurface* frameSet = nullptr;
-std::uint32_t frameSetPicture = 0;
-std::atomic<std::uint32_t> frcCount{0};
-std::uint32_t frcOffset = 0;
-std::atomic<std::uint32_t> currentFrame{0};
-std::atomic<std::uint32_t> frameDuration{0};
+struct EngineState {
+  DibSurface* frameSet = nullptr;
+  std::uint32_t frameSetPicture = 0;
+  std::atomic<std::uint32_t> frcCount{0};
+  std::uint32_t frcOffset = 0;
+  std::atomic<std::uint32_t> currentFrame{0};
+  std::atomic<std::uint32_t> frameDuration{0};
+  Mutex frameSetLock;
+};
+EngineState engine;
 
 // The count word sits in front of the elements, padded so that they keep the
 // strictest alignment any object needs.
@@ -35,35 +40,37 @@ struct FrameSetAtExit {
 
 }  // namespace
 
-DibSurface* const& FrameSet = frameSet;
-const std::atomic<std::uint32_t>& FrcCount = frcCount;
-const std::uint32_t& FrcOffset = frcOffset;
-const std::atomic<std::uint32_t>& CurrentFrame = currentFrame;
-const std::atomic<std::uint32_t>& FrameDuration = frameDuration;
+DibSurface* const& FrameSet = engine.frameSet;
+const std::atomic<std::uint32_t>& FrcCount = engine.frcCount;
+const std::uint32_t& FrcOffset = engine.frcOffset;
+const std::atomic<std::uint32_t>& CurrentFrame = engine.currentFrame;
+const std::atomic<std::uint32_t>& FrameDuration = engine.frameDuration;
 
-std::mutex& FrameSetLock() {
-  static std::mutex lock;
-  return lock;
-}
+Mutex& FrameSetLock() { return engine.frameSetLock; }
 
 void PublishFrameSet(DibSurface* frames, std::uint32_t picture) {
-  frameSet = frames;
-  frameSetPicture = frames ? picture : 0;
+  ExpectUiThread();
+  engine.frameSet = frames;
+  engine.frameSetPicture = frames ? picture : 0;
 }
 
-std::uint32_t FrameSetPicture() { return frameSetPicture; }
+std::uint32_t FrameSetPicture() { return engine.frameSetPicture; }
 
 void PublishCycle(std::uint32_t interval, std::uint32_t correction) {
-  frcOffset = correction;
-  frcCount = interval;
+  ExpectUiThread();
+  engine.frcOffset = correction;
+  engine.frcCount = interval;
 }
 
-void SetCurrentFrame(std::uint32_t index) { currentFrame = index; }
+void SetCurrentFrame(std::uint32_t index) { engine.currentFrame = index; }
 
-void SetFrameDuration(std::uint32_t duration) { frameDuration = duration; }
+void SetFrameDuration(std::uint32_t duration) {
+  ExpectUiThread();
+  engine.frameDuration = duration;
+}
 
 void ReleaseEngineState() {
-  DibSurface* frames = frameSet;
+  DibSurface* frames = engine.frameSet;
   PublishFrameSet(nullptr, 0);
   ReleaseFrameSet(frames);
   PublishCycle(0, 0);

@@ -4,28 +4,32 @@
 // Each value below is read through its name and written through exactly one
 // function, so that who changes it, and on which thread, is stated once:
 //
-//   FrameSet       PublishFrameSet     user-interface thread, clock stopped
-//                                      (RebuildFrameSet, ReleaseEngineState)
-//   FrcCount,      PublishCycle        user-interface thread, clock stopped
-//   FrcOffset                          (RebuildFrameSet, ReleaseEngineState)
-//   CurrentFrame   SetCurrentFrame     the frame clock's tick (timer thread),
-//                                      the presentation thread while it plays,
-//                                      or the user-interface thread while the
-//                                      clock is stopped (rebuild, step, pause)
+//   FrameSet       PublishFrameSet     user-interface thread, clock stopped,
+//                                      FrameSetLock held (RebuildFrameSet,
+//                                      ReleaseEngineState)
+//   FrcCount,      PublishCycle        the same
+//   FrcOffset
+//   CurrentFrame   SetCurrentFrame     the frame clock's tick (timer thread);
+//                                      the presenting thread while it plays;
+//                                      the user-interface thread with the
+//                                      clock stopped (rebuild, step, pause),
+//                                      while the presenting thread runs held
 //   FrameDuration  SetFrameDuration    user-interface thread (ApplySettings)
 //
 // Readers: the user-interface thread reads all of them. The frame clock's tick
-// and the presentation thread read FrcCount, FrameDuration and CurrentFrame,
-// so those are atomic 32-bit values; the presentation thread reads FrameSet
-// only while it holds FrameSetLock. A paint of the FRC view reads CurrentFrame once and uses that one
-// value throughout; since the clock only stores indices below FrcCount and
-// stores nothing once stopped, that index is always inside FrameSet.
+// and the presenting thread read FrcCount, FrameDuration and CurrentFrame, so
+// those are atomic 32-bit values; the presenting thread runs through a
+// rebuild and reads FrameSet only while it holds FrameSetLock. A save's thread
+// reads FrameSet while it runs: every rebuild cancels and joins the save first.
+// A paint of the FRC view reads CurrentFrame once and uses that one value
+// throughout; since the clock only stores indices below FrcCount and stores
+// nothing once stopped, that index is always inside FrameSet.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
+#include "base/thread_checks.h"
 #include "imaging/dib_surface.h"
 
 // The N rendered frames, index = frame of the cycle; null when absent. One heap
@@ -46,7 +50,7 @@ extern const std::atomic<std::uint32_t>& FrameDuration;
 // every reader of the frames' memory DCs (the FRC view's paint, the
 // presentation thread's draw), so that no thread draws frames a rebuild is
 // replacing or releasing. Any thread.
-std::mutex& FrameSetLock();
+Mutex& FrameSetLock();
 
 // Makes frames (a block from AllocateFrameSet, or null) the frame set, rendered
 // from the picture of generation `picture`. The previous block is not released

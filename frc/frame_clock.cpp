@@ -2,7 +2,7 @@
 //
 // Threading. The tick runs on the system's multimedia-timer thread. Whether
 // it may still store CurrentFrame and send its request is decided under
-// clockLock: the tick checks that its own timer is still the live one, stores
+// frameClock.lock: the tick checks that its own timer is still the live one, stores
 // the index and counts itself as sending, all in one locked step; the stop
 // clears the live timer under the same lock. So after the stop has taken the
 // lock, a tick either has already committed to its request (and the stop waits
@@ -14,50 +14,52 @@
 
 #include <mmsystem.h>
 
-#include <mutex>
 
 #include "base/threads.h"
 #include "frc/engine_state.h"
 #include "frc/frame_index.h"
+#include "base/thread_checks.h"
 
 namespace {
 
-// Written by QueryCounterFrequency before any timer exists.
-std::int64_t counterFrequency = 0;
-
 constexpr UINT kTickMilliseconds = 1;
 
-std::mutex clockLock;
-UINT liveTimer = 0;         // guarded by clockLock; 0: no timer may act
-unsigned sendingTicks = 0;  // guarded by clockLock: ticks inside their request
-// Where a frame change is reported; written while no timer is live.
-HWND targetWindow = nullptr;  // guarded by clockLock
-UINT targetMessage = 0;       // guarded by clockLock
-WPARAM targetRequest = 0;     // guarded by clockLock
+struct Clock {
+  // Written by QueryCounterFrequency before any timer exists.
+  std::int64_t counterFrequency = 0;
+  Mutex lock;
+  UINT liveTimer GUARDED_BY(lock) = 0;         // 0: no timer may act
+  unsigned sendingTicks GUARDED_BY(lock) = 0;  // ticks inside their request
+  // Where a frame change is reported; written while no timer is live.
+  HWND targetWindow GUARDED_BY(lock) = nullptr;
+  UINT targetMessage GUARDED_BY(lock) = 0;
+  WPARAM targetRequest GUARDED_BY(lock) = 0;
+};
+Clock frameClock;
 
 void CALLBACK FrameClockTick(UINT timerId, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
   HWND window;
   UINT message;
   WPARAM request;
   {
-    std::lock_guard<std::mutex> guard(clockLock);
-    if (timerId == 0 || timerId != liveTimer) return;
+    MutexLock guard(frameClock.lock);
+    if (timerId == 0 || timerId != frameClock.liveTimer) return;
     const std::uint32_t frameDuration = FrameDuration;
     const std::uint32_t interval = FrcCount;
     if (frameDuration == 0 || interval == 0) return;
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
-    const std::uint32_t index = FrameIndexAt(counter.QuadPart, frameDuration, counterFrequency, interval);
+    const std::uint32_t index = FrameIndexAt(counter.QuadPart, frameDuration, frameClock.counterFrequency, interval);
     if (index == CurrentFrame) return;
     SetCurrentFrame(index);
-    ++sendingTicks;
-    window = targetWindow;
-    message = targetMessage;
-    request = targetRequest;
+    ++frameClock.sendingTicks;
+    window = frameClock.targetWindow;
+    message = frameClock.targetMessage;
+    request = frameClock.targetRequest;
   }
   SendMessageW(window, message, request, 0);
-  std::lock_guard<std::mutex> guard(clockLock);
-  --sendingTicks;
+  MutexLock guard(frameClock.lock);
+  --frameClock.sendingTicks;
 }
 
 // A tick's request is sent to a window of the stopping thread, which serves it
@@ -66,39 +68,41 @@ void CALLBACK FrameClockTick(UINT timerId, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR
 constexpr DWORD kStopLimitMs = 2000;
 
 bool NoTickSending(void*) {
-  std::lock_guard<std::mutex> guard(clockLock);
-  return sendingTicks == 0;
+  MutexLock guard(frameClock.lock);
+  return frameClock.sendingTicks == 0;
 }
 
 }  // namespace
 
 void QueryCounterFrequency() {
   LARGE_INTEGER frequency;
-  counterFrequency = QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
+  frameClock.counterFrequency = QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
 }
 
-std::int64_t CounterFrequency() { return counterFrequency; }
+std::int64_t CounterFrequency() { return frameClock.counterFrequency; }
 
 void StartFrameClock(HWND window, UINT message, WPARAM request) {
+  ExpectUiThread();
   StopFrameClock();
   {
-    std::lock_guard<std::mutex> guard(clockLock);
-    targetWindow = window;
-    targetMessage = message;
-    targetRequest = request;
+    MutexLock guard(frameClock.lock);
+    frameClock.targetWindow = window;
+    frameClock.targetMessage = message;
+    frameClock.targetRequest = request;
   }
   const UINT timer = timeSetEvent(kTickMilliseconds, kTickMilliseconds, FrameClockTick, 0, TIME_PERIODIC);
   // A tick that fires before this store finds its timer not yet live and skips.
-  std::lock_guard<std::mutex> guard(clockLock);
-  liveTimer = timer;
+  MutexLock guard(frameClock.lock);
+  frameClock.liveTimer = timer;
 }
 
 void StopFrameClock() {
+  ExpectUiThread();
   UINT timer;
   {
-    std::lock_guard<std::mutex> guard(clockLock);
-    timer = liveTimer;
-    liveTimer = 0;
+    MutexLock guard(frameClock.lock);
+    timer = frameClock.liveTimer;
+    frameClock.liveTimer = 0;
   }
   if (timer != 0) timeKillEvent(timer);
   // The messages other threads send to this one are delivered meanwhile, the
@@ -107,6 +111,6 @@ void StopFrameClock() {
 }
 
 UINT FrameClockTimer() {
-  std::lock_guard<std::mutex> guard(clockLock);
-  return liveTimer;
+  MutexLock guard(frameClock.lock);
+  return frameClock.liveTimer;
 }

@@ -1,16 +1,20 @@
 // Level tables and phase orders: see level_tables.h.
 #include "frc/level_tables.h"
+#include "base/thread_checks.h"
 
 #include <cstdint>
 #include <cstdlib>
 
-std::uint8_t* LevelTable = nullptr;
-std::uint32_t* ColumnPhaseOrder = nullptr;
-std::uint32_t* RowPhaseOrder = nullptr;
 namespace {
 
-// Written only by a successful BuildLevelTables.
-std::uint32_t levelTableInterval = 0;
+// The arrays behind the read-only names of the header.
+struct Tables {
+  std::uint8_t* levels = nullptr;
+  std::uint32_t* columnOrder = nullptr;
+  std::uint32_t* rowOrder = nullptr;
+  std::uint32_t interval = 0;  // written only by a successful BuildLevelTables
+};
+Tables tables;
 
 // Allocates count elements of elementSize bytes; a size that does not fit the
 // address space fails like an allocation that the heap refuses.
@@ -25,13 +29,17 @@ void* AllocateArray(std::uint64_t count, std::uint64_t elementSize) {
 
 }  // namespace
 
+const std::uint8_t* const& LevelTable = tables.levels;
+const std::uint32_t* const& ColumnPhaseOrder = tables.columnOrder;
+const std::uint32_t* const& RowPhaseOrder = tables.rowOrder;
+
 void ReleaseLevelTables() {
-  std::free(LevelTable);
-  LevelTable = nullptr;
-  std::free(ColumnPhaseOrder);
-  ColumnPhaseOrder = nullptr;
-  std::free(RowPhaseOrder);
-  RowPhaseOrder = nullptr;
+  std::free(tables.levels);
+  tables.levels = nullptr;
+  std::free(tables.columnOrder);
+  tables.columnOrder = nullptr;
+  std::free(tables.rowOrder);
+  tables.rowOrder = nullptr;
 }
 
 std::uint8_t PanelLevel(std::uint32_t interval, std::uint32_t correction, std::uint32_t v, std::uint32_t p) {
@@ -50,27 +58,28 @@ std::uint32_t RowPhaseAt(std::uint32_t interval, std::uint32_t p) {
   return (p % 2 == 0) ? p / 2 : interval - 1 - p / 2;
 }
 
-std::uint32_t LevelTableInterval() { return levelTableInterval; }
+std::uint32_t LevelTableInterval() { return tables.interval; }
 
 std::uint32_t PresentTableInterval() {
-  return LevelTable && ColumnPhaseOrder && RowPhaseOrder ? levelTableInterval : 0;
+  return tables.levels && tables.columnOrder && tables.rowOrder ? tables.interval : 0;
 }
 
 int BuildLevelTables(std::uint32_t interval, std::uint32_t correction) {
+  ExpectUiThread();
   ReleaseLevelTables();
   if (interval < 1 || interval > kLargestTableInterval) return 0;
-  LevelTable = static_cast<std::uint8_t*>(AllocateArray(interval, 256));
-  if (!LevelTable) return 0;
-  ColumnPhaseOrder = static_cast<std::uint32_t*>(AllocateArray(interval, sizeof(std::uint32_t)));
-  if (!ColumnPhaseOrder) return 0;
-  RowPhaseOrder = static_cast<std::uint32_t*>(AllocateArray(interval, sizeof(std::uint32_t)));
-  if (!RowPhaseOrder) return 0;
-  levelTableInterval = interval;
+  tables.levels = static_cast<std::uint8_t*>(AllocateArray(interval, 256));
+  if (!tables.levels) return 0;
+  tables.columnOrder = static_cast<std::uint32_t*>(AllocateArray(interval, sizeof(std::uint32_t)));
+  if (!tables.columnOrder) return 0;
+  tables.rowOrder = static_cast<std::uint32_t*>(AllocateArray(interval, sizeof(std::uint32_t)));
+  if (!tables.rowOrder) return 0;
+  tables.interval = interval;
   for (std::uint32_t p = 0; p < interval; ++p) {
-    std::uint8_t* row = LevelTable + static_cast<std::size_t>(p) * 256;
+    std::uint8_t* row = tables.levels + static_cast<std::size_t>(p) * 256;
     for (std::uint32_t v = 0; v < 256; ++v) row[v] = PanelLevel(interval, correction, v, p);
-    ColumnPhaseOrder[p] = p;
-    RowPhaseOrder[p] = RowPhaseAt(interval, p);
+    tables.columnOrder[p] = p;
+    tables.rowOrder[p] = RowPhaseAt(interval, p);
   }
   return 1;
 }

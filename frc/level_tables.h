@@ -11,19 +11,20 @@
 
 #include <cstdint>
 
-// The three arrays are written only by BuildLevelTables and ReleaseLevelTables,
-// on the user-interface thread while the frame clock and the presentation
-// thread are stopped (the rebuild holds the frames' lock). The rebuild's
-// workers read them while that thread waits for them; otherwise only the
-// user-interface thread reads them (the readouts of single pixels).
+// The three arrays are read through these names and written only by
+// BuildLevelTables and ReleaseLevelTables, on the user-interface thread during
+// a rebuild. The rebuild's workers read them while that thread waits for
+// them; otherwise only the user-interface thread reads them (the readouts of
+// single pixels). The frame clock and the presenting thread keep running
+// through a rebuild, but neither reads the tables: they only show frames.
 //
 // One row of 256 entries per phase, row-major: LevelTable[p * 256 + v] is the
 // level shown for input level v in phase p. Null when absent.
-extern std::uint8_t* LevelTable;
+extern const std::uint8_t* const& LevelTable;
 // Phase offset contributed by a pixel's column index modulo N. Null when absent.
-extern std::uint32_t* ColumnPhaseOrder;
+extern const std::uint32_t* const& ColumnPhaseOrder;
 // Phase offset contributed by a pixel's row index modulo N. Null when absent.
-extern std::uint32_t* RowPhaseOrder;
+extern const std::uint32_t* const& RowPhaseOrder;
 // The interval N the three arrays were built for; changed only by a successful
 // build. Frame rendering takes its modulus from here, not from the settings.
 std::uint32_t LevelTableInterval();

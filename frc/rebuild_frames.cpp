@@ -15,6 +15,7 @@
 #include "frc/frame_mapping.h"
 #include "frc/level_tables.h"
 #include "frc/render_frame.h"
+#include "base/thread_checks.h"
 
 namespace {
 
@@ -126,7 +127,8 @@ void DiscardFrameSet() {
 
 FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t interval, std::uint32_t correction,
                            FrameProgress progress, void* progressContext) {
-  std::lock_guard<std::mutex> guard(FrameSetLock());
+  ExpectUiThread();
+  MutexLock guard(FrameSetLock());
   // The previous frames leave FrameSet at once; their sections are kept aside
   // for the new cycle only when they show the same picture.
   DibSurface* kept = FrameSet;

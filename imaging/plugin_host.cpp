@@ -12,16 +12,6 @@ std::vector<HMODULE> PluginTable;
 
 namespace {
 
-// Looks up an export by its ANSI name. GetProcAddress on a null module would
-// search the program itself, so null entries are never looked into.
-template <typename Proc>
-Proc FindExport(HMODULE module, const char* name) {
-  if (!module) return nullptr;
-  // Through a plain function pointer type: converting FARPROC to a different
-  // signature directly is a (harmless) warning with GCC.
-  return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
 // Reads exactly `size` bytes from the current position.
 bool ReadExactly(HANDLE file, BYTE* buffer, DWORD size) {
   DWORD read = 0;
@@ -66,7 +56,7 @@ void UnloadPlugins() {
 
 int ProbePlugins(const void* probe) {
   for (HMODULE module : PluginTable) {
-    const IsSupportedProc isSupported = FindExport<IsSupportedProc>(module, "IsSupported");
+    const IsSupportedProc isSupported = LookUpFunction<IsSupportedProc>(module, "IsSupported");
     if (!isSupported) continue;
     const int answer = isSupported(0, static_cast<const BYTE*>(probe));
     if (answer != 0) return answer;
@@ -79,8 +69,8 @@ int RunPluginGetPicture(const void* image, DWORD length, HLOCAL* header, HLOCAL*
   *pixels = nullptr;
   const BYTE* bytes = static_cast<const BYTE*>(image);
   for (HMODULE module : PluginTable) {
-    const IsSupportedProc isSupported = FindExport<IsSupportedProc>(module, "IsSupported");
-    const GetPictureProc getPicture = FindExport<GetPictureProc>(module, "GetPicture");
+    const IsSupportedProc isSupported = LookUpFunction<IsSupportedProc>(module, "IsSupported");
+    const GetPictureProc getPicture = LookUpFunction<GetPictureProc>(module, "GetPicture");
     if (!isSupported || !getPicture) continue;
     if (isSupported(0, bytes) == 0) continue;
 

@@ -21,6 +21,7 @@
 #include "base/threads.h"
 #include "present/flip_chain.h"
 #include "present/screen_readback.h"
+#include "present/vblank_source.h"
 #include "views/window_class.h"
 
 namespace {
@@ -30,24 +31,17 @@ constexpr int kWindowSize = 256;
 constexpr UINT kAcquireTimeoutMs = 100;
 
 // The desktop duplication of the primary monitor and what reading it needs.
+// The libraries come first, so that they go last.
 struct Duplication {
-  HMODULE dxgi = nullptr;
-  HMODULE d3d11 = nullptr;
+  ScopedModule dxgi;
+  ScopedModule d3d11;
   ComPtr<ID3D11Device> device;
   ComPtr<ID3D11DeviceContext> context;
   ComPtr<IDXGIOutputDuplication> duplication;
   ComPtr<ID3D11Texture2D> staging;  // the marker's pixels, copied for the processor to read
-  RECT desktop = {};                    // the monitor in desktop coordinates
+  RECT desktop = {};                // the monitor in desktop coordinates
   UINT rateNumerator = 0;
   UINT rateDenominator = 0;
-  ~Duplication() {
-    staging.Reset();
-    duplication.Reset();
-    context.Reset();
-    device.Reset();
-    if (d3d11) FreeLibrary(d3d11);
-    if (dxgi) FreeLibrary(dxgi);
-  }
 };
 
 std::wstring Hex(HRESULT result) {
@@ -56,32 +50,17 @@ std::wstring Hex(HRESULT result) {
   return text;
 }
 
-// The output of the primary monitor, and its adapter.
-int FindPrimaryOutput(IDXGIFactory1* factory, ComPtr<IDXGIAdapter1>* adapter, ComPtr<IDXGIOutput>* output) {
-  const POINT origin = {0, 0};
-  const HMONITOR primary = MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY);
-  for (UINT a = 0; factory->EnumAdapters1(a, adapter->Receive()) == S_OK; ++a) {
-    for (UINT o = 0; (*adapter)->EnumOutputs(o, output->Receive()) == S_OK; ++o) {
-      DXGI_OUTPUT_DESC description = {};
-      if (SUCCEEDED((*output)->GetDesc(&description)) && description.Monitor == primary) return 1;
-    }
-  }
-  return 0;
-}
-
 // Opens the duplication; on failure, reason says what is missing.
 int OpenDuplication(Duplication* open, std::wstring* reason) {
   using CreateFactory = HRESULT(WINAPI*)(REFIID, void**);
-  open->dxgi = LoadLibraryW(L"dxgi.dll");
-  open->d3d11 = LoadLibraryW(L"d3d11.dll");
-  if (!open->dxgi || !open->d3d11) {
+  open->dxgi.Reset(LoadLibraryW(L"dxgi.dll"));
+  open->d3d11.Reset(LoadLibraryW(L"d3d11.dll"));
+  if (!open->dxgi.valid() || !open->d3d11.valid()) {
     *reason = L"no DXGI / Direct3D 11";
     return 0;
   }
-  const auto createFactory = reinterpret_cast<CreateFactory>(
-      reinterpret_cast<void (*)()>(GetProcAddress(open->dxgi, "CreateDXGIFactory1")));
-  const auto createDevice = reinterpret_cast<PFN_D3D11_CREATE_DEVICE>(
-      reinterpret_cast<void (*)()>(GetProcAddress(open->d3d11, "D3D11CreateDevice")));
+  const auto createFactory = LookUpFunction<CreateFactory>(open->dxgi.get(), "CreateDXGIFactory1");
+  const auto createDevice = LookUpFunction<PFN_D3D11_CREATE_DEVICE>(open->d3d11.get(), "D3D11CreateDevice");
   ComPtr<IDXGIFactory1> factory;
   if (!createFactory || !createDevice || FAILED(createFactory(__uuidof(IDXGIFactory1), factory.ReceiveVoid()))) {
     *reason = L"no DXGI 1.1 / Direct3D 11";
@@ -90,7 +69,8 @@ int OpenDuplication(Duplication* open, std::wstring* reason) {
   ComPtr<IDXGIAdapter1> adapter;
   ComPtr<IDXGIOutput> output;
   ComPtr<IDXGIOutput1> output1;
-  if (!FindPrimaryOutput(factory.get(), &adapter, &output)) {
+  const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  if (!FindMonitorOutput(factory.get(), primary, &adapter, &output)) {
     *reason = L"no output for the primary monitor";
     return 0;
   }

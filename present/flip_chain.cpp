@@ -7,7 +7,7 @@
 #include "base/scoped_handle.h"
 
 struct FlipChain {
-  HMODULE d3d11;  // held while the device lives
+  ScopedModule d3d11;  // held while the device lives: first, so that it goes last
   ComPtr<ID3D11Device> device;
   ComPtr<ID3D11DeviceContext> context;
   ComPtr<IDXGISwapChain1> swapChain;
@@ -18,8 +18,7 @@ namespace {
 
 // Hardware first; where there is no hardware device, the software rasterizer.
 int CreateDevice(FlipChain* chain) {
-  const auto create = reinterpret_cast<PFN_D3D11_CREATE_DEVICE>(
-      reinterpret_cast<void (*)()>(GetProcAddress(chain->d3d11, "D3D11CreateDevice")));
+  const auto create = LookUpFunction<PFN_D3D11_CREATE_DEVICE>(chain->d3d11.get(), "D3D11CreateDevice");
   if (!create) return 0;
   for (D3D_DRIVER_TYPE type : {D3D_DRIVER_TYPE_HARDWARE, D3D_DRIVER_TYPE_WARP}) {
     // BGRA support: a GDI-compatible buffer is B8G8R8A8.
@@ -66,8 +65,8 @@ int CreateSwapChain(FlipChain* chain, HWND window, int width, int height) {
 FlipChain* CreateFlipChain(HWND window, int width, int height) {
   if (!window || width <= 0 || height <= 0) return nullptr;
   FlipChain* chain = new FlipChain();
-  chain->d3d11 = LoadLibraryW(L"d3d11.dll");
-  if (!chain->d3d11 || !CreateDevice(chain) || !CreateSwapChain(chain, window, width, height)) {
+  chain->d3d11.Reset(LoadLibraryW(L"d3d11.dll"));
+  if (!chain->d3d11.valid() || !CreateDevice(chain) || !CreateSwapChain(chain, window, width, height)) {
     DestroyFlipChain(chain);
     return nullptr;
   }
@@ -81,7 +80,6 @@ void DestroyFlipChain(FlipChain* chain) {
   if (chain->context) chain->context->ClearState();
   chain->context.Reset();
   chain->device.Reset();
-  if (chain->d3d11) FreeLibrary(chain->d3d11);
   delete chain;
 }
 

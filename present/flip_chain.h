@@ -3,8 +3,8 @@
 // back and presents on the next refresh; afterwards the chain's present
 // statistics say when each frame really reached the screen.
 //
-// Direct3D 11 and DXGI are looked up at run time (d3d11.dll is loaded on
-// the first creation), so the program starts on systems without them. A
+// Direct3D 11 and DXGI are looked up at run time (each chain loads d3d11.dll
+// for as long as it lives), so the program starts on systems without them. A
 // flip-model, GDI-compatible chain exists from Windows 8 on: there, and only
 // there, the factory offers IDXGIFactory2 and accepts the flip-sequential
 // effect with a GDI-compatible B8G8R8A8 buffer; anywhere else creation fails

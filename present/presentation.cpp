@@ -31,7 +31,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <mutex>
 #include <vector>
 
 #include "base/scoped_handle.h"
@@ -43,6 +42,7 @@
 #include "present/present_timeline.h"
 #include "present/vblank_source.h"
 #include "views/image_view.h"
+#include "base/thread_checks.h"
 
 namespace {
 
@@ -73,18 +73,17 @@ struct UiState {
 };
 UiState ui;
 
-// Guarded by `lock`, but for the report, which only the user-interface thread
-// writes (under the lock) and reads.
+// What the thread publishes; the report is written by the user-interface thread.
 struct Published {
-  std::mutex lock;
-  PresentationFigures figures = {};
-  LockTiming timing = {1, 0, true, false};
-  std::wstring pathLine;  // how the thread presents
-  std::wstring report;    // the source chosen and why the others were not
+  Mutex lock;
+  PresentationFigures figures GUARDED_BY(lock) = {};
+  LockTiming timing GUARDED_BY(lock) = {1, 0, true, false};
+  std::wstring pathLine GUARDED_BY(lock);  // how the thread presents
+  std::wstring report GUARDED_BY(lock);    // the source chosen and why the others were not
   // The latest frame changes' latencies after their vblank, a ring once
   // full; latencyCount counts every one since the thread started.
-  std::vector<double> latencies;
-  size_t latencyCount = 0;
+  std::vector<double> latencies GUARDED_BY(lock);
+  size_t latencyCount GUARDED_BY(lock) = 0;
 };
 Published published;
 
@@ -161,7 +160,7 @@ void WriteLog(Run* run, const std::string& text) {
 
 void SetPathLine(Run* run, const std::wstring& line) {
   {
-    std::lock_guard<std::mutex> guard(published.lock);
+    MutexLock guard(published.lock);
     if (published.pathLine == line) return;
     published.pathLine = line;
   }
@@ -296,7 +295,7 @@ void Publish(Wake* wake, double latencyMs) {
   }
   path->lockDoubled = lock.total.doubled;
   path->lockMissed = lock.total.missed;
-  std::lock_guard<std::mutex> guard(published.lock);
+  MutexLock guard(published.lock);
   published.figures = path->figures;
   published.timing = wake->timing;
   if (latencyMs >= 0) {
@@ -313,9 +312,9 @@ bool Present(Run* run, std::uint64_t vblank, std::int64_t counter, bool* schedul
   Wake* wake = &run->wake;
   PresentationSchedule* lock = &wake->lock;
   const VblankSource& source = *run->source;
-  std::unique_lock<std::mutex> guard(FrameSetLock(), std::try_to_lock);
-  if (!guard.owns_lock()) {
-    guard.lock();
+  Mutex& frames = FrameSetLock();
+  if (!frames.try_lock()) {
+    frames.lock();
     // Waited out a rebuild: the vblank number is stale, so this wake neither
     // starts nor judges anything, and the next one starts the schedule
     // afresh, as the rebuild restarts it anyway. A wait on anything else (a
@@ -327,6 +326,7 @@ bool Present(Run* run, std::uint64_t vblank, std::int64_t counter, bool* schedul
       lock->frames = FrameSet;
       wake->seenSchedule = ~0u;
       wake->timing = ComputeLockTiming(FrameDuration, source.rate);
+      frames.unlock();
       return false;
     }
   }
@@ -360,6 +360,7 @@ bool Present(Run* run, std::uint64_t vblank, std::int64_t counter, bool* schedul
   if (FrameSet && (frame != wake->drawnFrame || repaint)) {
     if (Draw(&wake->path)) wake->drawnFrame = frame;
   }
+  frames.unlock();
   return playing;
 }
 
@@ -380,7 +381,7 @@ unsigned __stdcall PresentationThread(void* context) {
     if (!WaitForNextVblank(run->source, &vblank, &counter)) {
       // Without vblanks the view is still drawn when it asks.
       if (!wake->path.chain && !run->stopping && TakeFrcViewRepaint()) {
-        std::lock_guard<std::mutex> guard(FrameSetLock());
+        MutexLock guard(FrameSetLock());
         Draw(&wake->path);
       }
       Sleep(kRetryMs);
@@ -459,7 +460,7 @@ bool StartRun() {
   StopRun();
   signals.requestPosted = false;
   {
-    std::lock_guard<std::mutex> guard(published.lock);
+    MutexLock guard(published.lock);
     published.figures = PresentationFigures{};
     published.pathLine.clear();
     published.latencies.clear();
@@ -482,6 +483,7 @@ bool StartRun() {
 }  // namespace
 
 void SetPresentationOptions(const SimulatedSourceOption* simulated, const wchar_t* path) {
+  ExpectUiThread();
   ui.simulatedAsked = simulated != nullptr;
   if (simulated) {
     ui.simulatedOption = *simulated;
@@ -491,12 +493,17 @@ void SetPresentationOptions(const SimulatedSourceOption* simulated, const wchar_
 }
 
 void SetPresentationMode(PresentationMode chosen) {
+  ExpectUiThread();
   ui.mode = ui.simulatedAsked ? PresentationMode::kVsync : chosen;
 }
 
-PresentationMode CurrentPresentationMode() { return ui.mode; }
+PresentationMode CurrentPresentationMode() {
+  ExpectUiThread();
+  return ui.mode;
+}
 
 void OpenPresentation(const PresentationTarget& target) {
+  ExpectUiThread();
   StopRun();
   signals.chainRefused = false;
   if (!ui.source) ui.source = new VblankSource();
@@ -509,7 +516,7 @@ void OpenPresentation(const PresentationTarget& target) {
   report = L"画面の更新頻度: " + (rate.numerator ? RefreshRateText(rate) + L" Hz" : std::wstring(L"不明")) + L"\n" +
            report;
   {
-    std::lock_guard<std::mutex> guard(published.lock);
+    MutexLock guard(published.lock);
     published.report = report;
   }
   if (!ui.log && !ui.logPath.empty()) {
@@ -530,10 +537,12 @@ void OpenPresentation(const PresentationTarget& target) {
 }
 
 bool PresentationMonitorChanged(HWND window) {
+  ExpectUiThread();
   return ui.target.window && MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST) != ui.sourceMonitor;
 }
 
 void ClosePresentation() {
+  ExpectUiThread();
   StopRun();
   if (ui.source) {
     CloseVblankSource(ui.source);
@@ -543,17 +552,22 @@ void ClosePresentation() {
   if (ui.log) std::fclose(ui.log);
   ui.log = nullptr;
   ui.target = PresentationTarget{};
-  std::lock_guard<std::mutex> guard(published.lock);
+  MutexLock guard(published.lock);
   published.report.clear();
 }
 
-bool PresentationLocked() { return WantsThread() && ui.run != nullptr; }
+bool PresentationLocked() {
+  ExpectUiThread();
+  return WantsThread() && ui.run != nullptr;
+}
 
 void RestartPresentation(bool hold) {
+  ExpectUiThread();
   signals.schedule = ((signals.schedule >> 1) + 1) << 1 | (hold ? 1u : 0u);
 }
 
 void SwitchPresentationMode(bool hold) {
+  ExpectUiThread();
   ui.mode = ui.mode == PresentationMode::kVsync ? PresentationMode::kTimer : PresentationMode::kVsync;
   RestartPresentation(hold);
   if (WantsThread()) {
@@ -566,36 +580,42 @@ void SwitchPresentationMode(bool hold) {
 }
 
 PresentationStatus CurrentPresentationStatus() {
+  ExpectUiThread();
   PresentationStatus status = {};
   status.searching = !ui.target.window && ui.mode == PresentationMode::kVsync;
   status.locked = PresentationLocked();
   if (!ui.source) return status;
   status.simulated = ui.source->kind == VblankKind::kSimulated;
   status.rate = ui.source->rate;
-  std::lock_guard<std::mutex> guard(published.lock);
+  MutexLock guard(published.lock);
   status.timing = published.timing;
   status.figures = published.figures;
   return status;
 }
 
 PresentationFigures PresentationTotals() {
-  std::lock_guard<std::mutex> guard(published.lock);
+  ExpectUiThread();
+  MutexLock guard(published.lock);
   return published.figures;
 }
 
 std::vector<double> PresentationLatencies() {
-  std::lock_guard<std::mutex> guard(published.lock);
-  const std::vector<double>& ring = published.latencies;
-  if (published.latencyCount <= ring.size()) return ring;
-  const size_t oldest = published.latencyCount % kPresentationLatencySamples;
-  std::vector<double> ordered(ring.begin() + static_cast<std::ptrdiff_t>(oldest), ring.end());
-  ordered.insert(ordered.end(), ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(oldest));
+  ExpectUiThread();
+  MutexLock guard(published.lock);
+  if (published.latencyCount <= published.latencies.size()) return published.latencies;
+  const std::ptrdiff_t oldest = static_cast<std::ptrdiff_t>(published.latencyCount % kPresentationLatencySamples);
+  std::vector<double> ordered(published.latencies.begin() + oldest, published.latencies.end());
+  ordered.insert(ordered.end(), published.latencies.begin(), published.latencies.begin() + oldest);
   return ordered;
 }
 
 std::wstring PresentationReport() {
-  std::lock_guard<std::mutex> guard(published.lock);
+  ExpectUiThread();
+  MutexLock guard(published.lock);
   return published.pathLine.empty() ? published.report : published.report + published.pathLine + L"\n";
 }
 
-void PresentationRequestHandled() { signals.requestPosted = false; }
+void PresentationRequestHandled() {
+  ExpectUiThread();
+  signals.requestPosted = false;
+}

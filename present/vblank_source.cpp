@@ -51,11 +51,6 @@ using KernelOpenFunction = LONG(APIENTRY*)(KernelOpenAdapter*);
 using KernelWaitFunction = LONG(APIENTRY*)(const KernelWait*);
 using KernelCloseFunction = LONG(APIENTRY*)(const KernelClose*);
 
-template <typename Function>
-Function Lookup(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
 std::int64_t Counter() {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
@@ -70,9 +65,9 @@ bool MonitorDevice(HWND window, MONITORINFOEXW* info) {
 
 RefreshRate DisplayConfigRate(const wchar_t* device) {
   HMODULE user = GetModuleHandleW(L"user32.dll");
-  auto sizes = Lookup<SizesFunction>(user, "GetDisplayConfigBufferSizes");
-  auto query = Lookup<QueryFunction>(user, "QueryDisplayConfig");
-  auto deviceInfo = Lookup<DeviceInfoFunction>(user, "DisplayConfigGetDeviceInfo");
+  auto sizes = LookUpFunction<SizesFunction>(user, "GetDisplayConfigBufferSizes");
+  auto query = LookUpFunction<QueryFunction>(user, "QueryDisplayConfig");
+  auto deviceInfo = LookUpFunction<DeviceInfoFunction>(user, "DisplayConfigGetDeviceInfo");
   if (!sizes || !query || !deviceInfo) return RefreshRate{0, 1};
   UINT32 pathCount = 0, modeCount = 0;
   if (sizes(QDC_ONLY_ACTIVE_PATHS, &pathCount, &modeCount) != ERROR_SUCCESS || pathCount == 0) return RefreshRate{0, 1};
@@ -150,40 +145,29 @@ bool Probe(VblankSource* source, RefreshRate stated, std::wstring* why, std::wst
 
 bool OpenDxgi(VblankSource* source, HWND window, std::wstring* why) {
   source->module = LoadLibraryW(L"dxgi.dll");
-  auto create = Lookup<CreateFactoryFunction>(source->module, "CreateDXGIFactory1");
+  auto create = LookUpFunction<CreateFactoryFunction>(source->module, "CreateDXGIFactory1");
   if (!create) {
     *why = L"CreateDXGIFactory1 がない";
     return false;
   }
-  IDXGIFactory1* factory = nullptr;
-  if (FAILED(create(kDxgiFactory1Id, reinterpret_cast<void**>(&factory))) || !factory) {
+  ComPtr<IDXGIFactory1> factory;
+  if (FAILED(create(kDxgiFactory1Id, factory.ReceiveVoid())) || !factory) {
     *why = L"DXGI を作れない";
     return false;
   }
-  HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
-  IDXGIAdapter* adapter = nullptr;
-  for (UINT a = 0; !source->output && factory->EnumAdapters(a, &adapter) == S_OK; ++a) {
-    IDXGIOutput* output = nullptr;
-    for (UINT o = 0; !source->output && adapter->EnumOutputs(o, &output) == S_OK; ++o) {
-      DXGI_OUTPUT_DESC desc;
-      if (SUCCEEDED(output->GetDesc(&desc)) && desc.Monitor == monitor) {
-        source->output = output;
-      } else {
-        output->Release();
-      }
-    }
-    adapter->Release();
-  }
-  factory->Release();
+  ComPtr<IDXGIAdapter1> adapter;
+  ComPtr<IDXGIOutput> output;
+  if (FindMonitorOutput(factory.get(), MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &adapter, &output))
+    source->output = output.Detach();
   if (!source->output) *why = L"ウィンドウのモニターの出力がない";
   return source->output != nullptr;
 }
 
 bool OpenKernel(VblankSource* source, HWND window, std::wstring* why) {
   source->module = LoadLibraryW(L"gdi32.dll");
-  auto open = Lookup<KernelOpenFunction>(source->module, "D3DKMTOpenAdapterFromHdc");
-  source->waitFunction = reinterpret_cast<void*>(Lookup<KernelWaitFunction>(source->module, "D3DKMTWaitForVerticalBlankEvent"));
-  source->closeFunction = reinterpret_cast<void*>(Lookup<KernelCloseFunction>(source->module, "D3DKMTCloseAdapter"));
+  auto open = LookUpFunction<KernelOpenFunction>(source->module, "D3DKMTOpenAdapterFromHdc");
+  source->waitFunction = reinterpret_cast<void*>(LookUpFunction<KernelWaitFunction>(source->module, "D3DKMTWaitForVerticalBlankEvent"));
+  source->closeFunction = reinterpret_cast<void*>(LookUpFunction<KernelCloseFunction>(source->module, "D3DKMTCloseAdapter"));
   if (!open || !source->waitFunction || !source->closeFunction) {
     *why = L"D3DKMTWaitForVerticalBlankEvent がない";
     return false;
@@ -205,9 +189,9 @@ bool OpenKernel(VblankSource* source, HWND window, std::wstring* why) {
 
 bool OpenDwm(VblankSource* source, std::wstring* why) {
   source->module = LoadLibraryW(L"dwmapi.dll");
-  auto enabled = Lookup<DwmEnabledFunction>(source->module, "DwmIsCompositionEnabled");
-  auto timing = Lookup<DwmTimingFunction>(source->module, "DwmGetCompositionTimingInfo");
-  source->waitFunction = reinterpret_cast<void*>(Lookup<DwmFlushFunction>(source->module, "DwmFlush"));
+  auto enabled = LookUpFunction<DwmEnabledFunction>(source->module, "DwmIsCompositionEnabled");
+  auto timing = LookUpFunction<DwmTimingFunction>(source->module, "DwmGetCompositionTimingInfo");
+  source->waitFunction = reinterpret_cast<void*>(LookUpFunction<DwmFlushFunction>(source->module, "DwmFlush"));
   source->timingFunction = reinterpret_cast<void*>(timing);
   BOOL on = FALSE;
   if (!enabled || !timing || !source->waitFunction || FAILED(enabled(&on)) || !on) {
@@ -233,6 +217,19 @@ void Clear(VblankSource* source) {
 }
 
 }  // namespace
+
+int FindMonitorOutput(IDXGIFactory1* factory, HMONITOR monitor, ComPtr<IDXGIAdapter1>* adapter,
+                      ComPtr<IDXGIOutput>* output) {
+  for (UINT a = 0; factory->EnumAdapters1(a, adapter->Receive()) == S_OK; ++a) {
+    for (UINT o = 0; (*adapter)->EnumOutputs(o, output->Receive()) == S_OK; ++o) {
+      DXGI_OUTPUT_DESC description = {};
+      if (SUCCEEDED((*output)->GetDesc(&description)) && description.Monitor == monitor) return 1;
+    }
+  }
+  output->Reset();
+  adapter->Reset();
+  return 0;
+}
 
 RefreshRate MonitorRefreshRate(HWND window) {
   MONITORINFOEXW info;

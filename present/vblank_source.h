@@ -18,8 +18,11 @@
 #include <cstdint>
 #include <string>
 
+#include "base/scoped_handle.h"
 #include "present/presentation_lock.h"
 
+struct IDXGIFactory1;
+struct IDXGIAdapter1;
 struct IDXGIOutput;
 
 enum class VblankKind { kNone, kDxgi, kKernel, kDwm, kSimulated };
@@ -73,3 +76,8 @@ void CloseVblankSource(VblankSource* source);
 
 // The source's name as the status bar and the version box show it.
 const wchar_t* VblankSourceName(VblankKind kind);
+
+// The DXGI output that shows monitor, and its adapter: 1 with both set, or 0
+// with both empty.
+int FindMonitorOutput(IDXGIFactory1* factory, HMONITOR monitor, ComPtr<IDXGIAdapter1>* adapter,
+                      ComPtr<IDXGIOutput>* output);

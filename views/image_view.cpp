@@ -6,23 +6,40 @@
 #include "frc/engine_state.h"
 #include "views/window_class.h"
 #include "views/zoom.h"
+#include "base/thread_checks.h"
 
 HWND FrcView = nullptr;
 HWND OriginalView = nullptr;
 
 namespace {
 
-// Given at creation: the messages to the parent and the zoom level it owns.
-UINT pointerMessage = 0;
-UINT zoomMessage = 0;
-UINT pickMessage = 0;
-const std::atomic<int>* viewZoom = nullptr;
+// Where FrcView's picture stands: its zoom and scroll position, which another
+// thread must read together (a zoom moves the scroll position too).
+struct Placement {
+  int zoom;
+  int scrollX, scrollY;
+};
 
-int Zoom() { return viewZoom ? viewZoom->load() : 1; }
+struct Views {
+  // Given at creation (user-interface thread): the messages to the parent
+  // and the zoom level it owns.
+  UINT pointerMessage = 0;
+  UINT zoomMessage = 0;
+  UINT pickMessage = 0;
+  const std::atomic<int>* zoom = nullptr;
+  // Written by the thread that draws FrcView while it plays locked, read by
+  // the view's paints; the repaint flag also the other way round.
+  std::atomic<bool> frcPresentedElsewhere{false};
+  std::atomic<bool> frcRepaintWanted{false};
+  // FrcView's placement for the drawing thread: written by the user-interface
+  // thread whenever its scroll position or zoom changes, under the lock.
+  Mutex placementLock;
+  Placement frcPlacement GUARDED_BY(placementLock) = {1, 0, 0};
+  bool placementHeld = false;  // user-interface thread: a zoom publishes once, at its end
+};
+Views views;
 
-// Set by the thread that draws FrcView while it plays locked; read here.
-std::atomic<bool> frcPresentedElsewhere{false};
-std::atomic<bool> frcRepaintWanted{false};
+int Zoom() { return views.zoom ? views.zoom->load() : 1; }
 
 // What distinguishes the two views: the picture they draw and the partner
 // they keep in step.
@@ -34,6 +51,16 @@ struct ViewKind {
 const ViewKind kFrcViewKind = {CurrentFramePicture, &OriginalView};
 const ViewKind kOriginalViewKind = {OriginalPicture, &FrcView};
 
+int ScrollPosition(HWND view, int bar);
+
+// Publishes FrcView's placement for the thread that draws it.
+void PublishFrcPlacement() {
+  if (views.placementHeld || !FrcView) return;
+  const Placement placement = {Zoom(), ScrollPosition(FrcView, SB_HORZ), ScrollPosition(FrcView, SB_VERT)};
+  MutexLock guard(views.placementLock);
+  views.frcPlacement = placement;
+}
+
 void SetScrollRangeAndPage(HWND view, int bar, int size, int page) {
   SCROLLINFO info = {};
   info.cbSize = sizeof info;
@@ -42,6 +69,8 @@ void SetScrollRangeAndPage(HWND view, int bar, int size, int page) {
   info.nMax = size;
   info.nPage = static_cast<UINT>(page < 0 ? 0 : page);
   SetScrollInfo(view, bar, &info, TRUE);
+  // A new range may move the position.
+  if (view == FrcView) PublishFrcPlacement();
 }
 
 int ScrollPosition(HWND view, int bar) {
@@ -58,6 +87,7 @@ void SetScrollPosition(HWND view, int bar, int position) {
   info.fMask = SIF_POS;
   info.nPos = position;
   SetScrollInfo(view, bar, &info, TRUE);
+  if (view == FrcView) PublishFrcPlacement();
 }
 
 // Ranges of the zoomed picture, pages of the client size.
@@ -74,14 +104,14 @@ LRESULT OnSize(HWND view, LPARAM lParam) {
 LRESULT OnPaint(HWND view, const ViewKind& kind) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(view, &paint);
-  if (&kind == &kFrcViewKind && frcPresentedElsewhere) {
+  if (&kind == &kFrcViewKind && views.frcPresentedElsewhere) {
     // The presenting thread draws the whole view on its next wake: a paint
     // here would wait for FrameSetLock while it presents, and delay the frame,
     // or draw over its swap chain.
-    frcRepaintWanted = true;
+    views.frcRepaintWanted = true;
   } else if (&kind == &kFrcViewKind) {
     // The presentation thread draws the same frames through the same memory DCs.
-    std::lock_guard<std::mutex> guard(FrameSetLock());
+    MutexLock guard(FrameSetLock());
     DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), Zoom(), kind.picture());
   } else {
     DrawViewPicture(dc, ScrollPosition(view, SB_HORZ), ScrollPosition(view, SB_VERT), Zoom(), kind.picture());
@@ -117,14 +147,14 @@ LRESULT OnButtonDown(HWND view) {
 LRESULT OnLeftButtonDown(HWND view, WPARAM wParam, LPARAM lParam) {
   SetFocus(view);
   HWND parent = GetParent(view);
-  if ((wParam & MK_SHIFT) && parent && pickMessage)
-    SendMessageW(parent, pickMessage, reinterpret_cast<WPARAM>(view), lParam);
+  if ((wParam & MK_SHIFT) && parent && views.pickMessage)
+    SendMessageW(parent, views.pickMessage, reinterpret_cast<WPARAM>(view), lParam);
   return 0;
 }
 
 void NotifyPointer(HWND view, LPARAM clientPoint) {
   HWND parent = GetParent(view);
-  if (parent && pointerMessage) SendMessageW(parent, pointerMessage, reinterpret_cast<WPARAM>(view), clientPoint);
+  if (parent && views.pointerMessage) SendMessageW(parent, views.pointerMessage, reinterpret_cast<WPARAM>(view), clientPoint);
 }
 
 LRESULT OnMouseMove(HWND view, LPARAM lParam) {
@@ -152,7 +182,7 @@ LRESULT OnMouseWheel(HWND view, WPARAM wParam, LPARAM lParam) {
   POINT cursor = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
   ScreenToClient(view, &cursor);
   ZoomRequest request = {delta > 0 ? ZoomLevelUp(Zoom()) : ZoomLevelDown(Zoom()), cursor};
-  SendMessageW(GetParent(view), zoomMessage, reinterpret_cast<WPARAM>(view), reinterpret_cast<LPARAM>(&request));
+  SendMessageW(GetParent(view), views.zoomMessage, reinterpret_cast<WPARAM>(view), reinterpret_cast<LPARAM>(&request));
   NotifyPointer(view, MAKELPARAM(cursor.x, cursor.y));
   return 0;
 }
@@ -160,14 +190,21 @@ LRESULT OnMouseWheel(HWND view, WPARAM wParam, LPARAM lParam) {
 // While another thread draws the FRC view it also fills what the picture
 // leaves; erasing here would only flash the background over the frame.
 LRESULT OnEraseBackground(HWND view, UINT message, WPARAM wParam, LPARAM lParam, const ViewKind& kind) {
-  if (&kind == &kFrcViewKind && frcPresentedElsewhere) return 1;
+  if (&kind == &kFrcViewKind && views.frcPresentedElsewhere) return 1;
   return DefWindowProcW(view, message, wParam, lParam);
+}
+
+// A view destroyed is no longer one to draw or keep in step.
+LRESULT OnDestroy(HWND view) {
+  if (view == FrcView) FrcView = nullptr;
+  if (view == OriginalView) OriginalView = nullptr;
+  return 0;
 }
 
 LRESULT ViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam, const ViewKind& kind) {
   switch (message) {
     case WM_CREATE: return 0;
-    case WM_DESTROY: return 0;
+    case WM_DESTROY: return OnDestroy(view);
     case WM_SIZE: return OnSize(view, lParam);
     case WM_PAINT: return OnPaint(view, kind);
     case WM_ERASEBKGND: return OnEraseBackground(view, message, wParam, lParam, kind);
@@ -237,10 +274,12 @@ void DrawViewPicture(HDC dc, int scrollX, int scrollY, int zoom, const DibSurfac
 }
 
 void ZoomViews(int oldZoom, int newZoom, HWND view, POINT anchor) {
+  ExpectUiThread();
   if (!IsZoomLevel(newZoom) || !view) return;
   const int x = ZoomedScrollPosition(ScrollPosition(view, SB_HORZ), anchor.x, oldZoom, newZoom);
   const int y = ZoomedScrollPosition(ScrollPosition(view, SB_VERT), anchor.y, oldZoom, newZoom);
   HWND partner = view == FrcView ? OriginalView : FrcView;
+  views.placementHeld = true;
   for (HWND each : {view, partner}) {
     if (!each) continue;
     RECT client;
@@ -254,20 +293,26 @@ void ZoomViews(int oldZoom, int newZoom, HWND view, POINT anchor) {
     SetScrollPosition(partner, SB_VERT, ScrollPosition(view, SB_VERT));
     InvalidateRect(partner, nullptr, TRUE);
   }
+  views.placementHeld = false;
+  PublishFrcPlacement();
   InvalidateRect(view, nullptr, TRUE);
 }
 
 void SetFrcViewPresentedElsewhere(bool elsewhere) {
-  frcPresentedElsewhere = elsewhere;
-  frcRepaintWanted = false;
+  views.frcPresentedElsewhere = elsewhere;
+  views.frcRepaintWanted = false;
 }
 
-bool TakeFrcViewRepaint() { return frcRepaintWanted.exchange(false); }
+bool TakeFrcViewRepaint() { return views.frcRepaintWanted.exchange(false); }
 
 void DrawFrcViewPicture(HDC dc) {
   if (!FrcView) return;
-  const int scrollX = ScrollPosition(FrcView, SB_HORZ), scrollY = ScrollPosition(FrcView, SB_VERT);
-  const int zoom = Zoom();
+  Placement placement;
+  {
+    MutexLock guard(views.placementLock);
+    placement = views.frcPlacement;
+  }
+  const int scrollX = placement.scrollX, scrollY = placement.scrollY, zoom = placement.zoom;
   const DibSurface* picture = CurrentFramePicture();
   // Nothing erases the view for this thread: the part the picture leaves
   // (all of it without one) gets the class's background here, in client
@@ -316,10 +361,10 @@ int ScrollTarget(int code, int page, int position, int trackPosition, bool* move
 
 void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerNotice, UINT zoomNotice, UINT pickNotice,
                       const std::atomic<int>* zoom) {
-  pointerMessage = pointerNotice;
-  zoomMessage = zoomNotice;
-  pickMessage = pickNotice;
-  viewZoom = zoom;
+  views.pointerMessage = pointerNotice;
+  views.zoomMessage = zoomNotice;
+  views.pickMessage = pickNotice;
+  views.zoom = zoom;
   // One structure, filled once and reused for the second class.
   WNDCLASSEXW viewClass;
   FillWindowClass(&viewClass, instance, FrcViewProc, L"FRC View");
@@ -329,4 +374,5 @@ void CreateImageViews(HWND parent, HINSTANCE instance, UINT pointerNotice, UINT 
   viewClass.lpszClassName = L"Original View";
   RegisterClassExW(&viewClass);
   OriginalView = CreateView(parent, instance, L"Original View");
+  PublishFrcPlacement();
 }

@@ -13,8 +13,9 @@
 
 #include "imaging/dib_surface.h"
 
-// Written once each by CreateImageViews on the user-interface thread. Read on
-// that thread, and FrcView by the presentation thread, which draws into it.
+// Written by CreateImageViews on the user-interface thread, and cleared there
+// when the view's window is destroyed. Read on that thread, and FrcView by the
+// presenting thread, which draws into it (and has stopped before the views go).
 extern HWND FrcView;       // class "FRC View"; null until created
 extern HWND OriginalView;  // class "Original View"; null until created
 
@@ -81,7 +82,9 @@ void DrawViewPicture(HDC dc, int scrollX, int scrollY, int zoom, const DibSurfac
 // Draws all of FrcView's client area as it shows now (CurrentFramePicture at
 // its scroll position and the zoom level, the background where the picture
 // does not reach) into dc, a DC of that area. For a thread other than the
-// view's: the caller holds FrameSetLock.
+// view's: the caller holds FrameSetLock. The zoom and the scroll position are
+// read together, as the view's thread last published them, so a zoom is
+// never drawn at the scroll position of the level before.
 void DrawFrcViewPicture(HDC dc);
 
 // While another thread presents FrcView (with GDI or through a swap chain),

@@ -14,8 +14,6 @@
 
 namespace {
 
-// The window while it is open; null while closed.
-HWND cycleWindow = nullptr;
 
 constexpr wchar_t kClassName[] = L"Pixel Cycle";
 constexpr wchar_t kTitle[] = L"画素のサイクル";
@@ -39,8 +37,13 @@ struct CycleContent {
   PixelLight light;                        // its arrays are blue, green, red
 };
 
-CycleContent content;
-HFONT font = nullptr;  // owned: made in OnCreate, deleted in OnDestroy
+// The window's state; user-interface thread only.
+struct CycleWindowState {
+  HWND window = nullptr;  // while it is open; null while closed
+  CycleContent content;
+  HFONT font = nullptr;  // owned: made in OnCreate, deleted in OnDestroy
+};
+CycleWindowState cycleView;
 
 // Index into PixelLight's blue-green-red arrays for display channel c.
 int ByteOf(int channel) { return 2 - channel; }
@@ -57,29 +60,29 @@ const std::uint8_t* PixelBytes(const DibSurface& surface, POINT pixel) {
 
 // The pixel's cycle from the picture and the tables, not from the frames.
 void ReadContent() {
-  content.interval = 0;
+  cycleView.content.interval = 0;
   const std::uint32_t interval = FrcCount;
-  if (interval == 0 || PresentTableInterval() != interval || !Holds(SourceSurface, content.pixel)) return;
-  const std::uint8_t* source = PixelBytes(SourceSurface, content.pixel);
-  const long memoryRow = SourceSurface.header.bmiHeader.biHeight - 1 - content.pixel.y;
+  if (interval == 0 || PresentTableInterval() != interval || !Holds(SourceSurface, cycleView.content.pixel)) return;
+  const std::uint8_t* source = PixelBytes(SourceSurface, cycleView.content.pixel);
+  const long memoryRow = SourceSurface.header.bmiHeader.biHeight - 1 - cycleView.content.pixel.y;
   PixelCycle cycle;
-  MeasurePixelCycle(source, static_cast<std::uint32_t>(content.pixel.x), static_cast<std::uint32_t>(memoryRow), &cycle);
+  MeasurePixelCycle(source, static_cast<std::uint32_t>(cycleView.content.pixel.x), static_cast<std::uint32_t>(memoryRow), &cycle);
   for (int c = 0; c < kStripLines; ++c) {
-    content.sums[c] = cycle.sums[ByteOf(c)];
-    content.source[c] = source[ByteOf(c)];
-    for (std::uint32_t k = 0; k < interval; ++k) content.values[c][k] = cycle.frames[k][ByteOf(c)];
+    cycleView.content.sums[c] = cycle.sums[ByteOf(c)];
+    cycleView.content.source[c] = source[ByteOf(c)];
+    for (std::uint32_t k = 0; k < interval; ++k) cycleView.content.values[c][k] = cycle.frames[k][ByteOf(c)];
   }
-  content.light = cycle.light;
-  content.interval = interval;
+  cycleView.content.light = cycle.light;
+  cycleView.content.interval = interval;
 }
 
 // Line `line` of the text: 0 the pixel, 1-3 the channels' values, 4-6 the
 // means; lines 1-6 are empty without a cycle.
 std::wstring LineText(int line) {
   wchar_t text[kLineLength];
-  const std::uint32_t n = content.interval;
-  const PixelLight& light = content.light;
-  const long x = content.pixel.x, y = content.pixel.y;
+  const std::uint32_t n = cycleView.content.interval;
+  const PixelLight& light = cycleView.content.light;
+  const long x = cycleView.content.pixel.x, y = cycleView.content.pixel.y;
   if (line == 0 && n == 0) {
     std::swprintf(text, kLineLength, L"画素 x %ld, y %ld  サイクルがありません", x, y);
   } else if (line == 0) {
@@ -88,18 +91,18 @@ std::wstring LineText(int line) {
     return std::wstring();
   } else if (line <= kStripLines) {
     std::wstring values = kChannelNames[line - 1];
-    for (std::uint32_t k = 0; k < n; ++k) values += L" " + std::to_wstring(content.values[line - 1][k]);
+    for (std::uint32_t k = 0; k < n; ++k) values += L" " + std::to_wstring(cycleView.content.values[line - 1][k]);
     std::swprintf(text, kLineLength, L"  上位 %u / %u", light.uppers[ByteOf(line - 1)], n);
     return values + text;
   } else if (line == kStripLines + 1) {
-    std::swprintf(text, kLineLength, L"平均 R%.1f G%.1f B%.1f", double(content.sums[0]) / n,
-                  double(content.sums[1]) / n, double(content.sums[2]) / n);
+    std::swprintf(text, kLineLength, L"平均 R%.1f G%.1f B%.1f", double(cycleView.content.sums[0]) / n,
+                  double(cycleView.content.sums[1]) / n, double(cycleView.content.sums[2]) / n);
   } else if (line == kStripLines + 2) {
     std::swprintf(text, kLineLength, L"光 R%u.%u G%u.%u B%u.%u", light.meanTenths[2] / 10, light.meanTenths[2] % 10,
                   light.meanTenths[1] / 10, light.meanTenths[1] % 10, light.meanTenths[0] / 10,
                   light.meanTenths[0] % 10);
   } else {
-    std::swprintf(text, kLineLength, L"元 R%u G%u B%u", content.source[0], content.source[1], content.source[2]);
+    std::swprintf(text, kLineLength, L"元 R%u G%u B%u", cycleView.content.source[0], cycleView.content.source[1], cycleView.content.source[2]);
   }
   return text;
 }
@@ -130,13 +133,13 @@ Layout MeasureLayout(HDC dc) {
 // One channel's strip: cells as wide as the space allows, each with its value
 // written in when it fits.
 void DrawStrip(HDC dc, int channel, int left, int right, int top, int height) {
-  const int n = static_cast<int>(content.interval);
+  const int n = static_cast<int>(cycleView.content.interval);
   int cell = (right - left) / n;
   cell = cell < 1 ? 1 : cell > 2 * kCellWidth ? 2 * kCellWidth : cell;
   const int gap = cell >= 6 ? 1 : 0;
   HGDIOBJ brush = GetStockObject(DC_BRUSH);
   for (int k = 0; k < n; ++k) {
-    const std::uint8_t value = content.values[channel][k];
+    const std::uint8_t value = cycleView.content.values[channel][k];
     RECT box = {left + k * cell, top, left + (k + 1) * cell - gap, top + height};
     SetDCBrushColor(dc, ChannelColour(channel, value));
     FillRect(dc, &box, static_cast<HBRUSH>(brush));
@@ -146,7 +149,7 @@ void DrawStrip(HDC dc, int channel, int left, int right, int top, int height) {
     DrawTextW(dc, text.c_str(), -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   }
   wchar_t upper[kLineLength];
-  std::swprintf(upper, kLineLength, L"上位 %u / %u", content.light.uppers[ByteOf(channel)], content.interval);
+  std::swprintf(upper, kLineLength, L"上位 %u / %u", cycleView.content.light.uppers[ByteOf(channel)], cycleView.content.interval);
   SetTextColor(dc, RGB(0, 0, 0));
   TextOutW(dc, left + n * cell + 8, top + 3, upper, static_cast<int>(std::wcslen(upper)));
 }
@@ -154,11 +157,11 @@ void DrawStrip(HDC dc, int channel, int left, int right, int top, int height) {
 // The client size that shows a strip of kCellWidth cells (within limits).
 SIZE FittingClientSize(HWND window) {
   HDC dc = GetDC(window);
-  HGDIOBJ previous = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+  HGDIOBJ previous = SelectObject(dc, cycleView.font ? static_cast<HGDIOBJ>(cycleView.font) : GetStockObject(DEFAULT_GUI_FONT));
   const Layout layout = MeasureLayout(dc);
   SelectObject(dc, previous);
   ReleaseDC(window, dc);
-  int strip = kCellWidth * static_cast<int>(content.interval);
+  int strip = kCellWidth * static_cast<int>(cycleView.content.interval);
   strip = strip < kSmallestStripWidth ? kSmallestStripWidth : strip > kLargestStripWidth ? kLargestStripWidth : strip;
   return {2 * kMargin + layout.labelWidth + strip + layout.upperWidth,
           2 * kMargin + layout.lineHeight * (1 + kMeanLines) + (layout.lineHeight + 4) * kStripLines};
@@ -177,7 +180,7 @@ LRESULT OnCreate(HWND window) {
   HDC dc = GetDC(window);
   const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   ReleaseDC(window, dc);
-  font = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+  cycleView.font = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg 2");
   return 0;
 }
@@ -205,9 +208,9 @@ LRESULT OnSize(HWND window) {
 }
 
 LRESULT OnDestroy() {
-  cycleWindow = nullptr;
-  if (font) DeleteObject(font);
-  font = nullptr;
+  cycleView.window = nullptr;
+  if (cycleView.font) DeleteObject(cycleView.font);
+  cycleView.font = nullptr;
   return 0;
 }
 
@@ -225,11 +228,11 @@ LRESULT CALLBACK PixelCycleProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 HWND ShowPixelCycle(HWND owner, HINSTANCE instance, POINT pixel) {
-  content.pixel = pixel;
+  cycleView.content.pixel = pixel;
   ReadContent();
-  if (cycleWindow) {
-    InvalidateRect(cycleWindow, nullptr, TRUE);
-    return cycleWindow;
+  if (cycleView.window) {
+    InvalidateRect(cycleView.window, nullptr, TRUE);
+    return cycleView.window;
   }
   WNDCLASSEXW windowClass;
   FillWindowClass(&windowClass, instance, PixelCycleProc, kClassName);
@@ -238,20 +241,20 @@ HWND ShowPixelCycle(HWND owner, HINSTANCE instance, POINT pixel) {
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, instance,
                                 nullptr);
   if (!window) return nullptr;
-  cycleWindow = window;
+  cycleView.window = window;
   FitWindow(window);
   ShowWindow(window, SW_SHOWNOACTIVATE);
   return window;
 }
 
 void RefreshPixelCycle() {
-  if (!cycleWindow) return;
+  if (!cycleView.window) return;
   ReadContent();
-  InvalidateRect(cycleWindow, nullptr, TRUE);
+  InvalidateRect(cycleView.window, nullptr, TRUE);
 }
 
 std::wstring PixelCycleText() {
-  if (!cycleWindow) return std::wstring();
+  if (!cycleView.window) return std::wstring();
   std::wstring text;
   for (int line = 0; line <= kStripLines + kMeanLines; ++line) {
     const std::wstring each = LineText(line);
@@ -262,14 +265,14 @@ std::wstring PixelCycleText() {
 
 void DrawPixelCycle(HDC dc, const RECT& client) {
   FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  HGDIOBJ previousFont = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+  HGDIOBJ previousFont = SelectObject(dc, cycleView.font ? static_cast<HGDIOBJ>(cycleView.font) : GetStockObject(DEFAULT_GUI_FONT));
   const int previousMode = SetBkMode(dc, TRANSPARENT);
   const COLORREF previousColour = SetTextColor(dc, RGB(0, 0, 0));
   const Layout layout = MeasureLayout(dc);
   int top = kMargin;
   for (int line = 0; line <= kStripLines + kMeanLines; ++line) {
     if (line >= 1 && line <= kStripLines) {
-      if (content.interval == 0) continue;
+      if (cycleView.content.interval == 0) continue;
       const int c = line - 1;
       SetTextColor(dc, RGB(0, 0, 0));
       TextOutW(dc, kMargin, top + 3, kChannelNames[c], 1);
@@ -287,4 +290,4 @@ void DrawPixelCycle(HDC dc, const RECT& client) {
   SelectObject(dc, previousFont);
 }
 
-HWND PixelCycleWindow() { return cycleWindow; }
+HWND PixelCycleWindow() { return cycleView.window; }

@@ -233,7 +233,7 @@ TEST_F(MainWindowTest, LockedPlaybackDrawsTheViewsPaintsWithoutWaitingForFrames)
 
   std::atomic<bool> locked{false};
   std::thread holder([&] {
-    std::lock_guard<std::mutex> guard(FrameSetLock());
+    MutexLock guard(FrameSetLock());
     locked = true;
     Sleep(1500);
   });

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "tests/support/win_test_support.h"
+#include "base/thread_checks.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ void WarmUpGdi() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  SetUiThread();
   // Unbuffered: whatever a crashing test printed still reaches the log, and a
   // log with nothing at all means the program never started.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
