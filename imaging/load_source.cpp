@@ -13,16 +13,6 @@
 
 namespace {
 
-// Converts `decoded` into the emptied SourceSurface and readies its DC.
-int ConvertIntoSource(HBITMAP decoded) {
-  SourceSurface.Reset();
-  PrepareDib32Header(&SourceSurface.header);
-  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, decoded);
-  if (!SourceSurface.bitmap) return 0;
-  SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
-  return CreateSurfaceDc(&SourceSurface);
-}
-
 // A BITMAPINFOHEADER followed by the three BI_BITFIELDS masks.
 struct HeaderWithMasks {
   BITMAPINFOHEADER header;
@@ -51,6 +41,15 @@ int TakeOverDib32(DibSurface* surface, HBITMAP decoded) {
   return 1;
 }
 
+int LoadSourceFromBitmap(HBITMAP decoded) {
+  SourceSurface.Reset();
+  PrepareDib32Header(&SourceSurface.header);
+  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, decoded);
+  if (!SourceSurface.bitmap) return 0;
+  SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
+  return CreateSurfaceDc(&SourceSurface);
+}
+
 int LoadSourceImage(const wchar_t* path) {
   HBITMAP decodedBitmap = PluginChildProgram().empty() ? DecodeWithPlugins(path)
                                                        : DecodeWithPluginsIsolated(PluginChildProgram().c_str(), path);
@@ -67,7 +66,7 @@ int LoadSourceImage(const wchar_t* path) {
     decoded.release();
     return CreateSurfaceDc(&SourceSurface);
   }
-  return ConvertIntoSource(decoded.get());
+  return LoadSourceFromBitmap(decoded.get());
 }
 
 int LoadSourcePattern(TestPattern pattern, std::int32_t width, std::int32_t height) {
@@ -107,5 +106,5 @@ int LoadSourceFromPackedDib(const void* block, std::size_t size) {
       CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!section.get() || !bits) return 0;
   std::memcpy(bits, bytes + offset, pixelBytes);
-  return ConvertIntoSource(section.get());
+  return LoadSourceFromBitmap(section.get());
 }

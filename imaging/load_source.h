@@ -26,6 +26,12 @@ int LoadSourceImage(const wchar_t* path);
 // SourceSurface keeps the previous picture unless the conversion itself failed.
 int LoadSourceFromPackedDib(const void* block, std::size_t size);
 
+// Converts `decoded` (any DIB section or bitmap; the caller keeps it) into
+// SourceSurface, emptied first, and readies its DC, as LoadSourceImage does
+// with a plug-in's picture. Returns 1, or 0 with SourceSurface empty or
+// without its DC.
+int LoadSourceFromBitmap(HBITMAP decoded);
+
 // Makes the test pattern at width x height (each at least 1) the picture of
 // SourceSurface, as LoadSourceImage does with a decoded file. Returns 1 on
 // success; 0 when the section cannot be made (SourceSurface then keeps the

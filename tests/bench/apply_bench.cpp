@@ -21,6 +21,7 @@
 #include "frc/engine_state.h"
 #include "frc/level_tables.h"
 #include "imaging/dib_surface.h"
+#include "imaging/load_source.h"
 
 namespace {
 
@@ -68,13 +69,9 @@ bool LoadPicture(int width, int height) {
       p[2] = std::uint8_t((x + y) & 0xFF);
       p[3] = 0;
     }
-  SourceSurface.Reset();
-  PrepareDib32Header(&SourceSurface.header);
-  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, picture);
+  const bool loaded = LoadSourceFromBitmap(picture) == 1;
   DeleteObject(picture);
-  if (!SourceSurface.bitmap) return false;
-  SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
-  return CreateSurfaceDc(&SourceSurface) == 1;
+  return loaded;
 }
 
 // Sets the three fields and applies them; returns the time in ms, or a

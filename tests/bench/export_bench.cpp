@@ -15,6 +15,7 @@
 #include "frc/engine_state.h"
 #include "frc/rebuild_frames.h"
 #include "imaging/dib_surface.h"
+#include "imaging/load_source.h"
 
 namespace {
 
@@ -54,10 +55,9 @@ bool LoadPicture() {
       p[2] = std::uint8_t((x + y) & 0xFF);
       p[3] = 0;
     }
-  PrepareDib32Header(&SourceSurface.header);
-  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, picture);
+  const bool loaded = LoadSourceFromBitmap(picture) == 1;
   DeleteObject(picture);
-  return SourceSurface.bitmap != nullptr;
+  return loaded;
 }
 
 bool PngEncoder(CLSID* clsid) {

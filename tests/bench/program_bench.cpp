@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "frc/engine_state.h"
 #include "frc/frame_clock.h"
+#include "tests/gui/gui_test_support.h"
 
 namespace {
 
@@ -33,34 +34,9 @@ std::wstring ThisProgram() {
   return path;
 }
 
-bool WriteTestBmp(const std::wstring& path, int width, int height) {
-  const int stride = (width * 3 + 3) & ~3;
-  BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + DWORD(stride) * DWORD(height);
-  std::vector<unsigned char> bytes(file.bfSize);
-  memcpy(bytes.data(), &file, sizeof file);
-  memcpy(bytes.data() + sizeof file, &info, sizeof info);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      unsigned char* p = bytes.data() + file.bfOffBits + size_t(y) * stride + size_t(x) * 3;
-      p[0] = static_cast<unsigned char>(x * 255 / (width - 1));
-      p[1] = static_cast<unsigned char>(y * 255 / (height - 1));
-      p[2] = static_cast<unsigned char>(x + y);
-    }
-  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  WriteFile(out, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-  CloseHandle(out);
-  return written == bytes.size();
+// The bench's picture: gradients in every channel.
+unsigned Gradient(int x, int y) {
+  return unsigned(x * 255 / 1919) << 16 | unsigned(y * 255 / 1079) << 8 | unsigned((x + y) & 0xFF);
 }
 
 struct Search {
@@ -213,7 +189,7 @@ int main() {
   const std::wstring directory = std::wstring(temp) + L"quillane-program-bench";
   CreateDirectoryW(directory.c_str(), nullptr);
   const std::wstring image = directory + L"\\picture-1080p.bmp";
-  if (!WriteTestBmp(image, 1920, 1080)) return 1;
+  if (!WriteBmpFile(image, 1920, 1080, Gradient)) return 1;
   MeasureProgram(directory, image);
   MeasureFrameChange(directory, image);
   DeleteFileW(image.c_str());

@@ -4,9 +4,11 @@
 #include <d3d11.h>
 #include <tlhelp32.h>
 
+#include "base/scoped_handle.h"
 #include "frc/engine_state.h"
 #include "frc/level_tables.h"
 #include "imaging/dib_surface.h"
+#include "imaging/load_source.h"
 
 #include <cstdio>
 #include <cstring>
@@ -216,15 +218,8 @@ void ResetEngineState() {
 }
 
 bool LoadTestPicture(int width, int height, unsigned (*fill)(int x, int y)) {
-  HBITMAP picture = CreateTestDib32(width, height, fill);
-  if (!picture) return false;
-  SourceSurface.Reset();
-  PrepareDib32Header(&SourceSurface.header);
-  SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, picture);
-  DeleteObject(picture);
-  if (!SourceSurface.bitmap) return false;
-  SourceSurface.byteSize = SourceSurface.header.bmiHeader.biSizeImage;
-  return CreateSurfaceDc(&SourceSurface) == 1;
+  ScopedBitmap picture(CreateTestDib32(width, height, fill));
+  return picture.valid() && LoadSourceFromBitmap(picture.get()) == 1;
 }
 
 int ChildProcessCount(DWORD parent, const wchar_t* program) {
