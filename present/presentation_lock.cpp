@@ -185,3 +185,18 @@ std::string PresentationLogRow(std::uint32_t frame, std::uint64_t vblank, std::i
                 static_cast<unsigned long long>(held), held == refreshesPerFrame ? 1 : 0);
   return row;
 }
+
+PresentationFigures TallyPresentationLog(const PresentationLogEntry* rows, std::size_t count,
+                                         std::uint32_t refreshesPerFrame, std::uint32_t interval,
+                                         std::uint32_t nextFrame) {
+  PresentationFigures figures = {};
+  if (interval == 0) return figures;
+  for (std::size_t i = 0; i < count; ++i) {
+    const HeldJudgement judgement = JudgeHeldFrame(rows[i].held, refreshesPerFrame);
+    figures.doubled += judgement == HeldJudgement::kDoubled ? 1 : 0;
+    figures.missed += judgement == HeldJudgement::kCutShort ? 1 : 0;
+    const std::uint32_t next = i + 1 < count ? rows[i + 1].frame : nextFrame;
+    figures.missed += (next + interval - rows[i].frame - 1) % interval;
+  }
+  return figures;
+}

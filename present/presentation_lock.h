@@ -25,6 +25,7 @@
 // Windows-free: built and tested natively as well as in the program.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -135,3 +136,19 @@ std::string PresentationLogRow(std::uint32_t frame, std::uint64_t vblank, std::i
 
 // The first line of the presentation log.
 constexpr const char* kPresentationLogHeader = "frame,vblank,counter,held,exact\n";
+
+// One row of the log, read back.
+struct PresentationLogEntry {
+  std::uint32_t frame;
+  std::uint64_t vblank;
+  std::uint64_t held;
+};
+
+// The doubled and missed frames a log tells of, judged as the audit judges
+// them: by JudgeHeldFrame, and every frame that the rows skip (the next row's
+// frame, or nextFrame after the last row, is not the one after) as missed. A
+// cycle of `interval` frames shown k refreshes each; refreshes and late wakes
+// are left 0.
+PresentationFigures TallyPresentationLog(const PresentationLogEntry* rows, std::size_t count,
+                                         std::uint32_t refreshesPerFrame, std::uint32_t interval,
+                                         std::uint32_t nextFrame);

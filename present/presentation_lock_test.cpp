@@ -96,6 +96,31 @@ TEST(PresentationLockTest, PunctualWakesHoldEveryFrameExactly) {
   }
 }
 
+// The log, read back and judged, tells what the audit counted: over uneven
+// wakes that hold frames long and jump some, the doubled and missed frames of
+// the rows equal the lock's.
+TEST(PresentationLockTest, TheLogTellsWhatTheAuditCounted) {
+  std::uint32_t seed = 12345;
+  for (std::uint32_t n : {3u, 4u, 7u, 16u}) {
+    for (std::uint32_t k : {1u, 2u, 3u}) {
+      PresentationLock lock = {};
+      StartPresentationLock(&lock, 0, 0, k, n);
+      std::vector<PresentationLogEntry> rows;
+      LockStep step = {};
+      for (std::uint64_t v = 0; v < 4000;) {
+        seed = seed * 1103515245u + 12345u;
+        v += 1 + (seed >> 16) % (n * k / 2 + 1);  // never a whole cycle at once
+        step = AdvancePresentationLock(&lock, v);
+        if (step.judged) rows.push_back({step.judgedFrame, step.judgedSince, step.judgedHeld});
+      }
+      const PresentationFigures told = TallyPresentationLog(rows.data(), rows.size(), k, n, step.frame);
+      ASSERT_GT(lock.total.doubled + lock.total.missed, 0u) << n << "/" << k;
+      EXPECT_EQ(lock.total.doubled, told.doubled) << n << "/" << k;
+      EXPECT_EQ(lock.total.missed, told.missed) << n << "/" << k;
+    }
+  }
+}
+
 // Scripted wakes after a start at vblank 0 on frame 0.
 TEST(PresentationLockTest, CountsEachGapOnce) {
   const struct {

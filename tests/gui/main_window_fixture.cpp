@@ -3,7 +3,9 @@
 #include "tests/gui/main_window_fixture.h"
 
 #include <cstdint>
+#include <vector>
 
+#include "frc/frame_index.h"
 #include "tests/support/test_images.h"
 
 unsigned Ramp(int x, int y) { return unsigned(x & 0xFF) << 16 | unsigned((x + y) & 0xFF) << 8 | unsigned(y & 0xFF); }
@@ -77,4 +79,20 @@ void ExpectViewShows(HWND view, const DibSurface& picture, int zoom) {
   }, 3000);
   EXPECT_GT(compared, 1000);
   EXPECT_EQ(0, mismatches) << (view == FrcView ? "FRC view" : "original view") << " at zoom " << zoom;
+}
+
+bool PumpWhileEveryFrameComesDue() {
+  const std::uint32_t interval = FrcCount, frameDuration = FrameDuration;
+  std::vector<bool> due(interval, false);
+  std::uint32_t seen = 0;
+  return PumpUntil([&] {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const std::uint32_t frame = FrameIndexAt(now.QuadPart, frameDuration, CounterFrequency(), interval);
+    if (!due[frame]) {
+      due[frame] = true;
+      ++seen;
+    }
+    return seen == interval;
+  }, 5000);
 }

@@ -44,6 +44,12 @@ std::vector<unsigned> CaptureClient(HWND view);
 // zoom level and the scroll position, wherever the picture reaches.
 void ExpectViewShows(HWND view, const DibSurface& picture, int zoom);
 
+// Dispatches messages until every frame of the cycle has come due by the
+// performance counter (the schedule the playing clock follows), so that a
+// frame that stays has stayed while playing would have moved it. False when
+// that takes longer than five seconds.
+bool PumpWhileEveryFrameComesDue();
+
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -67,38 +67,39 @@ TEST_F(MainWindowTest, SimulatedSourceLocksPlaybackAndAuditsIt) {
     ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"FRCDuration", c.duration, SettingsFilePath().c_str()));
     OpenPicture(40, 40, Ramp);
     ASSERT_TRUE(PresentationLocked());
-    PumpUntil([] { return false; }, 1500);
+    // Enough refreshes for the log to say something of every kind of frame.
+    ASSERT_TRUE(PumpUntil([] { return PresentationTotals().refreshes >= 90; }, 10000));
     // Paused, the frame stays until a step moves it, and the view shows it.
     PressKey(VK_SPACE);
     const std::uint32_t pausedFrame = CurrentFrame;
-    PumpUntil([] { return false; }, 200);
+    ASSERT_TRUE(PumpWhileEveryFrameComesDue());
     EXPECT_EQ(pausedFrame, CurrentFrame);
     StepFrame(1);
     EXPECT_EQ((pausedFrame + 1) % 4, CurrentFrame);
     ExpectViewShows(FrcView, FrameSet[CurrentFrame], 1);
-    PumpUntil([] { return false; }, 200);
     const std::wstring status = StatusText(3);
     Close();
     SetPresentationOptions(nullptr, nullptr);
 
-    long long doubled = 0, missed = 0, exact = 0;
+    long long exact = 0;
     const std::vector<std::vector<long long>> rows = LogRows(log);
     ASSERT_GT(rows.size(), 20u);
+    std::vector<PresentationLogEntry> entries;
     for (size_t i = 0; i < rows.size(); ++i) {
       const std::vector<long long>& row = rows[i];
-      // The next frame went up as this one left; the last one gave way to
-      // the frame on screen at the pause. Frames the wakes jumped never
-      // reach the log: each is a missed frame.
-      const long long nextFrame = i + 1 < rows.size() ? rows[i + 1][0] : pausedFrame;
+      // Each row follows the one before by exactly what it was held.
       if (i + 1 < rows.size()) {
         EXPECT_EQ(row[1] + row[3], rows[i + 1][1]) << "row " << i;
         EXPECT_LT(row[2], rows[i + 1][2]) << "row " << i;
       }
       EXPECT_EQ(row[3] == c.k, row[4] == 1);
       exact += row[4];
-      doubled += row[3] > c.k;
-      missed += (row[3] < c.k) + (nextFrame - row[0] + 3) % 4;
+      entries.push_back({std::uint32_t(row[0]), std::uint64_t(row[1]), std::uint64_t(row[3])});
     }
+    // The last row gave way to the frame on screen at the pause.
+    const PresentationFigures told =
+        TallyPresentationLog(entries.data(), entries.size(), std::uint32_t(c.k), 4, pausedFrame);
+    const long long doubled = static_cast<long long>(told.doubled), missed = static_cast<long long>(told.missed);
     EXPECT_GT(exact, static_cast<long long>(rows.size()) / 2);
     wchar_t expected[120];
     std::swprintf(expected, 120, L"同期（模擬） %u Hz ×%lld 欠落 %lld 重複 %lld", c.source.rate.numerator, c.k,
@@ -144,7 +145,8 @@ TEST_F(MainWindowTest, SimulatedSourceScreenAgreesWithTheLogAndNothingSpins) {
   SettledPresentationReport();
   const ULONGLONG cpuBefore = ProcessCpu100ns();
   const DWORD idleStart = GetTickCount();
-  PumpUntil([] { return false; }, 1000);
+  const std::uint64_t refreshesBefore = PresentationTotals().refreshes;
+  PumpUntil([&] { return PresentationTotals().refreshes >= refreshesBefore + 60; }, 5000);
   const double cpuShare = double(ProcessCpu100ns() - cpuBefore) / 10000.0 / double(GetTickCount() - idleStart);
   EXPECT_LT(cpuShare, 0.25) << "of one core while playing at 60 Hz";
 
@@ -206,8 +208,8 @@ TEST_F(MainWindowTest, LockedPlaybackReportsItsPathAndFallsBackToGdi) {
   StepFrame(1);
   ExpectViewShows(FrcView, FrameSet[CurrentFrame], 1);
   PressKey(VK_SPACE);
-  PumpUntil([] { return false; }, 300);
-  EXPECT_NE(std::wstring::npos, StatusText(3).find(L"同期（模擬） 60 Hz")) << testing::PrintToString(StatusText(3));
+  EXPECT_TRUE(PumpUntil([] { return StatusText(3).find(L"同期（模擬） 60 Hz") != std::wstring::npos; }, 3000))
+      << testing::PrintToString(StatusText(3));
   Close();
   SetPresentationOptions(nullptr, nullptr);
 }

@@ -15,25 +15,6 @@
 
 namespace {
 
-// Dispatches messages until every frame of the cycle has come due by the
-// performance counter (the schedule the playing clock follows), so that a
-// frame that stays has stayed while playing would have moved it. False when
-// that takes longer than five seconds.
-bool PumpWhileEveryFrameComesDue() {
-  const std::uint32_t interval = FrcCount, frameDuration = FrameDuration;
-  std::vector<bool> due(interval, false);
-  std::uint32_t seen = 0;
-  return PumpUntil([&] {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    const std::uint32_t frame = FrameIndexAt(now.QuadPart, frameDuration, CounterFrequency(), interval);
-    if (!due[frame]) {
-      due[frame] = true;
-      ++seen;
-    }
-    return seen == interval;
-  }, 5000);
-}
 
 TEST_F(MainWindowTest, PauseStepsStatusBarAndFocusAfterTheMessage) {
   ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"ShowOriginal", L"1", SettingsFilePath().c_str()));
