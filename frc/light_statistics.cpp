@@ -83,6 +83,15 @@ double CodeToLight(double code) {
   return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
 }
 
+double RelativeLuminance(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+  return 0.2126 * CodeToLight(red) + 0.7152 * CodeToLight(green) + 0.0722 * CodeToLight(blue);
+}
+
+bool BlackTextReadsBetter(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+  const double luminance = RelativeLuminance(red, green, blue);
+  return (luminance + 0.05) / 0.05 > 1.05 / (luminance + 0.05);
+}
+
 double LightToCode(double light) {
   if (!(light > 0)) return 0;
   const double c = light <= 0.0031308 ? light * 12.92 : 1.055 * std::pow(light, 1 / 2.4) - 0.055;

@@ -39,6 +39,14 @@ const LightTables& SrgbLightTables();
 double CodeToLight(double code);
 double LightToCode(double light);
 
+// The relative luminance of a colour (codes 0..255): 0.2126 R + 0.7152 G +
+// 0.0722 B in linear light, 0 black and 1 white.
+double RelativeLuminance(std::uint32_t red, std::uint32_t green, std::uint32_t blue);
+
+// True when black text on the colour contrasts more than white text does
+// (contrast ratio (L1 + 0.05) / (L2 + 0.05)): for numbers written on cells.
+bool BlackTextReadsBetter(std::uint32_t red, std::uint32_t green, std::uint32_t blue);
+
 // The twentieths of the code that shows light mean `light`, from the tables:
 // floor(20 * LightToCode(light)), clamped to 0..kLightTwentieths.
 std::uint32_t LightTwentieths(const LightTables& tables, double light);

@@ -195,4 +195,21 @@ TEST(LightStatisticsTest, WideRowsReportEachPixelsPeriodAndFrequency) {
   EXPECT_NE(std::string::npos, LightReportText(totals, 7, 0).find("\nflicker_hz=0.000\n"));
 }
 
+// Text on a cell is chosen by the cell's luminance: dark text exactly where
+// the colour is brighter than the point where both contrast alike (a
+// luminance of sqrt(1.05 * 0.05) - 0.05, about 0.179).
+TEST(LightStatisticsTest, TextColourFollowsLuminanceNotTheCode) {
+  const struct {
+    std::uint32_t red, green, blue;
+    bool black;
+  } cases[] = {
+      {0, 0, 203, false}, {0, 0, 255, false},   {0, 203, 0, true},     {0, 120, 0, false},
+      {255, 0, 0, true},  {230, 0, 0, false},   {255, 255, 255, true}, {0, 0, 0, false},
+      {117, 117, 117, false}, {118, 118, 118, true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.black, BlackTextReadsBetter(c.red, c.green, c.blue)) << c.red << "," << c.green << "," << c.blue;
+  EXPECT_DOUBLE_EQ(1.0, RelativeLuminance(255, 255, 255));
+}
+
 }  // namespace

@@ -145,7 +145,11 @@ void DrawStrip(HDC dc, int channel, int left, int right, int top, int height) {
     FillRect(dc, &box, static_cast<HBRUSH>(brush));
     const std::wstring text = std::to_wstring(value);
     if (TextWidth(dc, text) + 2 > box.right - box.left) continue;
-    SetTextColor(dc, value < 160 ? RGB(255, 255, 255) : RGB(0, 0, 0));
+    // By what the eye sees of the cell, not by the channel's code: a blue
+    // cell is dark at any value, a green one light from the middle up.
+    const COLORREF colour = ChannelColour(channel, value);
+    const bool black = BlackTextReadsBetter(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    SetTextColor(dc, black ? RGB(0, 0, 0) : RGB(255, 255, 255));
     DrawTextW(dc, text.c_str(), -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   }
   wchar_t upper[kLineLength];
