@@ -42,7 +42,8 @@ static_assert(sizeof(BITMAPINFO) == 44, "BITMAPINFO is a 40-byte header and one 
 
 // The loaded picture. Empty at start; written only by the loaders of
 // imaging/load_source.h (LoadSourceImage, LoadSourcePattern,
-// LoadSourceFromPackedDib) and released at exit, all on the window's thread.
+// LoadSourceFromPackedDib, LoadSourceFromBitmap) and released at exit, all on
+// the window's thread.
 // Read on that thread; the rebuild's workers read its pixels only while the
 // window's thread waits for them, and a save's thread reads them only while
 // no loader can run (a save is cancelled, and waited for, before any load).

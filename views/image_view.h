@@ -4,7 +4,8 @@
 // zoom level (1:1 unless zoomed) from its top-left corner and scroll together:
 // scrolling one moves the other to the same position. They own nothing; the
 // window scroll bars hold all scroll state, in screen pixels of the zoomed
-// picture.
+// picture, and FrcView's is copied, with the zoom, for the thread that
+// presents it (DrawFrcViewPicture).
 #pragma once
 
 #include <windows.h>
