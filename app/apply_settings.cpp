@@ -10,7 +10,7 @@
 #include "app/frame_settings.h"
 #include "app/globals.h"
 #include "frc/engine_state.h"
-#include "frc/rebuild_frames.h"
+#include "frc/frame_cache.h"
 #include "imaging/dib_surface.h"
 #include "views/image_view.h"
 
@@ -19,49 +19,12 @@ namespace {
 constexpr int kFieldLength = 32;  // 31 characters and the terminator
 
 const wchar_t kIntervalRangeMessage[] = L"間隔は1から255の範囲内である必要があります。";
-const wchar_t kOutOfMemoryMessage[] = L"メモリが不足しています。";
 
 void ShowMessage(const wchar_t* text) { MessageBoxW(MainWindow, text, kAppCaption, MB_OK); }
 
-// A rebuild that runs longer than this shows the wait cursor and the bar's
-// progress indicator until it ends.
-constexpr unsigned kFeedbackDelayMs = 300;
-
-struct RebuildFeedback {
-  ULONGLONG start;
-  ULONGLONG delay;
-  bool shown;
-  HCURSOR previousCursor;
-};
-
-// Called on this thread while the workers render: nothing here dispatches a
-// message, so no input is handled before the rebuild ends.
-void OnRebuildProgress(void* context, std::uint32_t done, std::uint32_t interval) {
-  RebuildFeedback* feedback = static_cast<RebuildFeedback*>(context);
-  if (!feedback->shown) {
-    if (GetTickCount64() - feedback->start < feedback->delay) return;
-    feedback->shown = true;
-    feedback->previousCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    ShowRebuildProgress(interval);
-  }
-  SetRebuildProgress(done);
-}
-
-FrameBuild RebuildWithFeedback(std::uint32_t interval, std::uint32_t correction, unsigned feedbackDelayMs) {
-  RebuildFeedback feedback = {GetTickCount64(), feedbackDelayMs, false, nullptr};
-  const FrameBuild built = RebuildFrameSet(SourceSurface, interval, correction, OnRebuildProgress, &feedback);
-  if (feedback.shown) {
-    HideRebuildProgress();
-    SetCursor(feedback.previousCursor);
-  }
-  return built;
-}
-
 }  // namespace
 
-void ApplySettings() { ApplySettingsWithFeedbackAfter(kFeedbackDelayMs); }
-
-void ApplySettingsWithFeedbackAfter(unsigned feedbackDelayMs) {
+void ApplySettings() {
   if (!SourceSurface.bitmap) return;
 
   wchar_t interval[kFieldLength] = {};
@@ -82,7 +45,7 @@ void ApplySettingsWithFeedbackAfter(unsigned feedbackDelayMs) {
     SetDlgItemTextW(ControlBar, kIdCorrection, text);
   }
 
-  const FrameBuild built = RebuildWithFeedback(settings.interval, settings.correction, feedbackDelayMs);
+  const FrameBuild built = RebuildFrameSet(SourceSurface, settings.interval, settings.correction);
   if (built == FrameBuild::kTablesFailed) {
     ShowMessage(kOutOfMemoryMessage);
     return;

@@ -11,13 +11,9 @@
 // a successful rebuild FrcView, when it exists, is invalidated once so the
 // new frames show even if the clock never changes the frame.
 //
-// While the frames are rendered (on every core) the thread dispatches no
-// message: input waits until the rebuild ends. A rebuild longer than about
-// 0.3 s shows the wait cursor and the bar's progress indicator meanwhile.
+// Only the new cycle's first frame is made here (on every core), so the
+// rebuild is short; the maker makes the others as they are needed.
 //
 // User-interface thread only, with the frame clock stopped.
 void ApplySettings();
 
-// ApplySettings with another delay, in milliseconds, before the wait cursor
-// and the progress indicator show.
-void ApplySettingsWithFeedbackAfter(unsigned feedbackDelayMs);

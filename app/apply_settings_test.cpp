@@ -17,6 +17,7 @@
 #include "app/globals.h"
 #include "views/image_view.h"
 #include "frc/engine_state.h"
+#include "frc/frame_cache.h"
 #include "frc/frame_mapping.h"
 #include "frc/level_tables.h"
 #include "imaging/dib_surface.h"
@@ -63,9 +64,11 @@ class ApplySettingsTest : public ::testing::Test {
     SetDlgItemTextW(ControlBar, kIdCorrection, correction);
     SetDlgItemTextW(ControlBar, kIdFrameDuration, duration);
   }
-  // Every frame holds the picture as the current tables map it for that frame.
+  // Every frame, once made, holds the picture as the current tables map it
+  // for that frame.
   static void ExpectFramesOfThePicture(std::uint32_t interval) {
     ASSERT_NE(nullptr, FrameSet);
+    ASSERT_TRUE(MakeWholeCycle());
     ASSERT_EQ(interval, FrameSetCount(FrameSet));
     const BYTE* source = static_cast<const BYTE*>(SourceSurface.bits);
     for (std::uint32_t k = 0; k < interval; ++k) {
@@ -236,6 +239,7 @@ TEST_F(ApplySettingsTest, RebuildsLeaveNoGdiObjectsBehind) {
       SetFields(interval, L"0", L"0.1");
       ApplySettings();
     }
+    ASSERT_TRUE(MakeWholeCycle());
     ASSERT_EQ(16u, FrameSetCount(FrameSet));
     afterPass[pass] = GdiObjectCount();
   }
@@ -264,58 +268,5 @@ TEST_F(ApplySettingsTest, SuccessfulRebuildInvalidatesTheFrcViewOnce) {
   EXPECT_EQ(100, update.bottom - update.top);
 }
 
-// What the progress indicator was told while the thread was busy rebuilding:
-// recorded from inside the sends, since nothing else runs meanwhile.
-struct ProgressSeen {
-  std::vector<int> shown;      // WM_SHOWWINDOW, 1 shown, 0 hidden
-  LPARAM range = 0;            // the last PBM_SETRANGE32
-  std::vector<WPARAM> positions;
-  int positionsWithoutWaitCursor = 0;
-};
-ProgressSeen* progressSeen = nullptr;
-
-LRESULT CALLBACK RecordProgress(int code, WPARAM wParam, LPARAM lParam) {
-  const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-  if (code == HC_ACTION && progressSeen && GetDlgCtrlID(call->hwnd) == kIdRebuildProgress) {
-    if (call->message == WM_SHOWWINDOW) progressSeen->shown.push_back(call->wParam ? 1 : 0);
-    if (call->message == PBM_SETRANGE32) progressSeen->range = call->lParam;
-    if (call->message == PBM_SETPOS) {
-      progressSeen->positions.push_back(call->wParam);
-      if (GetCursor() != LoadCursorW(nullptr, IDC_WAIT)) ++progressSeen->positionsWithoutWaitCursor;
-    }
-  }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-// A rebuild past the delay shows the indicator with the cycle's range, moves
-// it forward to the whole cycle under the wait cursor, then hides it and puts
-// the cursor back; one within the delay shows nothing.
-TEST_F(ApplySettingsTest, LongRebuildShowsProgressUnderTheWaitCursor) {
-  LoadPicture(1920, 1080);
-  const HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-  ProgressSeen seen;
-  progressSeen = &seen;
-  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, RecordProgress, nullptr, GetCurrentThreadId());
-  ASSERT_NE(nullptr, hook);
-  SetFields(L"16", L"0", L"0");
-  ApplySettingsWithFeedbackAfter(0);
-  const ProgressSeen delayed = seen;
-  seen = ProgressSeen();
-  SetFields(L"16", L"1", L"0");
-  ApplySettingsWithFeedbackAfter(60000);
-  UnhookWindowsHookEx(hook);
-  progressSeen = nullptr;
-
-  ASSERT_NE(nullptr, FrameSet);
-  EXPECT_EQ((std::vector<int>{1, 0}), delayed.shown);
-  EXPECT_EQ(16, delayed.range);
-  ASSERT_FALSE(delayed.positions.empty());
-  EXPECT_TRUE(std::is_sorted(delayed.positions.begin(), delayed.positions.end()));
-  EXPECT_EQ(16u, delayed.positions.back());
-  EXPECT_EQ(0, delayed.positionsWithoutWaitCursor);
-  EXPECT_EQ(LoadCursorW(nullptr, IDC_ARROW), GetCursor());
-  EXPECT_TRUE(seen.shown.empty() && seen.positions.empty()) << "a rebuild within the delay shows nothing";
-  SetCursor(before);
-}
 
 }  // namespace

@@ -32,44 +32,7 @@ INT_PTR CALLBACK ControlBarProc(HWND, UINT message, WPARAM wParam, LPARAM lParam
   }
 }
 
-// Right of the bar's last button, in dialog units, vertically inside the bar.
-constexpr RECT kProgressPlace = {336, 2, 416, 10};
-
-HWND ProgressIndicator() {
-  HWND existing = GetDlgItem(ControlBar, kIdRebuildProgress);
-  if (existing) return existing;
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
-  RECT place = kProgressPlace;
-  MapDialogRect(ControlBar, &place);
-  return CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_SMOOTH, place.left, place.top,
-                         place.right - place.left, place.bottom - place.top, ControlBar,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdRebuildProgress)), AppInstance, nullptr);
-}
-
 }  // namespace
-
-void ShowRebuildProgress(std::uint32_t interval) {
-  if (!ControlBar) return;
-  HWND progress = ProgressIndicator();
-  if (!progress) return;
-  SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(interval));
-  SendMessageW(progress, PBM_SETPOS, 0, 0);
-  ShowWindow(progress, SW_SHOWNA);
-  UpdateWindow(progress);
-}
-
-void SetRebuildProgress(std::uint32_t done) {
-  HWND progress = ControlBar ? GetDlgItem(ControlBar, kIdRebuildProgress) : nullptr;
-  if (!progress) return;
-  SendMessageW(progress, PBM_SETPOS, static_cast<WPARAM>(done), 0);
-  UpdateWindow(progress);
-}
-
-void HideRebuildProgress() {
-  HWND progress = ControlBar ? GetDlgItem(ControlBar, kIdRebuildProgress) : nullptr;
-  if (progress) ShowWindow(progress, SW_HIDE);
-}
 
 HWND CreateControlBar() {
   ControlBar = CreateDialogParamW(AppInstance, MAKEINTRESOURCEW(kBarTemplate), nullptr, ControlBarProc, 0);

@@ -17,12 +17,3 @@ HWND CreateControlBar();
 // Turns the bar into a plain child window of parent (its style becomes exactly
 // WS_CHILD), re-parents it and shows it. The caller places it.
 void AttachControlBar(HWND parent);
-
-// The rebuild progress indicator right of the bar's controls (frames done of
-// interval), made on first use. ShowRebuildProgress shows it at 0 of interval,
-// SetRebuildProgress moves it and repaints it at once (no message is
-// dispatched, so it works while the thread waits for the frames),
-// HideRebuildProgress hides it again. Without a bar they do nothing.
-void ShowRebuildProgress(std::uint32_t interval);
-void SetRebuildProgress(std::uint32_t done);
-void HideRebuildProgress();

@@ -10,7 +10,7 @@
 #include "app/frame_settings.h"
 #include "app/settings_file.h"
 #include "frc/engine_state.h"
-#include "frc/rebuild_frames.h"
+#include "frc/frame_cache.h"
 #include "imaging/dib_surface.h"
 #include "imaging/load_source.h"
 
@@ -99,7 +99,7 @@ int Export(const CommandLine& command) {
     Say(Stream::kError, L"error: cannot open image: " + image, L"エラー: 画像を開けません: " + image);
     return kExitCannotOpen;
   }
-  if (RebuildFrameSet(SourceSurface, values.interval, values.correction) != FrameBuild::kBuilt) {
+  if (RebuildFrameSet(SourceSurface, values.interval, values.correction) != FrameBuild::kBuilt || !MakeWholeCycle()) {
     Say(Stream::kError, L"error: not enough memory", L"エラー: メモリが不足しています。");
     return kExitCannotWrite;
   }

@@ -16,7 +16,7 @@
 
 #include "frc/cycle_statistics.h"
 #include "frc/engine_state.h"
-#include "frc/rebuild_frames.h"
+#include "frc/frame_cache.h"
 #include "imaging/gdiplus_decode.h"
 #include "tests/support/test_images.h"
 #include "tests/support/win_test_support.h"
@@ -51,6 +51,7 @@ class ExportCycleTest : public ::testing::Test {
                       std::uint32_t duration = 166667) {
     EXPECT_TRUE(LoadTestPicture(width, height, fill));
     EXPECT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, interval, correction));
+    EXPECT_TRUE(MakeWholeCycle());
     return ExportCycle(folder, SourceSurface, FrameSet, interval, correction, duration, &failure_, control);
   }
 

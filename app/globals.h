@@ -28,6 +28,7 @@ constexpr WPARAM kRequestSettingsChanged = 1;  // posted after an open or an edi
 constexpr WPARAM kRequestSaveProgress = 2;     // posted by a save's thread: more files written
 constexpr WPARAM kRequestSaveEnded = 3;        // posted by a save's thread, lParam its number
 constexpr WPARAM kRequestPresentation = 4;     // posted by the presentation thread
+constexpr WPARAM kRequestFramesFailed = 5;     // posted by the frame maker: no memory for a frame
 
 // The views' cursor reports, zoom requests and Shift+clicks to the main window
 // (see CreateImageViews).
@@ -37,3 +38,5 @@ constexpr UINT kPickMessage = WM_APP + 2;
 
 // Caption of every message box.
 constexpr const wchar_t* kAppCaption = L"Quillane";
+// What every message about memory that ran out says.
+constexpr const wchar_t* kOutOfMemoryMessage = L"メモリが不足しています。";

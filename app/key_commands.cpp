@@ -10,6 +10,8 @@
 #include "app/save_cycle.h"
 #include "app/status_bar.h"
 #include "app/window_state.h"
+#include "base/thread_checks.h"
+#include "frc/engine_state.h"
 #include "views/image_view.h"
 #include "views/zoom.h"
 
@@ -31,6 +33,7 @@ void PasteImage() {
 
 // The frame the FRC view shows, or the source while there is none.
 void CopyShownPicture() {
+  MutexLock guard(FrameSetLock());
   const DibSurface* picture = CurrentFramePicture();
   if (!picture) picture = OriginalPicture();
   if (picture) CopyPictureToClipboard(MainWindow, *picture);

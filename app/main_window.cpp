@@ -19,6 +19,7 @@
 #include "app/settings_file.h"
 #include "app/status_bar.h"
 #include "app/window_state.h"
+#include "frc/frame_cache.h"
 #include "frc/frame_clock.h"
 #include "imaging/load_source.h"
 #include "imaging/test_patterns.h"
@@ -75,8 +76,18 @@ void CheckPresentationMenuItem(HWND window) {
 // before it runs come to one.
 void PostReopenPresentation(HWND window) { SetTimer(window, kOpenPresentationTimer, USER_TIMER_MINIMUM, nullptr); }
 
+// The frame maker's notices, on its thread: only posted on.
+HWND frameNoticeWindow = nullptr;  // written before the maker can call
+
+void OnFrameNotice(FrameNotice notice) {
+  PostMessageW(frameNoticeWindow, WM_USER,
+               notice == FrameNotice::kOutOfMemory ? kRequestFramesFailed : kRequestFrameChanged, 0);
+}
+
 LRESULT OnCreate(HWND window) {
   ResetWindowState();
+  frameNoticeWindow = window;
+  SetFrameNotice(OnFrameNotice);
   WarnAboutColourDepth(window);
   CreateControlBar();
   LoadSettings(SettingsFilePath());
@@ -247,6 +258,10 @@ LRESULT OnRequest(WPARAM request, LPARAM number) {
     ResumeFrameClockUnlessPaused();
     RefreshStatusBar();
     RefreshPixelCycle();
+  } else if (request == kRequestFramesFailed) {
+    // Once per rebuild: the maker makes nothing more until the next one.
+    if (!PlaybackPaused()) TogglePause();
+    MessageBoxW(MainWindow, kOutOfMemoryMessage, kAppCaption, MB_OK);
   } else if (request == kRequestSaveProgress) {
     OnSaveProgress();
   } else if (request == kRequestSaveEnded) {

@@ -6,6 +6,7 @@
 #include "app/status_bar.h"
 #include "app/window_state.h"
 #include "frc/engine_state.h"
+#include "frc/frame_cache.h"
 #include "frc/frame_clock.h"
 #include "views/image_view.h"
 
@@ -52,7 +53,10 @@ void StepFrame(int step) {
   if (!CanStep()) return;
   const std::uint32_t interval = FrcCount;
   const std::uint32_t current = CurrentFrame;
-  ShowFrame(step >= 0 ? (current + 1) % interval : (current + interval - 1) % interval);
+  const std::uint32_t next = step >= 0 ? (current + 1) % interval : (current + interval - 1) % interval;
+  // A step shows its frame at once: made here when the maker has not yet.
+  MakeFrameNow(next);
+  ShowFrame(next);
 }
 
 void ShowFirstFrame() {

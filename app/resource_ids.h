@@ -13,7 +13,6 @@
 #define IDC_FRAME_DURATION 1004       // combo box "更新間隔": seconds per frame
 #define IDC_SHOW_ORIGINAL 1005  // check box "元画像"
 #define IDC_SAVE 1006           // push button "保存...": export the cycle on screen
-#define IDC_REBUILD_PROGRESS 1007  // progress bar shown during long rebuilds (made by the code)
 #define IDC_PATTERN 1008        // push button "パターン": a menu of generated test pictures
 
 // Items added to the main window's system menu (WM_SYSCOMMAND). The system
@@ -54,7 +53,6 @@ constexpr int kIdInterval = IDC_INTERVAL;
 constexpr int kIdCorrection = IDC_CORRECTION;
 constexpr int kIdFrameDuration = IDC_FRAME_DURATION;
 constexpr int kIdShowOriginal = IDC_SHOW_ORIGINAL;
-constexpr int kIdRebuildProgress = IDC_REBUILD_PROGRESS;
 constexpr int kIdAbout = IDM_ABOUT;
 constexpr int kIdPresentationSync = IDM_PRESENTATION_SYNC;
 constexpr int kIdSave = IDC_SAVE;

@@ -11,7 +11,7 @@
 #include "app/status_bar.h"
 #include "base/threads.h"
 #include "frc/engine_state.h"
-#include "frc/rebuild_frames.h"
+#include "frc/frame_cache.h"
 #include "imaging/dib_surface.h"
 
 namespace {
@@ -110,6 +110,11 @@ void SaveCycleFromWindow(HWND owner) {
   // look again.
   if (folder.empty() || SaveRunning() || !FramesMatchPicture()) return;
 
+  // The export reads every frame: all are made first.
+  if (!MakeWholeCycle()) {
+    MessageBoxW(owner, kOutOfMemoryMessage, kAppCaption, MB_OK);
+    return;
+  }
   // The views draw into the frames' DCs on this thread; the export reads the
   // pixels directly.
   GdiFlush();

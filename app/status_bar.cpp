@@ -87,10 +87,14 @@ void PixelText(wchar_t* text) {
   const POINT pointerClient = WindowState().pointerClient;
   POINT pixel;
   if (!pointerView || !PicturePixelAt(pointerView, pointerClient, &pixel) || !Holds(SourceSurface, pixel)) return;
-  const DibSurface* shownPicture = pointerView == FrcView ? CurrentFramePicture() : &SourceSurface;
-  if (!shownPicture || !Holds(*shownPicture, pixel)) return;
   const std::uint32_t source = PixelOf(SourceSurface, pixel.x, pixel.y);
-  const std::uint32_t shown = PixelOf(*shownPicture, pixel.x, pixel.y);
+  std::uint32_t shown = source;
+  if (pointerView == FrcView) {
+    MutexLock guard(FrameSetLock());
+    const DibSurface* shownPicture = CurrentFramePicture();
+    if (!shownPicture || !Holds(*shownPicture, pixel)) return;
+    shown = PixelOf(*shownPicture, pixel.x, pixel.y);
+  }
   const int length =
       std::swprintf(text, kTextLength, L"x %ld, y %ld  元 R%u G%u B%u  表示 R%u G%u B%u", pixel.x, pixel.y, Red(source),
                     Green(source), Blue(source), Red(shown), Green(shown), Blue(shown));

@@ -12,6 +12,7 @@ std::wstring LockedStatusText(RefreshRate rate, const LockTiming& timing, const 
                 RefreshRateText(rate).c_str(), static_cast<unsigned>(timing.refreshesPerFrame),
                 static_cast<unsigned long long>(figures.missed), static_cast<unsigned long long>(figures.doubled));
   std::wstring result = text;
+  if (figures.notReady > 0) result += L" 未準備 " + std::to_wstring(figures.notReady);
   if (timing.shorterThanRefresh) result += L" 1 リフレッシュ未満";
   if (!timing.withinOnePercent) {
     std::swprintf(text, 160, L" 実際 %u.%07u s", static_cast<unsigned>(timing.usedDuration / kUnitsPerSecond),

@@ -1,6 +1,7 @@
 // The engine state and the frame-set block: see engine_state.h.
 #include "frc/engine_state.h"
 #include "base/thread_checks.h"
+#include "frc/frame_cache.h"
 
 #include <cstddef>
 #include <cstdlib>
@@ -70,6 +71,7 @@ void SetFrameDuration(std::uint32_t duration) {
 }
 
 void ReleaseEngineState() {
+  StopFrameMaking();
   DibSurface* frames = engine.frameSet;
   PublishFrameSet(nullptr, 0);
   ReleaseFrameSet(frames);

@@ -4,9 +4,11 @@
 // Each value below is read through its name and written through exactly one
 // function, so that who changes it, and on which thread, is stated once:
 //
-//   FrameSet       PublishFrameSet     user-interface thread, clock stopped,
-//                                      FrameSetLock held (RebuildFrameSet,
-//                                      ReleaseEngineState)
+//   FrameSet       PublishFrameSet     user-interface thread, FrameSetLock
+//                                      held (RebuildFrameSet,
+//                                      ReleaseEngineState); its records are
+//                                      filled by the frame maker
+//                                      (frame_cache.h), under FrameSetLock
 //   FrcCount,      PublishCycle        the same
 //   FrcOffset
 //   CurrentFrame   SetCurrentFrame     the frame clock's tick (timer thread);
@@ -18,9 +20,8 @@
 //
 // Readers: the user-interface thread reads all of them. The frame clock's tick
 // and the presenting thread read FrcCount, FrameDuration and CurrentFrame, so
-// those are atomic 32-bit values; the presenting thread runs through a
-// rebuild and reads FrameSet only while it holds FrameSetLock. A save's thread
-// reads FrameSet while it runs: every rebuild cancels and joins the save first.
+// those are atomic 32-bit values; the presenting thread and the frame maker
+// run through a rebuild and read FrameSet only while they hold FrameSetLock.
 // A paint of the FRC view reads CurrentFrame once and uses that one value
 // throughout; since the clock only stores indices below FrcCount and stores
 // nothing once stopped, that index is always inside FrameSet.
@@ -32,9 +33,10 @@
 #include "base/thread_checks.h"
 #include "imaging/dib_surface.h"
 
-// The N rendered frames, index = frame of the cycle; null when absent. One heap
-// block that keeps its own element count (FrameSetCount). Whenever present it
-// holds FrcCount elements.
+// The N records of the cycle, index = frame of the cycle; null when absent. One
+// heap block that keeps its own element count (FrameSetCount). Whenever
+// present it holds FrcCount elements; a record is empty until its frame is
+// made, and may be emptied again (frame_cache.h). Read under FrameSetLock.
 extern DibSurface* const& FrameSet;
 // N of the current frame set; 0 before the first successful rebuild.
 extern const std::atomic<std::uint32_t>& FrcCount;
@@ -46,10 +48,11 @@ extern const std::atomic<std::uint32_t>& CurrentFrame;
 // Display time of one frame in units of 100 ns; 0 stops the clock's changes.
 extern const std::atomic<std::uint32_t>& FrameDuration;
 
-// The lock of the frames: held by RebuildFrameSet for the whole rebuild, and by
+// The lock of the frames: held while a record of FrameSet is filled or
+// emptied or the block is exchanged (never for longer than that), and by
 // every reader of the frames' memory DCs (the FRC view's paint, the
-// presentation thread's draw), so that no thread draws frames a rebuild is
-// replacing or releasing. Any thread.
+// presentation thread's draw), so that no thread draws a frame being
+// replaced or released. Any thread.
 Mutex& FrameSetLock();
 
 // Makes frames (a block from AllocateFrameSet, or null) the frame set, rendered

@@ -167,6 +167,12 @@ void MapFramePixels(const std::uint8_t* source, std::uint8_t* target, std::int32
   MapRows(source, target, width, 0, height, frameIndex);
 }
 
+void MapFrameRows(const std::uint8_t* source, std::uint8_t* target, std::int32_t width, std::int32_t firstRow,
+                  std::int32_t endRow, std::uint32_t frameIndex) {
+  if (width <= 0 || firstRow >= endRow) return;
+  MapRows(source, target, width, firstRow, endRow, frameIndex);
+}
+
 void MapFramePixelsByTable(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                            std::int32_t height, std::uint32_t frameIndex) {
   if (width <= 0 || height <= 0) return;

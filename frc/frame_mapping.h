@@ -57,6 +57,13 @@ inline void MapPixelOfFrame(const std::uint8_t* in, std::uint32_t x, std::uint32
 void MapFramePixels(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                     std::int32_t height, std::uint32_t frameIndex);
 
+// Maps memory rows [firstRow, endRow) of frame frameIndex only, as
+// MapFramePixels would write them; source and target start at memory row 0
+// and are width pixels wide. Several threads may map different rows of one
+// frame at once.
+void MapFrameRows(const std::uint8_t* source, std::uint8_t* target, std::int32_t width, std::int32_t firstRow,
+                  std::int32_t endRow, std::uint32_t frameIndex);
+
 // The same mapping done by reading LevelTable for every channel: the reference
 // the vector path is held to, and the path on other processors.
 void MapFramePixelsByTable(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,

@@ -41,8 +41,22 @@ int TakeOverDib32(DibSurface* surface, HBITMAP decoded) {
   return 1;
 }
 
-int LoadSourceFromBitmap(HBITMAP decoded) {
+namespace {
+
+void (*beforeSourceChange)() = nullptr;  // window's thread only
+
+// Every loader empties SourceSurface through here.
+void ReleaseSourcePicture() {
+  if (beforeSourceChange) beforeSourceChange();
   SourceSurface.Reset();
+}
+
+}  // namespace
+
+void SetBeforeSourceChange(void (*hook)()) { beforeSourceChange = hook; }
+
+int LoadSourceFromBitmap(HBITMAP decoded) {
+  ReleaseSourcePicture();
   PrepareDib32Header(&SourceSurface.header);
   SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, decoded);
   if (!SourceSurface.bitmap) return 0;
@@ -60,7 +74,7 @@ int LoadSourceImage(const wchar_t* path) {
   if (!decodedBitmap) return 0;
   ScopedBitmap decoded(decodedBitmap);
 
-  SourceSurface.Reset();
+  ReleaseSourcePicture();
   // Converting such a section would be a block copy of identical bytes.
   if (fromGdiplus && TakeOverDib32(&SourceSurface, decoded.get())) {
     decoded.release();
@@ -80,7 +94,7 @@ int LoadSourcePattern(TestPattern pattern, std::int32_t width, std::int32_t heig
   ScopedBitmap section(CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!section.get() || !bits) return 0;
   FillTestPattern(pattern, static_cast<std::uint8_t*>(bits), width, height);
-  SourceSurface.Reset();
+  ReleaseSourcePicture();
   if (!TakeOverDib32(&SourceSurface, section.get())) return 0;
   section.release();
   return CreateSurfaceDc(&SourceSurface);

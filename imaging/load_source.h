@@ -38,6 +38,11 @@ int LoadSourceFromBitmap(HBITMAP decoded);
 // previous picture) or its DC cannot.
 int LoadSourcePattern(TestPattern pattern, std::int32_t width, std::int32_t height);
 
+// Names the function every loader calls on the window's thread just before
+// it releases SourceSurface's pixels, so that a reader of them on another
+// thread (the frame maker) stops first. One hook; null for none.
+void SetBeforeSourceChange(void (*hook)());
+
 // Makes `decoded` the surface's bitmap when it already is what ConvertToDib32
 // would make of it. `decoded` must be a bottom-up section, as DecodeWithGdiplus
 // makes (GDI reports the height of a top-down section as positive, so that

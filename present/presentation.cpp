@@ -358,7 +358,14 @@ bool Present(Run* run, std::uint64_t vblank, std::int64_t counter, bool* schedul
   const std::uint32_t frame = CurrentFrame;
   const bool repaint = TakeFrcViewRepaint();
   if (FrameSet && (frame != wake->drawnFrame || repaint)) {
-    if (Draw(&wake->path)) wake->drawnFrame = frame;
+    // A frame the maker has not made yet: the one on screen stays (drawn
+    // again only when the view asks), and the next wake tries again.
+    const bool ready = FrameSet[frame].bitmap != nullptr;
+    if (!ready) {
+      ++wake->path.figures.notReady;
+      WriteLog(run, "# 未準備 " + std::to_string(frame) + "\n");
+    }
+    if ((ready || repaint) && Draw(&wake->path) && ready) wake->drawnFrame = frame;
   }
   frames.unlock();
   return playing;

@@ -75,6 +75,7 @@ struct PresentationFigures {
   std::uint64_t doubled;
   std::uint64_t missed;
   std::uint64_t lateWakes;
+  std::uint64_t notReady;  // refreshes whose frame was not made in time (counted by the presenting thread)
 };
 
 struct PresentationLock {

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "frc/engine_state.h"
+#include "frc/frame_cache.h"
 #include "views/window_class.h"
 #include "views/zoom.h"
 #include "base/thread_checks.h"
@@ -43,12 +44,14 @@ int Zoom() { return views.zoom ? views.zoom->load() : 1; }
 
 // What distinguishes the two views: the picture they draw and the partner
 // they keep in step.
+const DibSurface* FrcPictureToDraw();
+
 struct ViewKind {
   const DibSurface* (*picture)();
   HWND* partner;
 };
 
-const ViewKind kFrcViewKind = {CurrentFramePicture, &OriginalView};
+const ViewKind kFrcViewKind = {FrcPictureToDraw, &OriginalView};
 const ViewKind kOriginalViewKind = {OriginalPicture, &FrcView};
 
 int ScrollPosition(HWND view, int bar);
@@ -236,13 +239,24 @@ LRESULT CALLBACK OriginalViewProc(HWND view, UINT message, WPARAM wParam, LPARAM
 }
 
 const DibSurface* CurrentFramePicture() {
-  // One read per paint: the clock may advance CurrentFrame meanwhile.
+  // One read: the clock may advance CurrentFrame meanwhile.
   const std::uint32_t index = CurrentFrame;
   const DibSurface* frames = FrameSet;
-  if (!frames || index >= FrcCount) return nullptr;
-  const DibSurface* frame = &frames[index];
-  return frame->memoryDc ? frame : nullptr;
+  if (frames && index < FrcCount && frames[index].memoryDc) return &frames[index];
+  return FrameOnScreen();
 }
+
+namespace {
+
+// What a draw of FrcView shows: the frame at CurrentFrame, or while that is
+// not made yet the one drawn last. FrameSetLock held.
+const DibSurface* FrcPictureToDraw() {
+  bool made = false;
+  const DibSurface* picture = FrameForDrawing(CurrentFrame, &made);
+  return picture && picture->memoryDc ? picture : nullptr;
+}
+
+}  // namespace
 
 const DibSurface* OriginalPicture() { return SourceSurface.memoryDc ? &SourceSurface : nullptr; }
 
@@ -313,7 +327,7 @@ void DrawFrcViewPicture(HDC dc) {
     placement = views.frcPlacement;
   }
   const int scrollX = placement.scrollX, scrollY = placement.scrollY, zoom = placement.zoom;
-  const DibSurface* picture = CurrentFramePicture();
+  const DibSurface* picture = FrcPictureToDraw();
   // Nothing erases the view for this thread: the part the picture leaves
   // (all of it without one) gets the class's background here, in client
   // coordinates whatever origin the DC came with.
@@ -335,11 +349,19 @@ void DrawFrcViewPicture(HDC dc) {
 }
 
 int PicturePixelAt(HWND view, POINT client, POINT* pixel) {
-  const DibSurface* picture = view == FrcView ? CurrentFramePicture() : OriginalPicture();
+  int width = 0, height = 0;
+  if (view == FrcView) {
+    MutexLock guard(FrameSetLock());
+    const DibSurface* picture = CurrentFramePicture();
+    if (picture) width = picture->header.bmiHeader.biWidth, height = picture->header.bmiHeader.biHeight;
+  } else if (const DibSurface* picture = OriginalPicture()) {
+    width = picture->header.bmiHeader.biWidth;
+    height = picture->header.bmiHeader.biHeight;
+  }
   RECT area;
-  if (!picture || !GetClientRect(view, &area) || !PtInRect(&area, client)) return 0;
-  const int x = PicturePixelUnder(client.x, ScrollPosition(view, SB_HORZ), Zoom(), picture->header.bmiHeader.biWidth);
-  const int y = PicturePixelUnder(client.y, ScrollPosition(view, SB_VERT), Zoom(), picture->header.bmiHeader.biHeight);
+  if (width == 0 || !GetClientRect(view, &area) || !PtInRect(&area, client)) return 0;
+  const int x = PicturePixelUnder(client.x, ScrollPosition(view, SB_HORZ), Zoom(), width);
+  const int y = PicturePixelUnder(client.y, ScrollPosition(view, SB_VERT), Zoom(), height);
   if (x < 0 || y < 0) return 0;
   pixel->x = x;
   pixel->y = y;

@@ -65,8 +65,10 @@ int PicturePixelAt(HWND view, POINT client, POINT* pixel);
 LRESULT CALLBACK FrcViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK OriginalViewProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The picture FrcView shows now: the FrameSet element at CurrentFrame (read
-// once), or null when there is none ready to paint.
+// The picture FrcView shows now: the FrameSet record at CurrentFrame (read
+// once) when its frame is made, else the frame drawn last; null when there is
+// neither. Any thread, FrameSetLock held; it changes nothing (a draw asks
+// FrameForDrawing, which also counts a frame not ready).
 const DibSurface* CurrentFramePicture();
 
 // The picture OriginalView shows: SourceSurface, or null when it is not ready.
@@ -80,7 +82,7 @@ const DibSurface* OriginalPicture();
 // nothing when picture is null.
 void DrawViewPicture(HDC dc, int scrollX, int scrollY, int zoom, const DibSurface* picture);
 
-// Draws all of FrcView's client area as it shows now (CurrentFramePicture at
+// Draws all of FrcView's client area as it shows now (CurrentFrame's frame at
 // its scroll position and the zoom level, the background where the picture
 // does not reach) into dc, a DC of that area. For a thread other than the
 // view's: the caller holds FrameSetLock. The zoom and the scroll position are

@@ -13,7 +13,7 @@
 #include "app/export_cycle.h"
 #include "base/scoped_handle.h"
 #include "frc/engine_state.h"
-#include "frc/rebuild_frames.h"
+#include "frc/frame_cache.h"
 #include "imaging/dib_surface.h"
 #include "imaging/load_source.h"
 
@@ -114,7 +114,7 @@ int main() {
 
   const double start = NowMs();
   const double startCpu = CpuMs();
-  const bool rendered = RebuildFrameSet(SourceSurface, kCount, kOffset) == FrameBuild::kBuilt;
+  const bool rendered = RebuildFrameSet(SourceSurface, kCount, kOffset) == FrameBuild::kBuilt && MakeWholeCycle();
   const double renderMs = NowMs() - start;
   const bool encoded = rendered && EncodeFrames(png);
   const double baselineMs = NowMs() - start;
@@ -123,7 +123,7 @@ int main() {
   const double exportStart = NowMs();
   const double exportStartCpu = CpuMs();
   ExportFailure failure = {L"", 0};
-  bool exported = RebuildFrameSet(SourceSurface, kCount, kOffset) == FrameBuild::kBuilt;
+  bool exported = RebuildFrameSet(SourceSurface, kCount, kOffset) == FrameBuild::kBuilt && MakeWholeCycle();
   exported = exported &&
              ExportCycle(folder, SourceSurface, FrameSet, kCount, kOffset, 166667, &failure) == ExportResult::kWritten;
   const double exportMs = NowMs() - exportStart;

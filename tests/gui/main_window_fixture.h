@@ -17,6 +17,7 @@
 #include "app/settings_file.h"
 #include "app/window_state.h"
 #include "frc/engine_state.h"
+#include "frc/frame_cache.h"
 #include "frc/frame_clock.h"
 #include "imaging/dib_surface.h"
 #include "present/presentation.h"
@@ -126,8 +127,9 @@ class MainWindowTest : public ::testing::Test {
 
   HWND IntervalEdit() { return GetWindow(GetDlgItem(ControlBar, kIdInterval), GW_CHILD); }
 
-  // A picture loaded and its cycle built, the window placed where the screen
-  // can be read, the clock stopped.
+  // A picture loaded and its cycle built (every frame made, so that the
+  // tests may read any), the window placed where the screen can be read,
+  // the clock stopped.
   void OpenPicture(int width, int height, unsigned (*colour)(int, int)) {
     Open();
     ResizeClient(401, 300);
@@ -136,6 +138,7 @@ class MainWindowTest : public ::testing::Test {
     PostSettingsChanged();
     Settle();
     ASSERT_NE(nullptr, FrameSet);
+    ASSERT_TRUE(MakeWholeCycle());
   }
 
   TempDirectory directory_;

@@ -1,0 +1,538 @@
+// The frame cycle made when it is needed: see frame_cache.h.
+#include "frc/frame_cache.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "base/thread_checks.h"
+#include "base/threads.h"
+#include "frc/engine_state.h"
+#include "frc/frame_mapping.h"
+#include "frc/frame_plan.h"
+#include "frc/level_tables.h"
+#include "frc/render_frame.h"
+#include "imaging/load_source.h"
+
+namespace {
+
+constexpr std::uint64_t kDefaultBudget = 200000000;
+constexpr std::uint32_t kFewestSlots = 4;
+constexpr std::uint32_t kNone = kNoFrame;
+
+// Rows mapped together: small enough that the bands spread evenly over the
+// cores, large enough that handing them out costs nothing.
+constexpr std::int32_t kBandRows = 16;
+
+// ---------------------------------------------------------------------------
+// One frame on every core: the calling thread and one helper per further core
+// take bands of rows in turn.
+
+struct BandJob {
+  const std::uint8_t* source;
+  std::uint8_t* target;
+  std::int32_t width;
+  std::int32_t height;
+  std::uint32_t frame;
+  std::atomic<std::int32_t> nextBand{0};
+};
+
+void RunBands(BandJob* job) {
+  for (;;) {
+    const std::int32_t first = job->nextBand++ * kBandRows;
+    if (first >= job->height) return;
+    MapFrameRows(job->source, job->target, job->width, first, std::min(job->height, first + kBandRows), job->frame);
+  }
+}
+
+// The helpers wait for a job; a job is only ever given by one thread at a
+// time (the maker, or the user-interface thread while the maker stands).
+struct BandPool {
+  std::mutex lock;  // guards the fields below it but the last
+  std::condition_variable changed;
+  BandJob* job = nullptr;
+  std::uint32_t jobNumber = 0;
+  std::uint32_t running = 0;  // helpers inside a job
+  bool stop = false;
+  std::vector<ScopedHandle> helpers;  // the giving thread only
+  bool started = false;               // the giving thread only
+};
+// Never destroyed: threads may still use them while statics are destroyed at exit.
+BandPool& bands = *new BandPool;
+
+unsigned __stdcall BandHelper(void*) {
+  std::uint32_t seen = 0;
+  std::unique_lock<std::mutex> guard(bands.lock);
+  for (;;) {
+    bands.changed.wait(guard, [&]() { return bands.stop || bands.jobNumber != seen; });
+    if (bands.stop) return 0;
+    seen = bands.jobNumber;
+    BandJob* job = bands.job;
+    if (!job) continue;  // that job is over already
+    ++bands.running;
+    guard.unlock();
+    RunBands(job);
+    guard.lock();
+    --bands.running;
+    bands.changed.notify_all();
+  }
+}
+
+void MapFrameOnAllCores(const DibSurface& source, DibSurface* target, std::uint32_t frame) {
+  BandJob job;
+  job.source = static_cast<const std::uint8_t*>(source.bits);
+  job.target = static_cast<std::uint8_t*>(target->bits);
+  job.width = source.header.bmiHeader.biWidth;
+  job.height = source.header.bmiHeader.biHeight;
+  job.frame = frame;
+  if (!bands.started) {
+    bands.started = true;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    // Where the system refuses a thread, fewer helpers do the same work.
+    for (unsigned i = 1; i < cores; ++i) {
+      ScopedHandle helper = StartThread(BandHelper, nullptr);
+      if (!helper.valid()) break;
+      bands.helpers.push_back(std::move(helper));
+    }
+  }
+  if (bands.helpers.empty() || job.height <= 2 * kBandRows) {
+    RunBands(&job);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> guard(bands.lock);
+    bands.job = &job;
+    ++bands.jobNumber;
+  }
+  bands.changed.notify_all();
+  RunBands(&job);
+  std::unique_lock<std::mutex> guard(bands.lock);
+  bands.job = nullptr;  // a helper waking from here on leaves it alone
+  bands.changed.wait(guard, [&]() { return bands.running == 0; });
+}
+
+void StopBandHelpers() {
+  {
+    std::lock_guard<std::mutex> guard(bands.lock);
+    bands.stop = true;
+  }
+  bands.changed.notify_all();
+  for (ScopedHandle& helper : bands.helpers) JoinThread(&helper, INFINITE);
+  bands.helpers.clear();
+  std::lock_guard<std::mutex> guard(bands.lock);
+  bands.stop = false;
+  bands.started = false;
+}
+
+// ---------------------------------------------------------------------------
+// The cache: which record holds which section, and the sections kept aside.
+// Guarded by FrameSetLock (the fields read by one thread alone say so).
+
+struct Cache {
+  std::uint32_t lastShown[kLargestTableInterval] = {};  // per record; 0 never shown
+  std::uint32_t showCount = 0;
+  std::uint32_t onScreen = kNone;  // record last returned for drawing
+  DibSurface spare[kLargestTableInterval];  // sections of the cycle's size in no record
+  std::uint32_t spareCount = 0;
+  std::uint32_t sections = 0;  // of the cycle's size: in records, spare or being made
+  std::uint32_t slots = 0;
+  const DibSurface* source = nullptr;
+};
+Cache& cache = *new Cache;
+
+std::atomic<std::uint64_t> notReady{0};
+std::uint64_t budget = kDefaultBudget;  // user-interface thread
+std::atomic<void (*)(FrameNotice)> noticeHook{nullptr};
+
+void Notify(FrameNotice notice) {
+  void (*hook)(FrameNotice) = noticeHook.load();
+  if (hook) hook(notice);
+}
+
+std::uint64_t FrameBytes(const DibSurface& source) {
+  return std::uint64_t(source.header.bmiHeader.biWidth) * std::uint64_t(source.header.bmiHeader.biHeight) * 4;
+}
+
+std::uint32_t SlotsFor(const DibSurface& source, std::uint32_t interval) {
+  const std::uint64_t bytes = std::max<std::uint64_t>(1, FrameBytes(source));
+  const std::uint64_t fit = std::max<std::uint64_t>(kFewestSlots, budget / bytes);
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(fit, interval));
+}
+
+bool Filled(const DibSurface& record) { return record.bitmap != nullptr; }
+
+// The plan of the cache as it is now (FrameSetLock held); filled is the
+// caller's, interval entries.
+FramePlan PlanNow(bool* filled) {
+  const std::uint32_t interval = FrcCount;
+  for (std::uint32_t k = 0; k < interval; ++k) filled[k] = Filled(FrameSet[k]);
+  return FramePlan{interval, cache.slots, CurrentFrame % interval, cache.onScreen, filled, cache.lastShown};
+}
+
+// Moves a section for a frame of the cycle into *into: one kept aside, else
+// the record shown longest ago outside the frames wanted ahead and off
+// screen. False when a new section must be made (the caller makes it, and it
+// is already counted). FrameSetLock held.
+bool TakeSection(DibSurface* into) {
+  if (cache.spareCount > 0) {
+    MoveSurface(into, &cache.spare[--cache.spareCount]);
+    return true;
+  }
+  bool filled[kLargestTableInterval];
+  const std::uint32_t victim = cache.sections < cache.slots ? kNoFrame : FrameToEvict(PlanNow(filled));
+  if (victim == kNoFrame) {  // a section the budget still has (never past it: see FramesAhead)
+    ++cache.sections;
+    return false;
+  }
+  MoveSurface(into, &FrameSet[victim]);
+  cache.lastShown[victim] = 0;
+  return true;
+}
+
+// Gives a section back to the spares (FrameSetLock held).
+void KeepAside(DibSurface* section) {
+  if (cache.spareCount < kLargestTableInterval) MoveSurface(&cache.spare[cache.spareCount++], section);
+  else section->Reset();
+}
+
+// Makes frame k of the current cycle into its record. The maker or the
+// user-interface thread with the maker standing. False when no section could
+// be made.
+bool MakeFrame(std::uint32_t k) {
+  DibSurface section;
+  const DibSurface* source;
+  {
+    MutexLock guard(FrameSetLock());
+    if (!FrameSet || k >= FrcCount || Filled(FrameSet[k])) return true;
+    TakeSection(&section);
+    source = cache.source;
+  }
+  if (!section.bitmap && !PrepareFrame(&section, *source)) {
+    MutexLock guard(FrameSetLock());
+    --cache.sections;
+    return false;
+  }
+  MapFrameOnAllCores(*source, &section, k);
+  bool wanted;
+  {
+    MutexLock guard(FrameSetLock());
+    MoveSurface(&FrameSet[k], &section);
+    wanted = k == CurrentFrame && cache.onScreen != k;
+  }
+  if (wanted) Notify(FrameNotice::kFrameMade);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// The maker thread.
+
+struct Maker {
+  std::mutex lock;  // guards the fields below it but the last
+  std::condition_variable changed;
+  bool stop = false;
+  std::uint32_t pauses = 0;  // while above 0 nothing is made
+  bool busy = false;         // making frames now
+  bool failed = false;       // until the next rebuild
+  bool pictureGone = true;   // until the next rebuild
+  std::uint32_t wakes = 0;
+  ScopedHandle thread;  // user-interface thread only
+};
+Maker& maker = *new Maker;
+
+bool MayMake() { return maker.pauses == 0 && !maker.failed && !maker.pictureGone; }
+
+unsigned __stdcall MakerThread(void*) {
+  std::uint32_t seen = 0;
+  std::unique_lock<std::mutex> guard(maker.lock);
+  for (;;) {
+    maker.busy = false;
+    maker.changed.notify_all();
+    maker.changed.wait(guard, [&]() { return maker.stop || (MayMake() && maker.wakes != seen); });
+    if (maker.stop) return 0;
+    seen = maker.wakes;
+    maker.busy = true;
+    for (;;) {
+      guard.unlock();
+      std::uint32_t k;
+      {
+        MutexLock frames(FrameSetLock());
+        bool filled[kLargestTableInterval];
+        k = FrameSet && FrcCount != 0 ? NextFrameToMake(PlanNow(filled)) : kNone;
+      }
+      const bool made = k == kNone || MakeFrame(k);
+      guard.lock();
+      if (!made) {
+        maker.failed = true;
+        guard.unlock();
+        Notify(FrameNotice::kOutOfMemory);
+        guard.lock();
+      }
+      if (k == kNone || !MayMake() || maker.stop) break;
+    }
+  }
+}
+
+void WakeMaker() {
+  {
+    std::lock_guard<std::mutex> guard(maker.lock);
+    ++maker.wakes;
+  }
+  maker.changed.notify_all();
+}
+
+// Stops the maker after the frame it is making, until ResumeMaker.
+void PauseMaker() {
+  std::unique_lock<std::mutex> guard(maker.lock);
+  ++maker.pauses;
+  maker.changed.wait(guard, [&]() { return !maker.busy; });
+}
+
+void ResumeMaker() {
+  {
+    std::lock_guard<std::mutex> guard(maker.lock);
+    --maker.pauses;
+    ++maker.wakes;
+  }
+  maker.changed.notify_all();
+}
+
+void StopMakerForNewPicture() {
+  std::unique_lock<std::mutex> guard(maker.lock);
+  maker.pictureGone = true;
+  maker.changed.wait(guard, [&]() { return !maker.busy; });
+}
+
+void StartMaker() {
+  if (maker.thread.valid()) return;
+  SetBeforeSourceChange(StopMakerForNewPicture);
+  maker.thread = StartThread(MakerThread, nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Rebuilds.
+
+// Sections to release once FrameSetLock is let go: deleting large sections
+// takes a while.
+struct Discards {
+  std::vector<DibSurface*> blocks;
+  DibSurface loose[kLargestTableInterval + 1];
+  std::uint32_t looseCount = 0;
+  ~Discards() {
+    for (DibSurface* block : blocks) ReleaseFrameSet(block);
+  }
+  void Take(DibSurface* section) {
+    if (looseCount < kLargestTableInterval + 1) MoveSurface(&loose[looseCount++], section);
+    else section->Reset();
+  }
+};
+
+// Empties the cache into discards and FrameSet out of sight (FrameSetLock
+// held): for a failure or a release.
+void DiscardAll(Discards* discards) {
+  DibSurface* frames = FrameSet;
+  PublishFrameSet(nullptr, 0);
+  discards->blocks.push_back(frames);
+  for (std::uint32_t i = 0; i < cache.spareCount; ++i) discards->Take(&cache.spare[i]);
+  cache.spareCount = 0;
+  cache.sections = 0;
+  cache.slots = 0;
+  cache.onScreen = kNone;
+  cache.source = nullptr;
+}
+
+// Under FrameSetLock: a section of the previous cycle for the new frame 0,
+// anything but the one on screen; false when none is free.
+bool TakePreviousSection(DibSurface* into) {
+  if (cache.spareCount > 0) {
+    MoveSurface(into, &cache.spare[--cache.spareCount]);
+    return true;
+  }
+  const std::uint32_t count = FrameSetCount(FrameSet);
+  for (std::uint32_t k = 0; k < count; ++k)
+    if (Filled(FrameSet[k]) && k != cache.onScreen) {
+      MoveSurface(into, &FrameSet[k]);
+      return true;
+    }
+  return false;
+}
+
+FrameBuild Rebuild(const DibSurface& source, std::uint32_t interval, std::uint32_t correction) {
+  Discards discards;
+  if (!BuildLevelTables(interval, correction)) {
+    MutexLock guard(FrameSetLock());
+    DiscardAll(&discards);
+    return FrameBuild::kTablesFailed;
+  }
+  DibSurface* frames = AllocateFrameSet(interval);
+  if (!frames) {
+    MutexLock guard(FrameSetLock());
+    DiscardAll(&discards);
+    return FrameBuild::kTablesFailed;
+  }
+  const bool samePicture = FrameSet && FrameSetPicture() == source.generation;
+  DibSurface first;
+  bool reused = false;
+  if (samePicture) {
+    MutexLock guard(FrameSetLock());
+    reused = TakePreviousSection(&first);
+  }
+  if (!reused && !PrepareFrame(&first, source)) {
+    MutexLock guard(FrameSetLock());
+    DiscardAll(&discards);
+    discards.blocks.push_back(frames);
+    PublishCycle(interval, correction);
+    SetCurrentFrame(0);
+    return FrameBuild::kFramesFailed;
+  }
+  MapFrameOnAllCores(source, &first, 0);
+
+  {
+    MutexLock guard(FrameSetLock());
+    DibSurface* previous = FrameSet;
+    const std::uint32_t count = FrameSetCount(previous);
+    if (!samePicture) {
+      for (std::uint32_t i = 0; i < cache.spareCount; ++i) discards.Take(&cache.spare[i]);
+      cache.spareCount = 0;
+    }
+    for (std::uint32_t k = 0; k < count; ++k)
+      if (Filled(previous[k])) {
+        if (samePicture) KeepAside(&previous[k]);
+        else discards.Take(&previous[k]);
+      }
+    discards.blocks.push_back(previous);
+    MoveSurface(&frames[0], &first);
+    cache.slots = SlotsFor(source, interval);
+    cache.sections = 1 + cache.spareCount;
+    // More sections than the new cycle may hold go.
+    while (cache.sections > cache.slots && cache.spareCount > 0) {
+      discards.Take(&cache.spare[--cache.spareCount]);
+      --cache.sections;
+    }
+    std::fill(std::begin(cache.lastShown), std::end(cache.lastShown), 0u);
+    cache.showCount = 0;
+    cache.onScreen = kNone;
+    cache.source = &source;
+    PublishFrameSet(frames, source.generation);
+    PublishCycle(interval, correction);
+    SetCurrentFrame(0);
+  }
+  return FrameBuild::kBuilt;  // discards go now, outside the lock
+}
+
+}  // namespace
+
+FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t interval, std::uint32_t correction) {
+  ExpectUiThread();
+  StartMaker();
+  PauseMaker();
+  const FrameBuild built = Rebuild(source, interval, correction);
+  {
+    std::lock_guard<std::mutex> guard(maker.lock);
+    maker.failed = false;
+    maker.pictureGone = built != FrameBuild::kBuilt;
+  }
+  ResumeMaker();
+  return built;
+}
+
+bool MakeFrameNow(std::uint32_t index) {
+  ExpectUiThread();
+  {
+    std::lock_guard<std::mutex> guard(maker.lock);
+    if (maker.pictureGone) return false;
+  }
+  PauseMaker();
+  const bool made = MakeFrame(index);
+  ResumeMaker();
+  return made;
+}
+
+bool MakeWholeCycle() {
+  ExpectUiThread();
+  {
+    std::lock_guard<std::mutex> guard(maker.lock);
+    if (maker.pictureGone) return false;
+  }
+  PauseMaker();
+  bool made;
+  {
+    MutexLock guard(FrameSetLock());
+    made = FrameSet && cache.slots >= FrcCount;
+  }
+  for (std::uint32_t k = 0; made && k < FrcCount; ++k) made = MakeFrame(k);
+  ResumeMaker();
+  return made;
+}
+
+const DibSurface* FrameForDrawing(std::uint32_t index, bool* made) {
+  const DibSurface* frames = FrameSet;
+  *made = false;
+  if (!frames || index >= FrcCount) return nullptr;
+  if (Filled(frames[index])) {
+    *made = true;
+    if (cache.onScreen != index) {
+      cache.onScreen = index;
+      cache.lastShown[index] = ++cache.showCount;
+      WakeMaker();
+    }
+    return &frames[index];
+  }
+  ++notReady;
+  WakeMaker();
+  return cache.onScreen != kNone && Filled(frames[cache.onScreen]) ? &frames[cache.onScreen] : nullptr;
+}
+
+const DibSurface* FrameOnScreen() {
+  const DibSurface* frames = FrameSet;
+  if (!frames || cache.onScreen == kNone || !Filled(frames[cache.onScreen])) return nullptr;
+  return &frames[cache.onScreen];
+}
+
+std::uint64_t FramesNotReady() { return notReady; }
+
+std::uint32_t FramesMade() {
+  const std::uint32_t count = FrameSetCount(FrameSet);
+  std::uint32_t made = 0;
+  for (std::uint32_t k = 0; k < count; ++k) made += Filled(FrameSet[k]) ? 1 : 0;
+  return made;
+}
+
+std::uint64_t SetFrameBudget(std::uint64_t bytes) {
+  ExpectUiThread();
+  const std::uint64_t previous = budget;
+  budget = bytes;
+  return previous;
+}
+
+std::uint32_t FrameSlots() { return cache.slots; }
+
+void SetFrameNotice(void (*notice)(FrameNotice)) { noticeHook = notice; }
+
+void StopFrameMaking() {
+  if (maker.thread.valid()) {
+    {
+      std::lock_guard<std::mutex> guard(maker.lock);
+      maker.stop = true;
+    }
+    maker.changed.notify_all();
+    JoinThread(&maker.thread, INFINITE);
+    std::lock_guard<std::mutex> guard(maker.lock);
+    maker.stop = false;
+    maker.pictureGone = true;
+  }
+  StopBandHelpers();
+  Discards discards;
+  {
+    MutexLock guard(FrameSetLock());
+    for (std::uint32_t i = 0; i < cache.spareCount; ++i) discards.Take(&cache.spare[i]);
+    cache.spareCount = 0;
+    cache.sections = 0;
+    cache.slots = 0;
+    cache.onScreen = kNone;
+    cache.source = nullptr;
+  }
+}

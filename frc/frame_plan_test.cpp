@@ -1,0 +1,65 @@
+// The frame cache's rules played out: a model cache follows them through
+// playback with steps, jumps and changes of the budget, and must never hold
+// more sections than the budget, never give up the frame on screen, and
+// always have the frame wanted made before the next one is asked for.
+#include "frc/frame_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+
+namespace {
+
+struct ModelCache {
+  std::uint32_t interval, slots, current = 0, onScreen = kNoFrame, sections = 0, shows = 0;
+  bool filled[256] = {};
+  std::uint32_t lastShown[256] = {};
+
+  ModelCache(std::uint32_t n, std::uint32_t s) : interval(n), slots(s) {}
+  FramePlan Plan() const { return {interval, slots, current, onScreen, filled, lastShown}; }
+
+  // What the maker does until nothing more is wanted; false on a rule broken.
+  ::testing::AssertionResult MakeAhead() {
+    for (;;) {
+      const std::uint32_t next = NextFrameToMake(Plan());
+      if (next == kNoFrame) return ::testing::AssertionSuccess();
+      if (sections == slots) {
+        const std::uint32_t victim = FrameToEvict(Plan());
+        if (victim == kNoFrame) return ::testing::AssertionFailure() << "no section for frame " << next;
+        if (victim == onScreen) return ::testing::AssertionFailure() << "the frame on screen evicted";
+        filled[victim] = false;
+        lastShown[victim] = 0;
+      } else {
+        ++sections;
+      }
+      filled[next] = true;
+    }
+  }
+};
+
+TEST(FramePlanTest, PlaybackWithJumpsStaysInTheBudgetAndKeepsTheFrameOnScreen) {
+  std::mt19937 random(7);
+  const std::uint32_t cases[][2] = {{1, 1}, {2, 2}, {5, 4}, {11, 4}, {16, 16}, {64, 24}, {255, 4}, {255, 6}};
+  for (const auto& c : cases) {
+    ModelCache cache(c[0], c[1]);
+    for (int step = 0; step < 2000; ++step) {
+      // Mostly forward, sometimes a jump (a step back, a restart at 0).
+      const std::uint32_t roll = random() % 10;
+      cache.current = roll < 8 ? (cache.current + 1) % cache.interval : random() % cache.interval;
+      ASSERT_TRUE(cache.MakeAhead()) << "N=" << c[0] << " slots=" << c[1] << " step " << step;
+      ASSERT_TRUE(cache.filled[cache.current]) << "N=" << c[0] << " step " << step;
+      ASSERT_LE(cache.sections, cache.slots);
+      if (cache.onScreen != kNoFrame) {
+        ASSERT_TRUE(cache.filled[cache.onScreen]);
+      }
+      cache.onScreen = cache.current;
+      cache.lastShown[cache.current] = ++cache.shows;
+    }
+    if (c[1] >= c[0]) {
+      EXPECT_EQ(c[0], cache.sections) << "a cycle that fits is made whole";
+    }
+  }
+}
+
+}  // namespace
