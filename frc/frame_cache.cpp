@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <cstdint>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -82,7 +83,9 @@ unsigned __stdcall BandHelper(void*) {
   }
 }
 
-void MapFrameOnAllCores(const DibSurface& source, DibSurface* target, std::uint32_t frame) {
+}  // namespace
+
+void MakeFrameInto(const DibSurface& source, DibSurface* target, std::uint32_t frame) {
   BandJob job;
   job.source = static_cast<const std::uint8_t*>(source.bits);
   job.target = static_cast<std::uint8_t*>(target->bits);
@@ -114,6 +117,8 @@ void MapFrameOnAllCores(const DibSurface& source, DibSurface* target, std::uint3
   bands.job = nullptr;  // a helper waking from here on leaves it alone
   bands.changed.wait(guard, [&]() { return bands.running == 0; });
 }
+
+namespace {
 
 void StopBandHelpers() {
   {
@@ -216,7 +221,7 @@ bool MakeFrame(std::uint32_t k) {
     --cache.sections;
     return false;
   }
-  MapFrameOnAllCores(*source, &section, k);
+  MakeFrameInto(*source, &section, k);
   bool wanted;
   {
     MutexLock guard(FrameSetLock());
@@ -306,8 +311,16 @@ void StopMakerForNewPicture() {
   maker.changed.wait(guard, [&]() { return !maker.busy; });
 }
 
+void StopMakingAtExit() { StopFrameMaking(); }
+
 void StartMaker() {
   if (maker.thread.valid()) return;
+  static bool stopsAtExit = false;
+  if (!stopsAtExit) {
+    // Registered after every static object is made, so it runs before any
+    // is destroyed: the maker must not map through tables released at exit.
+    stopsAtExit = std::atexit(StopMakingAtExit) == 0;
+  }
   SetBeforeSourceChange(StopMakerForNewPicture);
   maker.thread = StartThread(MakerThread, nullptr);
 }
@@ -388,7 +401,7 @@ FrameBuild Rebuild(const DibSurface& source, std::uint32_t interval, std::uint32
     SetCurrentFrame(0);
     return FrameBuild::kFramesFailed;
   }
-  MapFrameOnAllCores(source, &first, 0);
+  MakeFrameInto(source, &first, 0);
 
   {
     MutexLock guard(FrameSetLock());
@@ -412,9 +425,12 @@ FrameBuild Rebuild(const DibSurface& source, std::uint32_t interval, std::uint32
       discards.Take(&cache.spare[--cache.spareCount]);
       --cache.sections;
     }
+    // Frame 0 stands for the new cycle from here: until frame 1 is made, a
+    // draw that wants it shows frame 0, never the previous cycle nor nothing.
     std::fill(std::begin(cache.lastShown), std::end(cache.lastShown), 0u);
-    cache.showCount = 0;
-    cache.onScreen = kNone;
+    cache.showCount = 1;
+    cache.lastShown[0] = 1;
+    cache.onScreen = 0;
     cache.source = &source;
     PublishFrameSet(frames, source.generation);
     PublishCycle(interval, correction);

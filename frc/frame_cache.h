@@ -51,6 +51,13 @@ bool MakeFrameNow(std::uint32_t index);
 // FrameSetLock not held.
 bool MakeWholeCycle();
 
+// Maps frame `frame` of source through the current tables into target (a
+// Ready section of the source's size), on this thread and one helper per
+// further core, each taking bands of rows in turn. One caller at a time: the
+// maker, or the user-interface thread while the maker stands (within the
+// calls above, or before any cycle is built).
+void MakeFrameInto(const DibSurface& source, DibSurface* target, std::uint32_t frame);
+
 // Under FrameSetLock, any thread: the record to draw for frame index. When
 // that frame is made it is returned and becomes the frame on screen; when it
 // is not, *made is false, the miss is counted and the frame on screen is
