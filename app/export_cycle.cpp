@@ -50,7 +50,7 @@ struct ExportJob {
   std::int32_t height;
   PngWriter writer;
   std::uint8_t* packed;  // one frame as 24-bit rows; null until needed
-  std::uint8_t* band;    // bandRows rows of one frame as 32-bpp pixels
+  std::uint8_t* band;    // bandRows rows of one frame as 32-bpp pixels; null until needed
   std::int32_t bandRows;
 };
 
@@ -191,13 +191,13 @@ unsigned __stdcall RunPieces(void* context) {
   ScopedHeapMemory packed(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(RowStride(job->width, 3)) * job->height)));
   job->bandRows = BandRows(job->interval, job->height);
   ScopedHeapMemory band(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(job->width) * 4 * job->bandRows)));
-  job->packed = band.get() ? packed.get() : nullptr;
+  job->packed = packed.get();
   job->band = band.get();
   const std::uint32_t total = job->interval + 1;
   while (!Stopped(job)) {
     const std::uint32_t piece = shared->nextPiece++;
     if (piece >= total) break;
-    if (piece > 0 && !job->packed) {
+    if (piece > 0 && (!job->packed || !job->band)) {
       Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
       break;
     }
