@@ -9,8 +9,7 @@
 #include "app/export_cycle.h"
 #include "app/frame_settings.h"
 #include "app/settings_file.h"
-#include "frc/engine_state.h"
-#include "frc/frame_cache.h"
+#include "frc/level_tables.h"
 #include "imaging/dib_surface.h"
 #include "imaging/load_source.h"
 
@@ -99,13 +98,13 @@ int Export(const CommandLine& command) {
     Say(Stream::kError, L"error: cannot open image: " + image, L"エラー: 画像を開けません: " + image);
     return kExitCannotOpen;
   }
-  if (RebuildFrameSet(SourceSurface, values.interval, values.correction) != FrameBuild::kBuilt || !MakeWholeCycle()) {
+  if (!BuildLevelTables(values.interval, values.correction)) {
     Say(Stream::kError, L"error: not enough memory", L"エラー: メモリが不足しています。");
     return kExitCannotWrite;
   }
   ExportFailure failure = {L"", 0};
-  const ExportResult result = ExportCycle(command.folder, SourceSurface, FrameSet, values.interval, values.correction,
-                                          values.frameDuration, &failure);
+  const ExportResult result =
+      ExportCycle(command.folder, SourceSurface, values.interval, values.correction, values.frameDuration, &failure);
   if (result == ExportResult::kWritten) return kExitWritten;
   const std::wstring reason = DescribeExportFailure(failure);
   switch (result) {

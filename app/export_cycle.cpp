@@ -13,6 +13,8 @@
 #include "base/threads.h"
 #include "frc/cycle_statistics.h"
 #include "frc/cycle_values.h"
+#include "frc/frame_mapping.h"
+#include "frc/level_tables.h"
 #include "frc/light_statistics.h"
 #include "imaging/png_writer.h"
 #include "base/thread_checks.h"
@@ -41,7 +43,6 @@ struct ExportJob {
   ExportShared* shared;
   std::wstring folder;  // full path, no trailing backslash
   const DibSurface* source;
-  const DibSurface* frames;
   std::uint32_t interval;
   std::uint32_t correction;
   std::uint32_t frameDuration;
@@ -49,6 +50,8 @@ struct ExportJob {
   std::int32_t height;
   PngWriter writer;
   std::uint8_t* packed;  // one frame as 24-bit rows; null until needed
+  std::uint8_t* band;    // bandRows rows of one frame as 32-bpp pixels; null until needed
+  std::int32_t bandRows;
 };
 
 std::int32_t RowStride(std::int32_t width, int bytesPerPixel) { return (width * bytesPerPixel + 3) & ~3; }
@@ -111,10 +114,25 @@ bool WritePng(ExportJob* job, const std::wstring& name, const std::uint8_t* bott
   return error == 0 || Fail(job, file.final, error);
 }
 
+// Rows of a frame mapped at a time: a whole number of cycles of the row
+// order, so that a band mapped as if it began at memory row 0 shows the
+// phases of the rows it stands for, and at least a few dozen rows.
+std::int32_t BandRows(std::uint32_t interval, std::int32_t height) {
+  const std::uint32_t cycles = (32 + interval - 1) / interval;
+  return static_cast<std::int32_t>(std::min<std::uint32_t>(cycles * interval, static_cast<std::uint32_t>(height)));
+}
+
+// Frame k made from the picture band by band through the level tables, packed
+// into 24-bit rows and written.
 bool WriteFrame(ExportJob* job, std::uint32_t k) {
   const std::int32_t stride = RowStride(job->width, 3);
-  for (std::int32_t y = 0; y < job->height; ++y)
-    PackRowBgr(SurfaceRow(job->frames[k], y, job->width), job->width, job->packed + std::size_t(y) * stride);
+  for (std::int32_t first = 0; first < job->height; first += job->bandRows) {
+    const std::int32_t rows = std::min(job->bandRows, job->height - first);
+    MapFramePixels(SurfaceRow(*job->source, first, job->width), job->band, job->width, rows, k);
+    for (std::int32_t y = 0; y < rows; ++y)
+      PackRowBgr(job->band + std::size_t(y) * job->width * 4, job->width,
+                 job->packed + std::size_t(first + y) * stride);
+  }
   wchar_t name[32];
   std::swprintf(name, 32, L"frame_%03u.png", static_cast<unsigned>(k));
   return WritePng(job, name, job->packed, stride, PngPixels::kBgr24);
@@ -171,12 +189,15 @@ unsigned __stdcall RunPieces(void* context) {
     return 0;
   }
   ScopedHeapMemory packed(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(RowStride(job->width, 3)) * job->height)));
+  job->bandRows = BandRows(job->interval, job->height);
+  ScopedHeapMemory band(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(job->width) * 4 * job->bandRows)));
   job->packed = packed.get();
+  job->band = band.get();
   const std::uint32_t total = job->interval + 1;
   while (!Stopped(job)) {
     const std::uint32_t piece = shared->nextPiece++;
     if (piece >= total) break;
-    if (piece > 0 && !job->packed) {
+    if (piece > 0 && (!job->packed || !job->band)) {
       Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
       break;
     }
@@ -185,6 +206,7 @@ unsigned __stdcall RunPieces(void* context) {
     if (shared->control && shared->control->progress) shared->control->progress(shared->control->context, done, total);
   }
   job->packed = nullptr;
+  job->band = nullptr;
   ClosePngWriter(&job->writer);
   return 0;
 }
@@ -200,7 +222,6 @@ void RunAllPieces(const ExportJob& model) {
     job.shared = model.shared;
     job.folder = model.folder;
     job.source = model.source;
-    job.frames = model.frames;
     job.interval = model.interval;
     job.correction = model.correction;
     job.frameDuration = model.frameDuration;
@@ -240,8 +261,8 @@ bool RenameAll(ExportJob* job) {
 
 }  // namespace
 
-ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, const DibSurface* frames,
-                         std::uint32_t interval, std::uint32_t correction, std::uint32_t frameDuration, ExportFailure* failure,
+ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, std::uint32_t interval,
+                         std::uint32_t correction, std::uint32_t frameDuration, ExportFailure* failure,
                          const ExportControl* control) {
   ExportShared shared;
   shared.failure = failure;
@@ -249,17 +270,21 @@ ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, c
   shared.nextPiece = 0;
   shared.piecesDone = 0;
   shared.control = control;
+  if (interval == 0 || PresentTableInterval() != interval) {
+    failure->path = folder;
+    failure->error = ERROR_INVALID_DATA;
+    return ExportResult::kCannotWrite;
+  }
   ExportJob job = {};
   job.shared = &shared;
   job.source = &source;
-  job.frames = frames;
   job.interval = interval;
   job.correction = correction;
   job.frameDuration = frameDuration;
   job.width = source.header.bmiHeader.biWidth;
   job.height = source.header.bmiHeader.biHeight;
   if (!CreateFolder(&job, folder)) return ExportResult::kCannotCreateFolder;
-  // The frames' pixels are read directly: let GDI finish any drawing first.
+  // The picture's pixels are read directly: let GDI finish any drawing first.
   GdiFlush();
   RunAllPieces(job);
   const bool cancelled = control && control->cancel && *control->cancel;

@@ -39,7 +39,7 @@ struct ExportControl {
 };
 
 // Writes into folder (created with its parents when missing): frame_000.png ...
-// for frames[0 .. interval) (three digits), mean.png, flicker.png,
+// for the frames 0 .. interval-1 of the cycle (three digits), mean.png, flicker.png,
 // mean_light.png, flicker_light.png and cycle.txt, for the cycle made from
 // source with interval and correction, each frame shown for
 // frameDuration (100 ns units; 0: the clock stands).
@@ -48,16 +48,22 @@ struct ExportControl {
 // again, so none is left under its final name (a file of that name that was
 // there before may be gone). Files of other names are never touched.
 // The summary files are computed from source and the levels of interval and
-// correction; only the frame files read frames.
-// The frames and source are 32-bpp bottom-up surfaces of one size; they are
-// only read, and must stay as they are until the call returns. GDI+ must be
-// started. Any thread; one export at a time per folder. The files are encoded
-// by one thread per processor core (the calling thread among them), each
-// taking the next frame in turn; the summary files are one such piece.
+// correction. Each frame is made from source through the current level tables
+// (level_tables.h), exactly as frame rendering makes it: the caller builds the
+// tables for interval and correction, and they must stay present and unchanged
+// until the call returns. When no tables for interval are present
+// (PresentTableInterval() differs), nothing is written and the result is
+// kCannotWrite with the error ERROR_INVALID_DATA on folder.
+// source is a 32-bpp bottom-up surface; it is only read, and must stay as it
+// is until the call returns. GDI+ must be started. Any thread; one export at a
+// time per folder. The files are made and encoded by one thread per processor
+// core (the calling thread among them), each taking the next frame in turn;
+// the summary files are one such piece. Each thread holds one frame's buffers
+// at a time, so the memory needed does not grow with interval.
 // control may be null.
-ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, const DibSurface* frames,
-                         std::uint32_t interval, std::uint32_t correction, std::uint32_t frameDuration,
-                         ExportFailure* failure, const ExportControl* control = nullptr);
+ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, std::uint32_t interval,
+                         std::uint32_t correction, std::uint32_t frameDuration, ExportFailure* failure,
+                         const ExportControl* control = nullptr);
 
 // The failure as one line for a person: the path and the system's text for
 // the error.

@@ -16,6 +16,7 @@
 
 #include "frc/cycle_statistics.h"
 #include "frc/engine_state.h"
+#include "frc/level_tables.h"
 #include "frc/frame_cache.h"
 #include "imaging/gdiplus_decode.h"
 #include "tests/support/test_images.h"
@@ -46,13 +47,15 @@ class ExportCycleTest : public ::testing::Test {
  protected:
   void TearDown() override { ResetEngineState(); }
 
+  // The rebuild renders the reference frames into FrameSet and leaves the
+  // level tables built for interval and correction.
   ExportResult Export(unsigned (*fill)(int, int), int width, int height, std::uint32_t interval, std::uint32_t correction,
                       const std::wstring& folder, const ExportControl* control = nullptr,
                       std::uint32_t duration = 166667) {
     EXPECT_TRUE(LoadTestPicture(width, height, fill));
     EXPECT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, interval, correction));
     EXPECT_TRUE(MakeWholeCycle());
-    return ExportCycle(folder, SourceSurface, FrameSet, interval, correction, duration, &failure_, control);
+    return ExportCycle(folder, SourceSurface, interval, correction, duration, &failure_, control);
   }
 
   TempDirectory directory_;
@@ -63,7 +66,7 @@ TEST_F(ExportCycleTest, FramesAreTheEngineFramesAndTheMeanIsThePictureOnTheGrid)
   const struct {
     int width, height;
     std::uint32_t interval, correction;
-  } cases[] = {{7, 5, 1, 0}, {13, 9, 4, 3}, {3, 2, 255, 0}, {1, 1, 16, 15}};
+  } cases[] = {{7, 5, 1, 0}, {13, 9, 4, 3}, {3, 2, 255, 0}, {1, 1, 16, 15}, {5, 70, 3, 0}, {2, 300, 255, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " N=" << c.interval);
     const std::wstring folder = directory_.File(L"made\\for\\" + std::to_wstring(c.interval));
@@ -192,6 +195,20 @@ TEST_F(ExportCycleTest, FailureLeavesNoFileUnderAFinalName) {
   EXPECT_EQ("mine", Text(folder + L"\\notes.txt"));
   // A folder that cannot be made: its parent is a file.
   EXPECT_EQ(ExportResult::kCannotCreateFolder, Export(OnGrid, 9, 4, 4, 3, folder + L"\\notes.txt\\sub"));
+}
+
+TEST_F(ExportCycleTest, WithoutTablesOfItsIntervalNothingIsWritten) {
+  const std::wstring folder = directory_.File(L"refused");
+  for (bool tablesPresent : {true, false}) {
+    SCOPED_TRACE(tablesPresent);
+    ASSERT_TRUE(LoadTestPicture(9, 4, OnGrid));
+    ASSERT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, 4, 3));
+    ASSERT_TRUE(MakeWholeCycle());  // the maker has nothing left to read the tables for
+    if (!tablesPresent) ReleaseLevelTables();
+    EXPECT_EQ(ExportResult::kCannotWrite, ExportCycle(folder, SourceSurface, tablesPresent ? 5 : 4, 3, 0, &failure_));
+    EXPECT_EQ(DWORD(ERROR_INVALID_DATA), failure_.error);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.c_str()));
+  }
 }
 
 // Cancels once `after` pieces are done; remembers the most reported.

@@ -250,7 +250,7 @@ LRESULT OnRequest(WPARAM request, LPARAM number) {
     PresentationRequestHandled();
     RefreshStatusBar();
   } else if (request == kRequestSettingsChanged) {
-    // The rebuild releases the frames a save would read: the save stops first.
+    // The rebuild replaces the level tables a save reads: the save stops first.
     CancelSave();
     StopFrameClock();
     ApplySettings();

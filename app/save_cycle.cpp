@@ -11,7 +11,7 @@
 #include "app/status_bar.h"
 #include "base/threads.h"
 #include "frc/engine_state.h"
-#include "frc/frame_cache.h"
+#include "frc/level_tables.h"
 #include "imaging/dib_surface.h"
 
 namespace {
@@ -58,13 +58,14 @@ std::wstring PickFolder(HWND owner) {
   return folder;
 }
 
-// True when FrameSet is the cycle of the picture in SourceSurface. After an
-// open whose rebuild was refused (a wrong interval) the frames still belong to
-// the previous picture, which may well have the same size: only the picture's
-// generation tells them apart.
+// True when the cycle on show is that of the picture in SourceSurface and the
+// level tables are built for its interval, so that the export can make its
+// frames. After an open whose rebuild was refused (a wrong interval) the cycle
+// still belongs to the previous picture, which may well have the same size:
+// only the picture's generation tells them apart.
 bool FramesMatchPicture() {
-  return SourceSurface.bitmap && FrameSet && FrcCount != 0 && FrameSet[0].bits &&
-         FrameSetPicture() == SourceSurface.generation;
+  return SourceSurface.bitmap && FrcCount != 0 && FrameSetPicture() == SourceSurface.generation &&
+         PresentTableInterval() == FrcCount;
 }
 
 // Any of the export's threads.
@@ -77,11 +78,11 @@ void OnExportProgress(void*, std::uint32_t done, std::uint32_t total) {
   PostMessageW(save.owner, WM_USER, kRequestSaveProgress, 0);
 }
 
-// The save's thread: reads SourceSurface and FrameSet, which stay as they are
-// until CancelSave or OnSaveEnded has joined it.
+// The save's thread: reads SourceSurface and the level tables, which stay as
+// they are until CancelSave or OnSaveEnded has joined it.
 unsigned __stdcall RunSave(void*) {
   const ExportControl control = {&save.cancel, OnExportProgress, nullptr};
-  save.result = ExportCycle(save.folder, SourceSurface, FrameSet, save.interval, save.correction, save.frameDuration,
+  save.result = ExportCycle(save.folder, SourceSurface, save.interval, save.correction, save.frameDuration,
                             &save.failure, &control);
   PostMessageW(save.owner, WM_USER, kRequestSaveEnded, save.number);
   return 0;
@@ -110,12 +111,7 @@ void SaveCycleFromWindow(HWND owner) {
   // look again.
   if (folder.empty() || SaveRunning() || !FramesMatchPicture()) return;
 
-  // The export reads every frame: all are made first.
-  if (!MakeWholeCycle()) {
-    MessageBoxW(owner, kOutOfMemoryMessage, kAppCaption, MB_OK);
-    return;
-  }
-  // The views draw into the frames' DCs on this thread; the export reads the
+  // The picture is a section GDI may still draw into; the export reads its
   // pixels directly.
   GdiFlush();
   save.cancel = false;

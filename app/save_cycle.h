@@ -2,10 +2,11 @@
 // files of the cycle on screen written into the chosen folder by a thread of
 // its own, so that the window, the clock and the views go on meanwhile.
 //
-// One save at a time. Anything that would change the frames or the picture
-// while a save reads them (a rebuild, a new picture, closing the window)
-// first cancels the save and waits for its thread (CancelSave): the save
-// never works from frames that are being released.
+// One save at a time. The save makes the frames itself from the picture and
+// the level tables. Anything that would change them while a save reads them (a
+// rebuild, a new picture, closing the window) first cancels the save and waits
+// for its thread (CancelSave): the save never works from a picture or tables
+// that are being replaced.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +17,7 @@
 // view shows into it; returns once the save's thread has started. The save
 // reports to owner with kRequestSaveProgress and kRequestSaveEnded, handed to
 // OnSaveProgress and OnSaveEnded. Does nothing while a save runs, or while
-// there is no picture or no frame set of the picture on show.
+// there is no picture or no cycle of the picture on show.
 // User-interface thread.
 void SaveCycleFromWindow(HWND owner);
 

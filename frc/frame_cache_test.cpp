@@ -169,6 +169,7 @@ TEST_F(RebuildFramesTest, ASmallBudgetIsNeverOverrunNorCostsTheFrameOnScreen) {
 TEST_F(RebuildFramesTest, TwoHundredRebuildsWithChangingIntervalsLeaveNothingBehind) {
   ASSERT_TRUE(LoadTestPicture(8, 8, Pattern));
   ASSERT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, 5, 0));
+  ASSERT_TRUE(MakeWholeCycle());
   const int gdi = GdiObjectCount();
   DWORD handles = 0, handlesAfter = 0;
   GetProcessHandleCount(GetCurrentProcess(), &handles);
@@ -177,6 +178,7 @@ TEST_F(RebuildFramesTest, TwoHundredRebuildsWithChangingIntervalsLeaveNothingBeh
     ASSERT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, interval, i % interval)) << "rebuild " << i;
   }
   ASSERT_EQ(FrameBuild::kBuilt, RebuildFrameSet(SourceSurface, 5, 0));
+  ASSERT_TRUE(MakeWholeCycle());
   EXPECT_EQ(gdi, GdiObjectCount());
   GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
   EXPECT_EQ(handles, handlesAfter);

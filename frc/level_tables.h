@@ -14,9 +14,11 @@
 // The three arrays are read through these names and written only by
 // BuildLevelTables and ReleaseLevelTables, on the user-interface thread during
 // a rebuild. The rebuild's workers read them while that thread waits for
-// them; otherwise only the user-interface thread reads them (the readouts of
-// single pixels). The frame clock and the presenting thread keep running
-// through a rebuild, but neither reads the tables: they only show frames.
+// them. An export's threads read them while it runs; the caller keeps them
+// unchanged meanwhile (a rebuild first cancels and joins the window's save).
+// Otherwise only the user-interface thread reads them (the readouts of single
+// pixels). The frame clock and the presenting thread keep running through a
+// rebuild, but neither reads the tables: they only show frames.
 //
 // One row of 256 entries per phase, row-major: LevelTable[p * 256 + v] is the
 // level shown for input level v in phase p. Null when absent.
