@@ -40,3 +40,5 @@ constexpr UINT kPickMessage = WM_APP + 2;
 constexpr const wchar_t* kAppCaption = L"Quillane";
 // What every message about memory that ran out says.
 constexpr const wchar_t* kOutOfMemoryMessage = L"メモリが不足しています。";
+// What a load refused for its size says (the previous picture stays).
+constexpr const wchar_t* kPictureTooLargeMessage = L"画像が大きすぎて、フレームを作るメモリがありません。";

@@ -12,6 +12,7 @@
 #include "app/window_state.h"
 #include "base/thread_checks.h"
 #include "frc/engine_state.h"
+#include "imaging/load_source.h"
 #include "views/image_view.h"
 #include "views/zoom.h"
 
@@ -24,7 +25,8 @@ void PasteImage() {
   // A new picture: the save of the previous one stops first.
   CancelSave();
   if (!PasteClipboardImage(MainWindow)) {
-    MessageBoxW(MainWindow, kNoClipboardImageMessage, kAppCaption, MB_OK);
+    MessageBoxW(MainWindow, LastLoadRefusedForSize() ? kPictureTooLargeMessage : kNoClipboardImageMessage, kAppCaption,
+                MB_OK);
     return;
   }
   ShowNewSource(kClipboardTitle);

@@ -9,6 +9,8 @@
 #include <shellapi.h>
 
 #include "present/check_presentation.h"
+#include "frc/frame_cache.h"
+#include "imaging/load_source.h"
 #include "app/command_line.h"
 #include "app/export_command.h"
 #include "app/globals.h"
@@ -40,6 +42,8 @@ int RunMessageLoop() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   SetUiThread();
+  // A picture is taken only where a few of its frames fit beside it.
+  SetSourceSizeCheck(FewFramesFit);
   int argumentCount = 0;
   LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
   if (IsPluginChildCommand(argumentCount, arguments)) {

@@ -407,7 +407,7 @@ void ShowNewSource(const std::wstring& title) {
 int OpenImage(const std::wstring& path) {
   CancelSave();
   if (!LoadSourceImage(path.c_str())) {
-    ShowMessage(MainWindow, kCannotOpenMessage);
+    ShowMessage(MainWindow, LastLoadRefusedForSize() ? kPictureTooLargeMessage : kCannotOpenMessage);
     return 0;
   }
   ShowNewSource(std::wstring(L"Quillane ") + path);
@@ -417,7 +417,7 @@ int OpenImage(const std::wstring& path) {
 int OpenPattern(TestPattern pattern, int width, int height) {
   CancelSave();
   if (!LoadSourcePattern(pattern, width, height)) {
-    ShowMessage(MainWindow, kCannotMakePatternMessage);
+    ShowMessage(MainWindow, LastLoadRefusedForSize() ? kPictureTooLargeMessage : kCannotMakePatternMessage);
     return 0;
   }
   const char* name = TestPatternName(pattern);

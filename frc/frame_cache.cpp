@@ -528,6 +528,24 @@ std::uint32_t FrameSlots() { return cache.slots; }
 
 void SetFrameNotice(void (*notice)(FrameNotice)) { noticeHook = notice; }
 
+bool FewFramesFit(std::int32_t width, std::int32_t height) {
+  const std::uint64_t bytes = std::uint64_t(width > 0 ? width : 0) * std::uint64_t(height > 0 ? height : 0) * 4;
+  if (bytes == 0 || bytes != static_cast<std::size_t>(bytes)) return false;
+  // Each its own reservation: a few separate sections, not one block.
+  void* reserved[kFewestSlots + 1] = {};
+  bool fits = true;
+  for (void*& region : reserved) {
+    region = VirtualAlloc(nullptr, static_cast<std::size_t>(bytes), MEM_RESERVE, PAGE_NOACCESS);
+    if (!region) {
+      fits = false;
+      break;
+    }
+  }
+  for (void* region : reserved)
+    if (region) VirtualFree(region, 0, MEM_RELEASE);
+  return fits;
+}
+
 void StopFrameMaking() {
   if (maker.thread.valid()) {
     {

@@ -90,6 +90,11 @@ enum class FrameNotice {
 // the user-interface thread before the first rebuild; null for none.
 void SetFrameNotice(void (*notice)(FrameNotice));
 
+// True when the address space has room for the few frames every cycle keeps
+// and one more picture, all of width x height: what a picture must leave to
+// be played at all. Any thread.
+bool FewFramesFit(std::int32_t width, std::int32_t height);
+
 // Stops the maker and the band workers and releases the sections kept aside.
 // User-interface thread; called by ReleaseEngineState.
 void StopFrameMaking();

@@ -55,7 +55,32 @@ void ReleaseSourcePicture() {
 
 void SetBeforeSourceChange(void (*hook)()) { beforeSourceChange = hook; }
 
+namespace {
+
+bool (*sizeCheck)(std::int32_t, std::int32_t) = nullptr;  // window's thread only
+bool refusedForSize = false;
+
+// False, noted for LastLoadRefusedForSize, when the check refuses the size.
+bool SizeAccepted(std::int32_t width, std::int32_t height) {
+  refusedForSize = sizeCheck && !sizeCheck(width, height);
+  return !refusedForSize;
+}
+
+bool BitmapSizeAccepted(HBITMAP bitmap) {
+  BITMAP info = {};
+  if (!GetObjectW(bitmap, sizeof info, &info)) return true;  // the conversion fails on its own
+  return SizeAccepted(info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight);
+}
+
+}  // namespace
+
+void SetSourceSizeCheck(bool (*fits)(std::int32_t width, std::int32_t height)) { sizeCheck = fits; }
+
+bool LastLoadRefusedForSize() { return refusedForSize; }
+
 int LoadSourceFromBitmap(HBITMAP decoded) {
+  refusedForSize = false;
+  if (!BitmapSizeAccepted(decoded)) return 0;
   ReleaseSourcePicture();
   PrepareDib32Header(&SourceSurface.header);
   SourceSurface.bitmap = ConvertToDib32(&SourceSurface.header, &SourceSurface.bits, decoded);
@@ -65,6 +90,7 @@ int LoadSourceFromBitmap(HBITMAP decoded) {
 }
 
 int LoadSourceImage(const wchar_t* path) {
+  refusedForSize = false;
   HBITMAP decodedBitmap = PluginChildProgram().empty() ? DecodeWithPlugins(path)
                                                        : DecodeWithPluginsIsolated(PluginChildProgram().c_str(), path);
   // Plug-in output may be in any format and orientation; GDI+ output is always
@@ -73,6 +99,7 @@ int LoadSourceImage(const wchar_t* path) {
   if (!decodedBitmap) decodedBitmap = DecodeWithGdiplus(path);
   if (!decodedBitmap) return 0;
   ScopedBitmap decoded(decodedBitmap);
+  if (!BitmapSizeAccepted(decoded.get())) return 0;
 
   ReleaseSourcePicture();
   // Converting such a section would be a block copy of identical bytes.
@@ -85,7 +112,8 @@ int LoadSourceImage(const wchar_t* path) {
 
 int LoadSourcePattern(TestPattern pattern, std::int32_t width, std::int32_t height) {
   std::uint32_t bytes = 0;
-  if (width < 1 || height < 1 || !DibImageSize(32, width, height, &bytes)) return 0;
+  refusedForSize = false;
+  if (width < 1 || height < 1 || !DibImageSize(32, width, height, &bytes) || !SizeAccepted(width, height)) return 0;
   BITMAPINFO header;
   PrepareDib32Header(&header);
   header.bmiHeader.biWidth = width;
@@ -101,6 +129,7 @@ int LoadSourcePattern(TestPattern pattern, std::int32_t width, std::int32_t heig
 }
 
 int LoadSourceFromPackedDib(const void* block, std::size_t size) {
+  refusedForSize = false;
   const std::uint8_t* bytes = static_cast<const std::uint8_t*>(block);
   PackedDibPlan plan;
   if (!PlanPackedDib(bytes, size, &plan)) return 0;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 
 #include "imaging/dib_surface.h"
 #include "imaging/test_patterns.h"
@@ -42,6 +43,16 @@ int LoadSourcePattern(TestPattern pattern, std::int32_t width, std::int32_t heig
 // it releases SourceSurface's pixels, so that a reader of them on another
 // thread (the frame maker) stops first. One hook; null for none.
 void SetBeforeSourceChange(void (*hook)());
+
+// Names the function every loader asks, before it releases the previous
+// picture, whether a picture of width x height may be taken (the program
+// asks whether a few of its frames would fit); a refused size fails the load
+// with SourceSurface unchanged. Null takes every size. Window's thread.
+void SetSourceSizeCheck(bool (*fits)(std::int32_t width, std::int32_t height));
+
+// True when the last load on this thread failed because the check refused
+// the picture's size.
+bool LastLoadRefusedForSize();
 
 // Makes `decoded` the surface's bitmap when it already is what ConvertToDib32
 // would make of it. `decoded` must be a bottom-up section, as DecodeWithGdiplus

@@ -8,6 +8,7 @@
 #include <shlobj.h>
 #include <vector>
 
+#include "imaging/load_source.h"
 #include "quillane_version.h"
 
 namespace {
@@ -258,3 +259,28 @@ TEST_F(MainWindowTest, FullWidthTextsApplyAsTheirAsciiCounterparts) {
 }
 
 }  // namespace
+
+namespace {
+bool NarrowerThan100(std::int32_t width, std::int32_t) { return width < 100; }
+}  // namespace
+
+// A picture refused for its size says so, and the picture on show stays with
+// its cycle; the check every loader asks is the program's own in wWinMain.
+TEST_F(MainWindowTest, APictureTooLargeForItsFramesLeavesThePreviousOne) {
+  EXPECT_TRUE(FewFramesFit(640, 480));
+  EXPECT_FALSE(FewFramesFit(0, 480));
+  OpenPicture(40, 30, Ramp);
+  const std::uint32_t picture = SourceSurface.generation;
+  const std::wstring title = WindowText(MainWindow);
+  SetSourceSizeCheck(NarrowerThan100);
+  EXPECT_EQ(0, OpenImage(WriteImage(L"wide.bmp", 120, 30, Ramp)));
+  EXPECT_EQ(0, OpenPattern(TestPattern::kGray, 100, 8));
+  SetSourceSizeCheck(nullptr);
+  ASSERT_EQ(2u, boxes_.Seen().size());
+  for (const SeenMessageBox& box : boxes_.Seen()) ExpectProgramMessage(box, kPictureTooLargeMessage, MainWindow);
+  boxes_.Clear();
+  EXPECT_EQ(picture, SourceSurface.generation);
+  EXPECT_EQ(picture, FrameSetPicture());
+  EXPECT_EQ(title, WindowText(MainWindow));
+  Close();
+}
