@@ -1,0 +1,22 @@
+// Where the viewer sits: the distance to the screen and the size of one pixel,
+// and from them how many pixels one degree of the visual field spans.
+//
+// Windows-free: built and tested natively as well as in the program.
+#pragma once
+
+struct ViewingGeometry {
+  double distanceCm;  // eye to screen
+  double pitchMm;     // centre to centre of two neighbouring pixels
+};
+
+// 60 cm from a screen of 96 pixels per inch.
+constexpr ViewingGeometry kDefaultViewing = {60.0, 25.4 / 96.0};
+
+// Pixels per degree at the centre of the view: distance × tan 1° / pitch.
+double PixelsPerDegree(const ViewingGeometry& viewing);
+
+// The geometry in use: kDefaultViewing until set. Written by
+// SetViewingGeometry on the user-interface thread (settings, command line);
+// read on that thread and by threads it starts after setting it.
+const ViewingGeometry& CurrentViewing();
+void SetViewingGeometry(const ViewingGeometry& viewing);
