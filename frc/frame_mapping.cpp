@@ -32,11 +32,13 @@ namespace {
 // buffers that start at memory row 0.
 void MapFramePixelsWithTables(const std::uint8_t* source, std::uint8_t* target, std::int32_t width,
                               std::int32_t firstRow, std::int32_t endRow, std::uint32_t frameIndex) {
-  const std::uint32_t interval = LevelTableInterval();
+  // Along a row the phases repeat every N columns, or every PatternWidth
+  // under a matrix pattern.
+  const std::uint32_t period = PatternOffsets ? PatternWidth : LevelTableInterval();
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
   const std::uint8_t* columnTables[kLargestTableInterval];
   for (std::int32_t y = firstRow; y < endRow; ++y) {
-    for (std::uint32_t j = 0; j < interval; ++j)
+    for (std::uint32_t j = 0; j < period; ++j)
       columnTables[j] = LevelTable + static_cast<std::size_t>(PixelPhase(j, static_cast<std::uint32_t>(y), frameIndex)) * 256;
     const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);
     std::uint8_t* out = target + rowBytes * static_cast<std::size_t>(y);
@@ -45,7 +47,7 @@ void MapFramePixelsWithTables(const std::uint8_t* source, std::uint8_t* target, 
       MapPixelThrough(columnTables[j], in, out);
       in += 4;
       out += 4;
-      if (++j == interval) j = 0;
+      if (++j == period) j = 0;
     }
   }
 }
@@ -145,7 +147,7 @@ void MapRows(const std::uint8_t* source, std::uint8_t* target, std::int32_t widt
   }
 #ifdef QUILLANE_SSE2
   const VectorPath path = PathInUse();
-  if (path != VectorPath::kTables && interval <= kMaxVectorCount && ColumnOrderIsIdentity(interval)) {
+  if (path != VectorPath::kTables && interval <= kMaxVectorCount && (PatternOffsets || ColumnOrderIsIdentity(interval))) {
 #ifdef QUILLANE_AVX2
     if (path == VectorPath::kAvx2) {
       MapFrameRowsAvx2(source, target, width, firstRow, endRow, frameIndex);
@@ -185,7 +187,8 @@ int MapCycleRows(const std::uint8_t* source, std::uint8_t* const* targets, std::
   const std::uint32_t interval = LevelTableInterval();
 #ifdef QUILLANE_SSE2
   const VectorPath path = PathInUse();
-  if (path != VectorPath::kTables && interval >= 2 && interval <= kMaxVectorCount && ColumnOrderIsIdentity(interval)) {
+  if (path != VectorPath::kTables && interval >= 2 && interval <= kMaxVectorCount && !PatternOffsets &&
+      ColumnOrderIsIdentity(interval)) {
 #ifdef QUILLANE_AVX2
     if (path == VectorPath::kAvx2 && width >= 8) return MapCycleRowsAvx2(source, targets, width, firstRow, endRow);
 #endif

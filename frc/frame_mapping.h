@@ -3,7 +3,9 @@
 // Pixels are 4 bytes (blue, green, red, fourth byte), rows follow each other
 // without gaps, memory row 0 is the bottom row of the picture. For frame k the
 // pixel at column x of memory row y is shown in phase
-//     (RowPhaseOrder[y mod N] + ColumnPhaseOrder[x mod N] + k) mod N
+//     (offset(x, y) + k) mod N
+// with the offset of the phase pattern the tables were built with
+// (level_tables.h, phase_patterns.h)
 // and each of its three colour bytes goes through row `phase` of LevelTable;
 // the fourth byte is copied unchanged.
 //
@@ -25,7 +27,9 @@ namespace {
 // row y, by the current tables (which must be present).
 inline std::uint32_t PixelPhase(std::uint32_t x, std::uint32_t y, std::uint32_t frameIndex) {
   const std::uint32_t interval = LevelTableInterval();
-  return (RowPhaseOrder[y % interval] + ColumnPhaseOrder[x % interval] + frameIndex % interval) % interval;
+  const std::uint32_t offset = PatternOffsets ? PatternOffsets[(y % PatternHeight) * PatternWidth + x % PatternWidth]
+                                              : RowPhaseOrder[y % interval] + ColumnPhaseOrder[x % interval];
+  return (offset + frameIndex % interval) % interval;
 }
 
 // Writes the 4 bytes of pixel `in` to `out` as one row of LevelTable shows

@@ -114,6 +114,30 @@ void BuildLanes(FrameLanes<V>* frame, CycleLanes<V>* cycle, std::uint32_t interv
   }
 }
 
+// Constants of a vector whose pixels are in the given phases (a matrix
+// pattern's pixels need not follow each other), from the per-phase
+// reciprocals: the same values BuildLanes gives for consecutive phases.
+template <class V>
+void BuildLanesOfPhases(FrameLanes<V>* lanes, const std::uint32_t* pixelPhases, const std::uint16_t* reciprocals,
+                        std::uint32_t interval) {
+  constexpr std::uint32_t kLanes = V::kBytes / 2;
+  for (std::uint32_t half = 0; half < 2; ++half) {
+    std::uint16_t low[kLanes], high[kLanes], plus[kLanes];
+    for (std::uint32_t lane = 0; lane < kLanes; ++lane) {
+      const std::uint32_t byte = LaneByte(half, lane);
+      const std::uint32_t p = pixelPhases[byte / 4];
+      const bool last = p + 1 == interval;
+      const bool fourth = byte % 4 == 3;
+      low[lane] = fourth ? 0 : reciprocals[p];
+      high[lane] = fourth || last ? 0xFFFF : reciprocals[p + 1];
+      plus[lane] = fourth || last ? 1 : 0;
+    }
+    lanes->low[half] = V::FromLanes16(low);
+    lanes->high[half] = V::FromLanes16(high);
+    lanes->plus[half] = V::FromLanes16(plus);
+  }
+}
+
 // The phase of the vector after the one whose first pixel is in phase s, with
 // step = pixels per vector mod N: arithmetic rather than a table, since the
 // next vector's constants wait for it.
@@ -132,7 +156,8 @@ inline typename V::Vec LevelsOfHalf(typename V::Vec d, const FrameLanes<V>& lane
 }
 
 // Memory rows [firstRow, endRow) of one frame; the interval is at most
-// kMaxVectorCount and the column order the identity.
+// kMaxVectorCount, and the pattern a matrix or stepping by one phase per
+// column.
 template <class V>
 void MapFrameRowsVector(const std::uint8_t* source, std::uint8_t* target, std::int32_t width, std::int32_t firstRow,
                         std::int32_t endRow, std::uint32_t frameIndex) {
@@ -148,12 +173,45 @@ void MapFrameRowsVector(const std::uint8_t* source, std::uint8_t* target, std::i
   const Vec interval16 = V::Repeat16x4(static_cast<int>(interval), static_cast<int>(interval), static_cast<int>(interval), 1);
   const Vec zero = V::Zero();
 
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+  const std::int32_t vectorWidth = width - width % kPixels;
   FrameLanes<V> lanes[kMaxVectorCount];
+  if (PatternOffsets) {
+    // A matrix pattern: along a row the phases repeat every PatternWidth
+    // pixels, so the vectors' constants every `period` vectors; they are
+    // made afresh for each row of the band.
+    std::uint16_t reciprocals[kMaxVectorCount + 1];
+    for (std::uint32_t p = 0; p <= interval; ++p) reciprocals[p] = Reciprocal(p, interval);
+    std::uint32_t common = kPixels;  // gcd(PatternWidth, kPixels): kPixels is a power of two
+    while (PatternWidth % common != 0) common /= 2;
+    const std::uint32_t period = PatternWidth / common;  // vectors; at most 64
+    for (std::int32_t y = firstRow; y < endRow; ++y) {
+      const std::uint8_t* offsets = PatternOffsets + (static_cast<std::uint32_t>(y) % PatternHeight) * PatternWidth;
+      for (std::uint32_t t = 0; t < period; ++t) {
+        std::uint32_t phases[kPixels];
+        for (std::int32_t i = 0; i < kPixels; ++i)
+          phases[i] = (offsets[(t * kPixels + static_cast<std::uint32_t>(i)) % PatternWidth] + frameIndex) % interval;
+        BuildLanesOfPhases<V>(&lanes[t], phases, reciprocals, interval);
+      }
+      const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);
+      std::uint8_t* out = target + rowBytes * static_cast<std::size_t>(y);
+      std::uint32_t t = 0;
+      for (std::int32_t x = 0; x < vectorWidth; x += kPixels) {
+        const Vec v = V::Load(in + x * 4);
+        const Vec d = V::MinU8(V::SubsU8(v, correction8), span8);
+        const Vec low = LevelsOfHalf<V>(V::UnpackLo8(d, zero), lanes[t], 0, correction16, interval16);
+        const Vec high = LevelsOfHalf<V>(V::UnpackHi8(d, zero), lanes[t], 1, correction16, interval16);
+        V::Store(out + x * 4, V::PackUs16(low, high));
+        if (++t == period) t = 0;
+      }
+      for (std::int32_t x = vectorWidth; x < width; ++x)
+        MapPixelOfFrame(in + x * 4, static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), frameIndex, out + x * 4);
+    }
+    return;
+  }
   BuildLanes<V>(lanes, nullptr, interval);
   const std::uint32_t phaseStep = kPixels % interval;
 
-  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-  const std::int32_t vectorWidth = width - width % kPixels;
   for (std::int32_t y = firstRow; y < endRow; ++y) {
     const std::uint32_t rowPhase = PixelPhase(0, static_cast<std::uint32_t>(y), frameIndex);
     const std::uint8_t* in = source + rowBytes * static_cast<std::size_t>(y);

@@ -1,6 +1,7 @@
 // Level tables and phase orders: see level_tables.h.
 #include "frc/level_tables.h"
 #include "base/thread_checks.h"
+#include "frc/phase_patterns.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +13,9 @@ struct Tables {
   std::uint8_t* levels = nullptr;
   std::uint32_t* columnOrder = nullptr;
   std::uint32_t* rowOrder = nullptr;
+  std::uint8_t* patternOffsets = nullptr;
+  std::uint32_t patternWidth = 0;
+  std::uint32_t patternHeight = 0;
   std::uint32_t interval = 0;  // written only by a successful BuildLevelTables
 };
 Tables tables;
@@ -32,6 +36,9 @@ void* AllocateArray(std::uint64_t count, std::uint64_t elementSize) {
 const std::uint8_t* const& LevelTable = tables.levels;
 const std::uint32_t* const& ColumnPhaseOrder = tables.columnOrder;
 const std::uint32_t* const& RowPhaseOrder = tables.rowOrder;
+const std::uint8_t* const& PatternOffsets = tables.patternOffsets;
+const std::uint32_t& PatternWidth = tables.patternWidth;
+const std::uint32_t& PatternHeight = tables.patternHeight;
 
 void ReleaseLevelTables() {
   std::free(tables.levels);
@@ -40,6 +47,9 @@ void ReleaseLevelTables() {
   tables.columnOrder = nullptr;
   std::free(tables.rowOrder);
   tables.rowOrder = nullptr;
+  std::free(tables.patternOffsets);
+  tables.patternOffsets = nullptr;
+  tables.patternWidth = tables.patternHeight = 0;
 }
 
 std::uint8_t PanelLevel(std::uint32_t interval, std::uint32_t correction, std::uint32_t v, std::uint32_t p) {
@@ -74,12 +84,23 @@ int BuildLevelTables(std::uint32_t interval, std::uint32_t correction) {
   if (!tables.columnOrder) return 0;
   tables.rowOrder = static_cast<std::uint32_t*>(AllocateArray(interval, sizeof(std::uint32_t)));
   if (!tables.rowOrder) return 0;
+  const PhasePattern& pattern = CurrentPhasePattern();
+  const bool diagonal = pattern.kind == PhasePatternKind::kDiagonal;
+  if (!StepsByColumn(pattern.kind)) {
+    const std::uint32_t cells = pattern.width * pattern.height;
+    tables.patternOffsets = static_cast<std::uint8_t*>(AllocateArray(cells, 1));
+    if (!tables.patternOffsets) return 0;
+    for (std::uint32_t i = 0; i < cells; ++i)
+      tables.patternOffsets[i] = static_cast<std::uint8_t>(std::uint64_t{pattern.entries[i]} * interval / cells);
+    tables.patternWidth = pattern.width;
+    tables.patternHeight = pattern.height;
+  }
   tables.interval = interval;
   for (std::uint32_t p = 0; p < interval; ++p) {
     std::uint8_t* row = tables.levels + static_cast<std::size_t>(p) * 256;
     for (std::uint32_t v = 0; v < 256; ++v) row[v] = PanelLevel(interval, correction, v, p);
     tables.columnOrder[p] = p;
-    tables.rowOrder[p] = RowPhaseAt(interval, p);
+    tables.rowOrder[p] = diagonal ? p : RowPhaseAt(interval, p);
   }
   return 1;
 }

@@ -27,6 +27,16 @@ extern const std::uint8_t* const& LevelTable;
 extern const std::uint32_t* const& ColumnPhaseOrder;
 // Phase offset contributed by a pixel's row index modulo N. Null when absent.
 extern const std::uint32_t* const& RowPhaseOrder;
+// The phase offsets of a matrix pattern (phase_patterns.h) at the tables'
+// interval: entry (y mod PatternHeight) * PatternWidth + x mod PatternWidth
+// is the offset of the pixel at column x of memory row y. Null (and the sides
+// 0) for the patterns that step by column, whose offset is
+// RowPhaseOrder[y mod N] + ColumnPhaseOrder[x mod N]. Written with the
+// other arrays, from the pattern in use at the build.
+extern const std::uint8_t* const& PatternOffsets;
+extern const std::uint32_t& PatternWidth;
+extern const std::uint32_t& PatternHeight;
+
 // The interval N the three arrays were built for; changed only by a successful
 // build. Frame rendering takes its modulus from here, not from the settings.
 std::uint32_t LevelTableInterval();
@@ -38,7 +48,7 @@ std::uint32_t PresentTableInterval();
 constexpr std::uint32_t kLargestTableInterval = 255;
 
 // Replaces the tables by those for interval N (1..kLargestTableInterval) and
-// the given correction. Returns 1 on success, 0 when N is out of that range or an
+// the given correction, with the phase pattern of CurrentPhasePattern. Returns 1 on success, 0 when N is out of that range or an
 // allocation fails; the previous tables are released first either way, so
 // after a failure some arrays are absent and LevelTableInterval keeps its
 // previous value.
