@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <string>
 
 #include "app/control_bar.h"
 #include "app/frame_settings.h"
 #include "app/globals.h"
+#include "app/settings_file.h"
+#include "frc/phase_patterns.h"
 #include "frc/engine_state.h"
 #include "frc/frame_cache.h"
 #include "imaging/dib_surface.h"
@@ -22,7 +25,20 @@ const wchar_t kIntervalRangeMessage[] = L"間隔は1から255の範囲内であ�
 
 void ShowMessage(const wchar_t* text) { MessageBoxW(MainWindow, text, kAppCaption, MB_OK); }
 
+const wchar_t kBadPhaseMatrixMessage[] = L"位相パターンの行列 (PhasePatternMatrix) が正しくないため、標準を使います。\n";
+
 }  // namespace
+
+bool UsePhasePattern(PhasePatternKind kind, const std::wstring& settingsPath, std::wstring* fault) {
+  PhasePattern pattern = BuiltInPhasePattern(kind);
+  bool usable = true;
+  if (kind == PhasePatternKind::kCustom) {
+    usable = ParsePhaseMatrix(LoadPhaseMatrixSetting(settingsPath), &pattern, fault);
+    if (!usable) pattern = BuiltInPhasePattern(PhasePatternKind::kStandard);
+  }
+  SetPhasePattern(pattern);
+  return usable;
+}
 
 void ApplySettings() {
   if (!SourceSurface.bitmap) return;
@@ -45,6 +61,11 @@ void ApplySettings() {
     SetDlgItemTextW(ControlBar, kIdCorrection, text);
   }
 
+  std::wstring fault;
+  if (!UsePhasePattern(PhasePatternInBar(), SettingsFilePath(), &fault)) {
+    SelectPhasePatternInBar(PhasePatternKind::kStandard);
+    ShowMessage((std::wstring(kBadPhaseMatrixMessage) + fault).c_str());
+  }
   const FrameBuild built = RebuildFrameSet(SourceSurface, settings.interval, settings.correction);
   if (built == FrameBuild::kTablesFailed) {
     ShowMessage(kOutOfMemoryMessage);

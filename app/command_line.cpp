@@ -1,6 +1,10 @@
 // ParseCommandLine: see command_line.h.
 #include "app/command_line.h"
 
+#include <string>
+
+#include "frc/phase_patterns.h"
+
 #include <cwchar>
 
 #include "base/number_text.h"
@@ -21,6 +25,14 @@ CommandLine Problem(UsageProblem problem, const wchar_t* argument) {
 
 bool ReadPattern(const wchar_t* value, CommandLine* line);
 
+// True when value names a phase pattern.
+bool IsPhasePatternName(const wchar_t* value) {
+  std::string name;
+  for (; *value; ++value) name += *value < 128 ? static_cast<char>(*value) : '?';
+  PhasePatternKind kind;
+  return PhasePatternFromName(name, &kind);
+}
+
 constexpr wchar_t kVblankSourceOption[] = L"--vblank-source=";
 constexpr std::size_t kVblankSourceLength = sizeof kVblankSourceOption / sizeof kVblankSourceOption[0] - 1;
 
@@ -40,6 +52,10 @@ CommandLine WindowLine(int count, const wchar_t* const* arguments) {
     } else if (Same(argument, L"--presentation-log")) {
       if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, argument);
       line.presentationLog = arguments[++i];
+    } else if (Same(argument, L"--phase-pattern")) {
+      if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, argument);
+      if (!IsPhasePatternName(arguments[i + 1])) return Problem(UsageProblem::kBadValue, argument);
+      line.phasePattern = arguments[++i];
     } else {
       line.image = argument;
       break;
@@ -139,6 +155,10 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
       value = &line.correction;
     } else if (Same(argument, L"--frame-duration")) {
       value = &line.frameDuration;
+    } else if (Same(argument, L"--phase-pattern")) {
+      if (i + 1 < count && IsValue(arguments[i + 1]) && !IsPhasePatternName(arguments[i + 1]))
+        return Problem(UsageProblem::kBadValue, argument);
+      value = &line.phasePattern;
     } else if (Same(argument, L"--pattern")) {
       if (line.image || line.generated) return Problem(UsageProblem::kExtraArgument, argument);
       if (i + 1 >= count || !IsValue(arguments[i + 1]))

@@ -2,8 +2,8 @@
 // optional picture to open), the usage text, an export of the frame cycle
 // into a folder without any window, or the check of what reaches the screen.
 //
-//   Quillane.exe [--vblank-source=simulated:RATE[:drop=M|:stall=M]] [--presentation-log FILE] [IMAGE | --pattern NAME[:WxH]]
-//   Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS] (IMAGE | --pattern NAME[:WxH])
+//   Quillane.exe [--vblank-source=simulated:RATE[:drop=M|:stall=M]] [--presentation-log FILE] [--phase-pattern NAME] [IMAGE | --pattern NAME[:WxH]]
+//   Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS] [--phase-pattern NAME] (IMAGE | --pattern NAME[:WxH])
 //   Quillane.exe --check-presentation [SECONDS]
 //   Quillane.exe --help        (or /?)
 //
@@ -55,6 +55,7 @@ struct CommandLine {
   const wchar_t* argument;    // the argument the problem is about, or null
   const wchar_t* vblankSource;     // kWindow: text after "--vblank-source=", checked; or null
   const wchar_t* presentationLog;  // kWindow: FILE after --presentation-log, or null
+  const wchar_t* phasePattern;     // kWindow, kExport: NAME after --phase-pattern (checked), or null
 };
 
 // Reads the count arguments that follow the program's own name. The returned
@@ -66,8 +67,9 @@ struct CommandLine {
 // ":" and a size such as "1280x720" (decimal, "x" or "X", each side 1 ..
 // kMaxPatternSide); without --export the option may stand anywhere and then
 // the other arguments are ignored.
-// For the window, --vblank-source=... and --presentation-log FILE may come,
-// in any order, before the picture; the vblank source's text must read as
+// For the window, --vblank-source=..., --presentation-log FILE and
+// --phase-pattern NAME may come, in any order, before the picture; NAME is a
+// name of phase_patterns.h; the vblank source's text must read as
 // ParseVblankSourceOption reads it.
 CommandLine ParseCommandLine(int count, const wchar_t* const* arguments);
 

@@ -19,6 +19,7 @@ std::wstring Describe(const CommandLine& line) {
          Show(L"interval", line.interval) + Show(L"correction", line.correction) + Show(L"seconds", line.seconds) +
          Show(L"duration", line.frameDuration) +
          Show(L"vblank", line.vblankSource) + Show(L"log", line.presentationLog) +
+         Show(L"phase", line.phasePattern) +
          (line.generated ? L" pattern=" + std::to_wstring(static_cast<int>(line.pattern)) + L":" +
                                std::to_wstring(line.patternWidth) + L"x" + std::to_wstring(line.patternHeight)
                          : L"");
@@ -73,6 +74,11 @@ TEST(CommandLineTest, ReadsEveryForm) {
       {{L"--export", L"o", L"a", L"-"}, L"3/4 argument=-"},
       {{L"--export", L"o", L"--pattern", L"red", L"-"}, L"3/4 argument=-"},
       {{L"-", L"b"}, L"0/0 image=-"},
+      {{L"--phase-pattern", L"bayer4", L"a"}, L"0/0 image=a phase=bayer4"},
+      {{L"--phase-pattern", L"Bayer4", L"a"}, L"3/6 argument=--phase-pattern"},
+      {{L"--phase-pattern"}, L"3/2 argument=--phase-pattern"},
+      {{L"--export", L"o", L"--phase-pattern", L"custom", L"a"}, L"2/0 image=a folder=o phase=custom"},
+      {{L"--export", L"o", L"--phase-pattern", L"noise", L"a"}, L"3/6 argument=--phase-pattern"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.parsed, Describe(ParseCommandLine(static_cast<int>(c.arguments.size()), c.arguments.data())));

@@ -40,7 +40,21 @@ HWND CreateControlBar() {
   AddPresets(kIdInterval, kIntervalPresets);
   AddPresets(kIdCorrection, kCorrectionPresets);
   AddPresets(kIdFrameDuration, kDurationPresets);
+  for (int i = 0; i < kPhasePatternKinds; ++i)
+    SendDlgItemMessageW(ControlBar, kIdPhasePattern, CB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(PhasePatternLabel(static_cast<PhasePatternKind>(i))));
+  SelectPhasePatternInBar(PhasePatternKind::kStandard);
   return ControlBar;
+}
+
+PhasePatternKind PhasePatternInBar() {
+  const LRESULT selected = SendDlgItemMessageW(ControlBar, kIdPhasePattern, CB_GETCURSEL, 0, 0);
+  return selected >= 0 && selected < kPhasePatternKinds ? static_cast<PhasePatternKind>(selected)
+                                                        : PhasePatternKind::kStandard;
+}
+
+void SelectPhasePatternInBar(PhasePatternKind kind) {
+  SendDlgItemMessageW(ControlBar, kIdPhasePattern, CB_SETCURSEL, static_cast<WPARAM>(kind), 0);
 }
 
 void AttachControlBar(HWND parent) {

@@ -4,6 +4,8 @@
 // controls' texts and check state, and its commands go to the main window.
 #pragma once
 
+#include "frc/phase_patterns.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -13,6 +15,11 @@
 // The bar is destroyed with the window it is later attached to. Returns the
 // handle, or null when the template cannot be created (ControlBar null).
 HWND CreateControlBar();
+
+// The phase pattern list: the kind selected (standard when none is), and
+// selecting one without a notification.
+PhasePatternKind PhasePatternInBar();
+void SelectPhasePatternInBar(PhasePatternKind kind);
 
 // Turns the bar into a plain child window of parent (its style becomes exactly
 // WS_CHILD), re-parents it and shows it. The caller places it.

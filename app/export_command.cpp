@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/console_output.h"
+#include "app/apply_settings.h"
 #include "app/export_cycle.h"
 #include "app/frame_settings.h"
 #include "app/settings_file.h"
@@ -15,10 +16,18 @@
 
 namespace {
 
+PhasePatternKind PhasePatternOfName(const wchar_t* text) {
+  std::string name;
+  for (; *text; ++text) name += *text < 128 ? static_cast<char>(*text) : '?';
+  PhasePatternKind kind = PhasePatternKind::kStandard;
+  PhasePatternFromName(name, &kind);  // checked when the command line was read
+  return kind;
+}
+
 const wchar_t kUsage[] =
-    L"Usage: Quillane.exe [--vblank-source=simulated:RATE[:drop=M]] [--presentation-log FILE]\n"
+    L"Usage: Quillane.exe [--vblank-source=simulated:RATE[:drop=M]] [--presentation-log FILE] [--phase-pattern NAME]\n"
     L"                    [IMAGE | --pattern NAME[:WxH]]\n"
-    L"       Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS]\n"
+    L"       Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS] [--phase-pattern NAME]\n"
     L"                    (IMAGE | --pattern NAME[:WxH])\n"
     L"       Quillane.exe --check-presentation [SECONDS]\n"
     L"Writes the frame cycle of IMAGE into DIR (made if missing): frame_000.png ..., mean.png,\n"
@@ -26,13 +35,15 @@ const wchar_t kUsage[] =
     L"one frame is shown) default to the values in settings.ini.\n"
     L"--pattern makes a test picture instead, W x H pixels (1920x1080 if not given); NAME is one of\n"
     L"gray red green blue cyan magenta yellow dark squares pairs.\n"
+    L"--phase-pattern chooses the phase pattern: standard none bayer2 bayer4 diagonal bluenoise custom\n"
+    L"(custom: PhasePatternMatrix in settings.ini); the default is the one in settings.ini.\n"
     L"Exit code: 0 written, 1 wrong command line, 2 image cannot be opened, 3 files cannot be written.\n"
     L"--check-presentation plays a marked cycle for SECONDS (1-600, default 10) and reads back what the\n"
     L"screen showed at each refresh. Exit code: 0 every frame shown as meant, 4 frames doubled or missed,\n"
     L"5 the check is not available here (Windows 8 or later, desktop duplication).\n"
-    L"使い方: Quillane.exe [--vblank-source=simulated:頻度[:drop=M]] [--presentation-log ファイル]\n"
+    L"使い方: Quillane.exe [--vblank-source=simulated:頻度[:drop=M]] [--presentation-log ファイル] [--phase-pattern 名前]\n"
     L"                     [画像 | --pattern 名前[:幅x高さ]]\n"
-    L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] [--frame-duration 秒]\n"
+    L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] [--frame-duration 秒] [--phase-pattern 名前]\n"
     L"                     (画像 | --pattern 名前[:幅x高さ])\n"
     L"        Quillane.exe --check-presentation [秒数]\n"
     L"画像のFRCの全フレームをフォルダー (なければ作成) に書き出します: frame_000.png ...、mean.png、\n"
@@ -40,6 +51,8 @@ const wchar_t kUsage[] =
     L"表示時間) を省くと settings.ini の値を使います。\n"
     L"--pattern は画像の代わりにテストパターンを作ります (大きさを省くと 1920x1080)。名前は\n"
     L"gray red green blue cyan magenta yellow dark squares pairs のどれかです。\n"
+    L"--phase-pattern は位相パターンを選びます: standard none bayer2 bayer4 diagonal bluenoise custom\n"
+    L"(custom は settings.ini の PhasePatternMatrix)。指定がなければ settings.ini のものを使います。\n"
     L"終了コード: 0 書き出し完了、1 コマンドラインの誤り、2 画像を開けない、3 ファイルを書き込めない。\n"
     L"--check-presentation は番号付きのフレームを秒数 (1から600、省略時10) のあいだ表示し、リフレッシュごとに\n"
     L"画面に出たフレームを読み取ります。終了コード: 0 すべて正しく表示、4 重複または欠落あり、\n"
@@ -98,6 +111,12 @@ int Export(const CommandLine& command) {
     Say(Stream::kError, L"error: cannot open image: " + image, L"エラー: 画像を開けません: " + image);
     return kExitCannotOpen;
   }
+  const PhasePatternKind kind = command.phasePattern ? PhasePatternOfName(command.phasePattern)
+                                                    : LoadPhasePatternSetting(SettingsFilePath());
+  std::wstring fault;
+  if (!UsePhasePattern(kind, SettingsFilePath(), &fault))
+    Say(Stream::kError, L"note: PhasePatternMatrix is malformed, standard is used: " + fault,
+        L"注意: 位相パターンの行列 (PhasePatternMatrix) が正しくないため、標準を使います: " + fault);
   if (!BuildLevelTables(values.interval, values.correction)) {
     Say(Stream::kError, L"error: not enough memory", L"エラー: メモリが不足しています。");
     return kExitCannotWrite;

@@ -16,6 +16,7 @@
 #include "frc/frame_mapping.h"
 #include "frc/level_tables.h"
 #include "frc/light_statistics.h"
+#include "frc/phase_patterns.h"
 #include "imaging/png_writer.h"
 #include "base/thread_checks.h"
 
@@ -46,6 +47,7 @@ struct ExportJob {
   std::uint32_t interval;
   std::uint32_t correction;
   std::uint32_t frameDuration;
+  PhasePatternKind phasePattern;  // the tables' pattern, read when the export starts
   std::int32_t width;
   std::int32_t height;
   PngWriter writer;
@@ -172,7 +174,8 @@ bool WriteSummary(ExportJob* job) {
   if (!WritePng(job, L"flicker_light.png", flickerLight.get(), flickerStride, PngPixels::kGrey8)) return false;
 
   const std::string report = CycleReportText(job->width, job->height, job->interval, job->correction, totals) +
-                             LightReportText(lightTotals, job->interval, job->frameDuration);
+                             LightReportText(lightTotals, job->interval, job->frameDuration) +
+                             "phase_pattern=" + PhasePatternName(job->phasePattern) + "\n";
   if (Stopped(job)) return false;
   const PendingFile file = Begin(job, L"cycle.txt");
   const DWORD error = WriteWholeFile(file.temporary.c_str(), report.data(), report.size());
@@ -225,6 +228,7 @@ void RunAllPieces(const ExportJob& model) {
     job.interval = model.interval;
     job.correction = model.correction;
     job.frameDuration = model.frameDuration;
+    job.phasePattern = model.phasePattern;
     job.width = model.width;
     job.height = model.height;
   }
@@ -281,6 +285,7 @@ ExportResult ExportCycle(const std::wstring& folder, const DibSurface& source, s
   job.interval = interval;
   job.correction = correction;
   job.frameDuration = frameDuration;
+  job.phasePattern = CurrentPhasePattern().kind;
   job.width = source.header.bmiHeader.biWidth;
   job.height = source.header.bmiHeader.biHeight;
   if (!CreateFolder(&job, folder)) return ExportResult::kCannotCreateFolder;

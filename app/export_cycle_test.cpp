@@ -17,6 +17,7 @@
 #include "frc/cycle_statistics.h"
 #include "frc/engine_state.h"
 #include "frc/level_tables.h"
+#include "frc/phase_patterns.h"
 #include "frc/frame_cache.h"
 #include "imaging/gdiplus_decode.h"
 #include "tests/support/test_images.h"
@@ -176,8 +177,42 @@ TEST_F(ExportCycleTest, LightFilesAndKeysAreTheReferenceCurves) {
     const std::string text = Text(folder + L"\\cycle.txt");
     EXPECT_NEAR(largestError, KeyValue(text, "max_light_mean_error"), 0.0005 + 1e-9);
     EXPECT_NEAR(largestModulation * 100, KeyValue(text, "max_light_modulation_percent"), 0.05 + 1e-9);
-    EXPECT_EQ(text.size() - std::strlen(c.timing), text.find(c.timing));
+    // The timing lines, then the pattern's.
+    EXPECT_NE(std::string::npos, text.find(std::string(c.timing) + "phase_pattern=standard\n")) << text;
   }
+}
+
+// Every pixel passes through all N rows of the table once per cycle whatever
+// the pattern: the summary files are the same bytes for every pattern, and
+// cycle.txt differs only in the pattern's own line; the frames do differ.
+TEST_F(ExportCycleTest, SummaryFilesAreTheSameForEveryPattern) {
+  std::vector<std::vector<unsigned char>> reference;
+  std::string referenceText, referenceFrame;
+  for (PhasePatternKind kind : {PhasePatternKind::kStandard, PhasePatternKind::kNone, PhasePatternKind::kBayer4,
+                                PhasePatternKind::kBlueNoise}) {
+    SCOPED_TRACE(PhasePatternName(kind));
+    SetPhasePattern(BuiltInPhasePattern(kind));
+    const std::wstring folder = directory_.File(L"pattern-" + std::to_wstring(static_cast<int>(kind)));
+    ASSERT_EQ(ExportResult::kWritten, Export(Scattered, 37, 11, 7, 2, folder));
+    std::vector<std::vector<unsigned char>> files;
+    for (const wchar_t* name : {L"mean.png", L"flicker.png", L"mean_light.png", L"flicker_light.png"})
+      files.push_back(ReadFileBytes(folder + L"\\" + name));
+    std::string text = Text(folder + L"\\cycle.txt");
+    const std::string line = std::string("phase_pattern=") + PhasePatternName(kind) + "\n";
+    ASSERT_NE(std::string::npos, text.find(line));
+    text.erase(text.find(line), line.size());
+    const std::string frame = Text(folder + L"\\frame_001.png");
+    if (reference.empty()) {
+      reference = files;
+      referenceText = text;
+      referenceFrame = frame;
+      continue;
+    }
+    EXPECT_TRUE(reference == files);
+    EXPECT_EQ(referenceText, text);
+    EXPECT_NE(referenceFrame, frame);
+  }
+  SetPhasePattern(PhasePattern());
 }
 
 TEST_F(ExportCycleTest, FailureLeavesNoFileUnderAFinalName) {

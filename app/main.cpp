@@ -8,10 +8,14 @@
 #include <gdiplus.h>
 #include <shellapi.h>
 
+#include <string>
+
 #include "present/check_presentation.h"
 #include "frc/frame_cache.h"
+#include "frc/phase_patterns.h"
 #include "imaging/load_source.h"
 #include "app/command_line.h"
+#include "app/control_bar.h"
 #include "app/export_command.h"
 #include "app/globals.h"
 #include "app/main_window.h"
@@ -85,6 +89,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     StopIsolatedPlugins();
     LocalFree(arguments);
     return 0;
+  }
+  if (command.phasePattern) {
+    const std::wstring text = command.phasePattern;
+    PhasePatternKind kind = PhasePatternKind::kStandard;
+    PhasePatternFromName(std::string(text.begin(), text.end()), &kind);  // checked when read
+    SelectPhasePatternInBar(kind);
+    PostSettingsChanged();
   }
   if (command.generated) {
     OpenPattern(command.pattern, command.patternWidth, command.patternHeight);

@@ -207,6 +207,7 @@ LRESULT OnCommand(WPARAM wParam) {
     case kIdInterval:
     case kIdCorrection:
     case kIdFrameDuration:
+    case kIdPhasePattern:
       // Posted, not called: the combo box finishes updating its text first.
       if (notification == CBN_SELCHANGE || notification == CBN_EDITCHANGE) PostSettingsChanged();
       break;

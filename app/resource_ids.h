@@ -14,6 +14,7 @@
 #define IDC_SHOW_ORIGINAL 1005  // check box "元画像"
 #define IDC_SAVE 1006           // push button "保存...": export the cycle on screen
 #define IDC_PATTERN 1008        // push button "パターン": a menu of generated test pictures
+#define IDC_PHASE_PATTERN 1009  // drop-down list "位相パターン": the spatial phase pattern
 
 // Items added to the main window's system menu (WM_SYSCOMMAND). The system
 // uses the low four bits of these commands and the ids from 0xF000 up, so
@@ -57,6 +58,7 @@ constexpr int kIdAbout = IDM_ABOUT;
 constexpr int kIdPresentationSync = IDM_PRESENTATION_SYNC;
 constexpr int kIdSave = IDC_SAVE;
 constexpr int kIdPattern = IDC_PATTERN;
+constexpr int kIdPhasePattern = IDC_PHASE_PATTERN;
 constexpr int kIdPatternFirst = IDM_PATTERN_FIRST;
 constexpr int kCommandKeys = IDR_COMMAND_KEYS;
 constexpr int kPlaybackKeys = IDR_PLAYBACK_KEYS;

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "app/control_bar.h"
 #include "app/globals.h"
 #include "base/number_text.h"
 #include "views/zoom.h"
@@ -50,6 +53,7 @@ void LoadSettings(const std::wstring& path) {
   }
   ReadSetting(path, L"ShowOriginal", L"0", value);
   CheckDlgButton(ControlBar, kIdShowOriginal, ParseUnsignedText(value, nullptr));
+  SelectPhasePatternInBar(LoadPhasePatternSetting(path));
 }
 
 std::wstring ReadSettingText(const std::wstring& path, FieldSetting field) {
@@ -69,6 +73,29 @@ void SaveSettings(const std::wstring& path) {
   }
   wsprintfW(value, L"%u", IsDlgButtonChecked(ControlBar, kIdShowOriginal));
   WritePrivateProfileStringW(kSection, L"ShowOriginal", value, path.c_str());
+  const std::string name = PhasePatternName(PhasePatternInBar());
+  WritePrivateProfileStringW(kSection, L"PhasePattern", std::wstring(name.begin(), name.end()).c_str(), path.c_str());
+}
+
+PhasePatternKind LoadPhasePatternSetting(const std::wstring& path) {
+  wchar_t value[kValueLength];
+  ReadSetting(path, L"PhasePattern", L"standard", value);
+  std::string name;
+  for (const wchar_t* c = value; *c; ++c) name += *c < 128 ? static_cast<char>(*c) : '?';
+  PhasePatternKind kind = PhasePatternKind::kStandard;
+  PhasePatternFromName(name, &kind);
+  return kind;
+}
+
+std::string LoadPhaseMatrixSetting(const std::wstring& path) {
+  // 64 rows of 64 entries of up to four digits and a space, and the slashes.
+  std::vector<wchar_t> value(64 * (64 * 5 + 2) + 1, L'\0');
+  if (UsablePath(path))
+    GetPrivateProfileStringW(kSection, L"PhasePatternMatrix", L"", value.data(), static_cast<DWORD>(value.size()),
+                             path.c_str());
+  std::string text;
+  for (const wchar_t* c = value.data(); *c; ++c) text += *c < 128 ? static_cast<char>(*c) : '?';
+  return text;
 }
 
 int LoadZoomSetting(const std::wstring& path) {

@@ -6,6 +6,10 @@
 
 #include <string>
 
+#include "frc/phase_patterns.h"
+
+#include <string>
+
 #include "present/presentation.h"
 
 // ModuleDirectory + "\settings.ini", however long the directory is. A path of
@@ -28,14 +32,21 @@ enum class FieldSetting { kInterval, kCorrection, kFrameDuration };
 // would put it into the field; the file is only read.
 std::wstring ReadSettingText(const std::wstring& path, FieldSetting field);
 
-// Writes the four controls back under the same keys ("ShowOriginal" as "0" or
-// "1"); other keys and sections of the file are left as they were.
+// Writes the five controls back under the same keys ("ShowOriginal" as "0" or
+// "1", the phase pattern list as "PhasePattern"); other keys and sections of
+// the file are left as they were.
 void SaveSettings(const std::wstring& path);
 
 // The "Zoom" key: the views' zoom level, one of 1, 2, 3, 4, 6, 8, 12, 16.
 // Missing, or anything else, reads as 1. The save writes only that key.
 int LoadZoomSetting(const std::wstring& path);
 void SaveZoomSetting(const std::wstring& path, int zoom);
+
+// The "PhasePattern" key, a name of phase_patterns.h; missing or unknown
+// reads as standard. "PhasePatternMatrix" holds the custom matrix's text
+// (rows separated by '/', entries by spaces), read as it is.
+PhasePatternKind LoadPhasePatternSetting(const std::wstring& path);
+std::string LoadPhaseMatrixSetting(const std::wstring& path);
 
 // The "Presentation" key: "timer" (any case) reads as kTimer, anything else,
 // or nothing, as kVsync. The save writes only that key.

@@ -4,7 +4,11 @@
 
 #include <algorithm>
 
+#include "app/control_bar.h"
+#include "app/resource_ids.h"
 #include "app/status_bar.h"
+#include "frc/level_tables.h"
+#include "frc/phase_patterns.h"
 
 namespace {
 
@@ -90,3 +94,27 @@ TEST_F(MainWindowTest, ZoomShowsExactBlocksFollowsTheWheelAndIsKept) {
 }
 
 }  // namespace
+
+// The phase pattern list: a malformed custom matrix is refused with its fault
+// named and standard used; a choice from the list rebuilds with that pattern
+// and is kept in the settings.
+TEST_F(MainWindowTest, PhasePatternListChoosesThePatternAndRefusesABadMatrix) {
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"PhasePattern", L"custom", SettingsFilePath().c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Settings", L"PhasePatternMatrix", L"0 1 / 1 2", SettingsFilePath().c_str()));
+  OpenPicture(40, 30, Ramp);
+  ASSERT_EQ(1u, boxes_.Seen().size());
+  EXPECT_NE(std::wstring::npos, boxes_.Seen()[0].text.find(L"同じ値が2回あります: 1"));
+  boxes_.Clear();
+  EXPECT_EQ(PhasePatternKind::kStandard, PhasePatternInBar());
+  EXPECT_EQ(PhasePatternKind::kStandard, CurrentPhasePattern().kind);
+
+  SelectPhasePatternInBar(PhasePatternKind::kBayer4);
+  HWND list = GetDlgItem(ControlBar, kIdPhasePattern);
+  SendMessageW(ControlBar, WM_COMMAND, MAKEWPARAM(kIdPhasePattern, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  Settle();
+  EXPECT_EQ(PhasePatternKind::kBayer4, CurrentPhasePattern().kind);
+  EXPECT_EQ(4u, PatternWidth);
+  Close();
+  EXPECT_EQ(L"bayer4", IniValue(L"PhasePattern"));
+  SetPhasePattern(PhasePattern());
+}
