@@ -29,10 +29,6 @@ constexpr std::uint32_t kNone = kNoFrame;
 // cores, large enough that handing them out costs nothing.
 constexpr std::int32_t kBandRows = 16;
 
-// ---------------------------------------------------------------------------
-// One frame on every core: the calling thread and one helper per further core
-// take bands of rows in turn.
-
 struct BandJob {
   const std::uint8_t* source;
   std::uint8_t* target;
@@ -41,14 +37,6 @@ struct BandJob {
   std::uint32_t frame;
   std::atomic<std::int32_t> nextBand{0};
 };
-
-void RunBands(BandJob* job) {
-  for (;;) {
-    const std::int32_t first = job->nextBand++ * kBandRows;
-    if (first >= job->height) return;
-    MapFrameRows(job->source, job->target, job->width, first, std::min(job->height, first + kBandRows), job->frame);
-  }
-}
 
 // The helpers wait for a job; a job is only ever given by one thread at a
 // time (the maker, or the user-interface thread while the maker stands).
@@ -62,24 +50,75 @@ struct BandPool {
   std::vector<ScopedHandle> helpers;  // the giving thread only
   bool started = false;               // the giving thread only
 };
-// Never destroyed: threads may still use them while statics are destroyed at exit.
-BandPool& bands = *new BandPool;
+
+// Which record holds which section, and the sections kept aside; guarded by
+// FrameSetLock.
+struct Cache {
+  std::uint32_t lastShown[kLargestTableInterval] = {};  // per record; 0 never shown
+  std::uint32_t showCount = 0;
+  std::uint32_t onScreen = kNone;  // record last returned for drawing
+  DibSurface spare[kLargestTableInterval];  // sections of the cycle's size in no record
+  std::uint32_t spareCount = 0;
+  std::uint32_t sections = 0;  // of the cycle's size: in records, spare or being made
+  std::uint32_t slots = 0;
+  const DibSurface* source = nullptr;
+};
+
+// The maker's state, guarded by its lock.
+struct Maker {
+  std::mutex lock;  // guards the fields below it but the last
+  std::condition_variable changed;
+  bool stop = false;
+  std::uint32_t pauses = 0;  // while above 0 nothing is made
+  bool busy = false;         // making frames now
+  bool failed = false;       // until the next rebuild
+  bool pictureGone = true;   // until the next rebuild
+  std::uint32_t wakes = 0;
+  ScopedHandle thread;  // user-interface thread only
+};
+
+// Everything of the frame making in one record. Never destroyed: the maker
+// and the helpers may still run while statics are destroyed at exit (they
+// are stopped before, see StartMaker). `budget` and `stopsAtExit` are the
+// user-interface thread's; the other fields say who touches them.
+struct FrameMaking {
+  BandPool bands;
+  Cache cache;
+  Maker maker;
+  std::atomic<std::uint64_t> notReady{0};
+  std::uint64_t budget = kDefaultBudget;
+  std::atomic<void (*)(FrameNotice)> noticeHook{nullptr};
+  bool stopsAtExit = false;
+};
+FrameMaking* const making = new FrameMaking;
+
+// ---------------------------------------------------------------------------
+// One frame on every core: the calling thread and one helper per further core
+// take bands of rows in turn.
+
+void RunBands(BandJob* job) {
+  for (;;) {
+    const std::int32_t first = job->nextBand++ * kBandRows;
+    if (first >= job->height) return;
+    MapFrameRows(job->source, job->target, job->width, first, std::min(job->height, first + kBandRows), job->frame);
+  }
+}
 
 unsigned __stdcall BandHelper(void*) {
   std::uint32_t seen = 0;
-  std::unique_lock<std::mutex> guard(bands.lock);
+  std::unique_lock<std::mutex> guard(making->bands.lock);
   for (;;) {
-    bands.changed.wait(guard, [&]() { return bands.stop || bands.jobNumber != seen; });
-    if (bands.stop) return 0;
-    seen = bands.jobNumber;
-    BandJob* job = bands.job;
+    making->bands.changed.wait(guard, [&]() { return making->bands.stop || making->bands.jobNumber != seen; });
+    if (making->bands.stop) return 0;
+    seen = making->bands.jobNumber;
+    BandJob* job = making->bands.job;
     if (!job) continue;  // that job is over already
-    ++bands.running;
+    ++making->bands.running;
     guard.unlock();
     RunBands(job);
     guard.lock();
-    --bands.running;
-    bands.changed.notify_all();
+    --making->bands.running;
+    making->bands.changed.notify_all();
   }
 }
 
@@ -92,69 +131,52 @@ void MakeFrameInto(const DibSurface& source, DibSurface* target, std::uint32_t f
   job.width = source.header.bmiHeader.biWidth;
   job.height = source.header.bmiHeader.biHeight;
   job.frame = frame;
-  if (!bands.started) {
-    bands.started = true;
+  if (!making->bands.started) {
+    making->bands.started = true;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     // Where the system refuses a thread, fewer helpers do the same work.
     for (unsigned i = 1; i < cores; ++i) {
       ScopedHandle helper = StartThread(BandHelper, nullptr);
       if (!helper.valid()) break;
-      bands.helpers.push_back(std::move(helper));
+      making->bands.helpers.push_back(std::move(helper));
     }
   }
-  if (bands.helpers.empty() || job.height <= 2 * kBandRows) {
+  if (making->bands.helpers.empty() || job.height <= 2 * kBandRows) {
     RunBands(&job);
     return;
   }
   {
-    std::lock_guard<std::mutex> guard(bands.lock);
-    bands.job = &job;
-    ++bands.jobNumber;
+    std::lock_guard<std::mutex> guard(making->bands.lock);
+    making->bands.job = &job;
+    ++making->bands.jobNumber;
   }
-  bands.changed.notify_all();
+  making->bands.changed.notify_all();
   RunBands(&job);
-  std::unique_lock<std::mutex> guard(bands.lock);
-  bands.job = nullptr;  // a helper waking from here on leaves it alone
-  bands.changed.wait(guard, [&]() { return bands.running == 0; });
+  std::unique_lock<std::mutex> guard(making->bands.lock);
+  making->bands.job = nullptr;  // a helper waking from here on leaves it alone
+  making->bands.changed.wait(guard, [&]() { return making->bands.running == 0; });
 }
 
 namespace {
 
 void StopBandHelpers() {
   {
-    std::lock_guard<std::mutex> guard(bands.lock);
-    bands.stop = true;
+    std::lock_guard<std::mutex> guard(making->bands.lock);
+    making->bands.stop = true;
   }
-  bands.changed.notify_all();
-  for (ScopedHandle& helper : bands.helpers) JoinThread(&helper, INFINITE);
-  bands.helpers.clear();
-  std::lock_guard<std::mutex> guard(bands.lock);
-  bands.stop = false;
-  bands.started = false;
+  making->bands.changed.notify_all();
+  for (ScopedHandle& helper : making->bands.helpers) JoinThread(&helper, INFINITE);
+  making->bands.helpers.clear();
+  std::lock_guard<std::mutex> guard(making->bands.lock);
+  making->bands.stop = false;
+  making->bands.started = false;
 }
 
 // ---------------------------------------------------------------------------
-// The cache: which record holds which section, and the sections kept aside.
-// Guarded by FrameSetLock (the fields read by one thread alone say so).
-
-struct Cache {
-  std::uint32_t lastShown[kLargestTableInterval] = {};  // per record; 0 never shown
-  std::uint32_t showCount = 0;
-  std::uint32_t onScreen = kNone;  // record last returned for drawing
-  DibSurface spare[kLargestTableInterval];  // sections of the cycle's size in no record
-  std::uint32_t spareCount = 0;
-  std::uint32_t sections = 0;  // of the cycle's size: in records, spare or being made
-  std::uint32_t slots = 0;
-  const DibSurface* source = nullptr;
-};
-Cache& cache = *new Cache;
-
-std::atomic<std::uint64_t> notReady{0};
-std::uint64_t budget = kDefaultBudget;  // user-interface thread
-std::atomic<void (*)(FrameNotice)> noticeHook{nullptr};
+// The cache.
 
 void Notify(FrameNotice notice) {
-  void (*hook)(FrameNotice) = noticeHook.load();
+  void (*hook)(FrameNotice) = making->noticeHook.load();
   if (hook) hook(notice);
 }
 
@@ -164,7 +186,7 @@ std::uint64_t FrameBytes(const DibSurface& source) {
 
 std::uint32_t SlotsFor(const DibSurface& source, std::uint32_t interval) {
   const std::uint64_t bytes = std::max<std::uint64_t>(1, FrameBytes(source));
-  const std::uint64_t fit = std::max<std::uint64_t>(kFewestSlots, budget / bytes);
+  const std::uint64_t fit = std::max<std::uint64_t>(kFewestSlots, making->budget / bytes);
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(fit, interval));
 }
 
@@ -175,7 +197,7 @@ bool Filled(const DibSurface& record) { return record.bitmap != nullptr; }
 FramePlan PlanNow(bool* filled) {
   const std::uint32_t interval = FrcCount;
   for (std::uint32_t k = 0; k < interval; ++k) filled[k] = Filled(FrameSet[k]);
-  return FramePlan{interval, cache.slots, CurrentFrame % interval, cache.onScreen, filled, cache.lastShown};
+  return FramePlan{interval, making->cache.slots, CurrentFrame % interval, making->cache.onScreen, filled, making->cache.lastShown};
 }
 
 // Moves a section for a frame of the cycle into *into: one kept aside, else
@@ -183,24 +205,24 @@ FramePlan PlanNow(bool* filled) {
 // screen. False when a new section must be made (the caller makes it, and it
 // is already counted). FrameSetLock held.
 bool TakeSection(DibSurface* into) {
-  if (cache.spareCount > 0) {
-    MoveSurface(into, &cache.spare[--cache.spareCount]);
+  if (making->cache.spareCount > 0) {
+    MoveSurface(into, &making->cache.spare[--making->cache.spareCount]);
     return true;
   }
   bool filled[kLargestTableInterval];
-  const std::uint32_t victim = cache.sections < cache.slots ? kNoFrame : FrameToEvict(PlanNow(filled));
-  if (victim == kNoFrame) {  // a section the budget still has (never past it: see FramesAhead)
-    ++cache.sections;
+  const std::uint32_t victim = making->cache.sections < making->cache.slots ? kNoFrame : FrameToEvict(PlanNow(filled));
+  if (victim == kNoFrame) {  // a section the making->budget still has (never past it: see FramesAhead)
+    ++making->cache.sections;
     return false;
   }
   MoveSurface(into, &FrameSet[victim]);
-  cache.lastShown[victim] = 0;
+  making->cache.lastShown[victim] = 0;
   return true;
 }
 
 // Gives a section back to the spares (FrameSetLock held).
 void KeepAside(DibSurface* section) {
-  if (cache.spareCount < kLargestTableInterval) MoveSurface(&cache.spare[cache.spareCount++], section);
+  if (making->cache.spareCount < kLargestTableInterval) MoveSurface(&making->cache.spare[making->cache.spareCount++], section);
   else section->Reset();
 }
 
@@ -214,11 +236,11 @@ bool MakeFrame(std::uint32_t k) {
     MutexLock guard(FrameSetLock());
     if (!FrameSet || k >= FrcCount || Filled(FrameSet[k])) return true;
     TakeSection(&section);
-    source = cache.source;
+    source = making->cache.source;
   }
   if (!section.bitmap && !PrepareFrame(&section, *source)) {
     MutexLock guard(FrameSetLock());
-    --cache.sections;
+    --making->cache.sections;
     return false;
   }
   MakeFrameInto(*source, &section, k);
@@ -226,7 +248,7 @@ bool MakeFrame(std::uint32_t k) {
   {
     MutexLock guard(FrameSetLock());
     MoveSurface(&FrameSet[k], &section);
-    wanted = k == CurrentFrame && cache.onScreen != k;
+    wanted = k == CurrentFrame && making->cache.onScreen != k;
   }
   if (wanted) Notify(FrameNotice::kFrameMade);
   return true;
@@ -235,31 +257,18 @@ bool MakeFrame(std::uint32_t k) {
 // ---------------------------------------------------------------------------
 // The maker thread.
 
-struct Maker {
-  std::mutex lock;  // guards the fields below it but the last
-  std::condition_variable changed;
-  bool stop = false;
-  std::uint32_t pauses = 0;  // while above 0 nothing is made
-  bool busy = false;         // making frames now
-  bool failed = false;       // until the next rebuild
-  bool pictureGone = true;   // until the next rebuild
-  std::uint32_t wakes = 0;
-  ScopedHandle thread;  // user-interface thread only
-};
-Maker& maker = *new Maker;
-
-bool MayMake() { return maker.pauses == 0 && !maker.failed && !maker.pictureGone; }
+bool MayMake() { return making->maker.pauses == 0 && !making->maker.failed && !making->maker.pictureGone; }
 
 unsigned __stdcall MakerThread(void*) {
   std::uint32_t seen = 0;
-  std::unique_lock<std::mutex> guard(maker.lock);
+  std::unique_lock<std::mutex> guard(making->maker.lock);
   for (;;) {
-    maker.busy = false;
-    maker.changed.notify_all();
-    maker.changed.wait(guard, [&]() { return maker.stop || (MayMake() && maker.wakes != seen); });
-    if (maker.stop) return 0;
-    seen = maker.wakes;
-    maker.busy = true;
+    making->maker.busy = false;
+    making->maker.changed.notify_all();
+    making->maker.changed.wait(guard, [&]() { return making->maker.stop || (MayMake() && making->maker.wakes != seen); });
+    if (making->maker.stop) return 0;
+    seen = making->maker.wakes;
+    making->maker.busy = true;
     for (;;) {
       guard.unlock();
       std::uint32_t k;
@@ -271,58 +280,57 @@ unsigned __stdcall MakerThread(void*) {
       const bool made = k == kNone || MakeFrame(k);
       guard.lock();
       if (!made) {
-        maker.failed = true;
+        making->maker.failed = true;
         guard.unlock();
         Notify(FrameNotice::kOutOfMemory);
         guard.lock();
       }
-      if (k == kNone || !MayMake() || maker.stop) break;
+      if (k == kNone || !MayMake() || making->maker.stop) break;
     }
   }
 }
 
 void WakeMaker() {
   {
-    std::lock_guard<std::mutex> guard(maker.lock);
-    ++maker.wakes;
+    std::lock_guard<std::mutex> guard(making->maker.lock);
+    ++making->maker.wakes;
   }
-  maker.changed.notify_all();
+  making->maker.changed.notify_all();
 }
 
 // Stops the maker after the frame it is making, until ResumeMaker.
 void PauseMaker() {
-  std::unique_lock<std::mutex> guard(maker.lock);
-  ++maker.pauses;
-  maker.changed.wait(guard, [&]() { return !maker.busy; });
+  std::unique_lock<std::mutex> guard(making->maker.lock);
+  ++making->maker.pauses;
+  making->maker.changed.wait(guard, [&]() { return !making->maker.busy; });
 }
 
 void ResumeMaker() {
   {
-    std::lock_guard<std::mutex> guard(maker.lock);
-    --maker.pauses;
-    ++maker.wakes;
+    std::lock_guard<std::mutex> guard(making->maker.lock);
+    --making->maker.pauses;
+    ++making->maker.wakes;
   }
-  maker.changed.notify_all();
+  making->maker.changed.notify_all();
 }
 
 void StopMakerForNewPicture() {
-  std::unique_lock<std::mutex> guard(maker.lock);
-  maker.pictureGone = true;
-  maker.changed.wait(guard, [&]() { return !maker.busy; });
+  std::unique_lock<std::mutex> guard(making->maker.lock);
+  making->maker.pictureGone = true;
+  making->maker.changed.wait(guard, [&]() { return !making->maker.busy; });
 }
 
 void StopMakingAtExit() { StopFrameMaking(); }
 
 void StartMaker() {
-  if (maker.thread.valid()) return;
-  static bool stopsAtExit = false;
-  if (!stopsAtExit) {
+  if (making->maker.thread.valid()) return;
+  if (!making->stopsAtExit) {
     // Registered after every static object is made, so it runs before any
     // is destroyed: the maker must not map through tables released at exit.
-    stopsAtExit = std::atexit(StopMakingAtExit) == 0;
+    making->stopsAtExit = std::atexit(StopMakingAtExit) == 0;
   }
   SetBeforeSourceChange(StopMakerForNewPicture);
-  maker.thread = StartThread(MakerThread, nullptr);
+  making->maker.thread = StartThread(MakerThread, nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -349,24 +357,24 @@ void DiscardAll(Discards* discards) {
   DibSurface* frames = FrameSet;
   PublishFrameSet(nullptr, 0);
   discards->blocks.push_back(frames);
-  for (std::uint32_t i = 0; i < cache.spareCount; ++i) discards->Take(&cache.spare[i]);
-  cache.spareCount = 0;
-  cache.sections = 0;
-  cache.slots = 0;
-  cache.onScreen = kNone;
-  cache.source = nullptr;
+  for (std::uint32_t i = 0; i < making->cache.spareCount; ++i) discards->Take(&making->cache.spare[i]);
+  making->cache.spareCount = 0;
+  making->cache.sections = 0;
+  making->cache.slots = 0;
+  making->cache.onScreen = kNone;
+  making->cache.source = nullptr;
 }
 
 // Under FrameSetLock: a section of the previous cycle for the new frame 0,
 // anything but the one on screen; false when none is free.
 bool TakePreviousSection(DibSurface* into) {
-  if (cache.spareCount > 0) {
-    MoveSurface(into, &cache.spare[--cache.spareCount]);
+  if (making->cache.spareCount > 0) {
+    MoveSurface(into, &making->cache.spare[--making->cache.spareCount]);
     return true;
   }
   const std::uint32_t count = FrameSetCount(FrameSet);
   for (std::uint32_t k = 0; k < count; ++k)
-    if (Filled(FrameSet[k]) && k != cache.onScreen) {
+    if (Filled(FrameSet[k]) && k != making->cache.onScreen) {
       MoveSurface(into, &FrameSet[k]);
       return true;
     }
@@ -408,8 +416,8 @@ FrameBuild Rebuild(const DibSurface& source, std::uint32_t interval, std::uint32
     DibSurface* previous = FrameSet;
     const std::uint32_t count = FrameSetCount(previous);
     if (!samePicture) {
-      for (std::uint32_t i = 0; i < cache.spareCount; ++i) discards.Take(&cache.spare[i]);
-      cache.spareCount = 0;
+      for (std::uint32_t i = 0; i < making->cache.spareCount; ++i) discards.Take(&making->cache.spare[i]);
+      making->cache.spareCount = 0;
     }
     for (std::uint32_t k = 0; k < count; ++k)
       if (Filled(previous[k])) {
@@ -418,20 +426,20 @@ FrameBuild Rebuild(const DibSurface& source, std::uint32_t interval, std::uint32
       }
     discards.blocks.push_back(previous);
     MoveSurface(&frames[0], &first);
-    cache.slots = SlotsFor(source, interval);
-    cache.sections = 1 + cache.spareCount;
+    making->cache.slots = SlotsFor(source, interval);
+    making->cache.sections = 1 + making->cache.spareCount;
     // More sections than the new cycle may hold go.
-    while (cache.sections > cache.slots && cache.spareCount > 0) {
-      discards.Take(&cache.spare[--cache.spareCount]);
-      --cache.sections;
+    while (making->cache.sections > making->cache.slots && making->cache.spareCount > 0) {
+      discards.Take(&making->cache.spare[--making->cache.spareCount]);
+      --making->cache.sections;
     }
     // Frame 0 stands for the new cycle from here: until frame 1 is made, a
     // draw that wants it shows frame 0, never the previous cycle nor nothing.
-    std::fill(std::begin(cache.lastShown), std::end(cache.lastShown), 0u);
-    cache.showCount = 1;
-    cache.lastShown[0] = 1;
-    cache.onScreen = 0;
-    cache.source = &source;
+    std::fill(std::begin(making->cache.lastShown), std::end(making->cache.lastShown), 0u);
+    making->cache.showCount = 1;
+    making->cache.lastShown[0] = 1;
+    making->cache.onScreen = 0;
+    making->cache.source = &source;
     PublishFrameSet(frames, source.generation);
     PublishCycle(interval, correction);
     SetCurrentFrame(0);
@@ -447,9 +455,9 @@ FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t interval, std
   PauseMaker();
   const FrameBuild built = Rebuild(source, interval, correction);
   {
-    std::lock_guard<std::mutex> guard(maker.lock);
-    maker.failed = false;
-    maker.pictureGone = built != FrameBuild::kBuilt;
+    std::lock_guard<std::mutex> guard(making->maker.lock);
+    making->maker.failed = false;
+    making->maker.pictureGone = built != FrameBuild::kBuilt;
   }
   ResumeMaker();
   return built;
@@ -458,8 +466,8 @@ FrameBuild RebuildFrameSet(const DibSurface& source, std::uint32_t interval, std
 bool MakeFrameNow(std::uint32_t index) {
   ExpectUiThread();
   {
-    std::lock_guard<std::mutex> guard(maker.lock);
-    if (maker.pictureGone) return false;
+    std::lock_guard<std::mutex> guard(making->maker.lock);
+    if (making->maker.pictureGone) return false;
   }
   PauseMaker();
   const bool made = MakeFrame(index);
@@ -470,14 +478,14 @@ bool MakeFrameNow(std::uint32_t index) {
 bool MakeWholeCycle() {
   ExpectUiThread();
   {
-    std::lock_guard<std::mutex> guard(maker.lock);
-    if (maker.pictureGone) return false;
+    std::lock_guard<std::mutex> guard(making->maker.lock);
+    if (making->maker.pictureGone) return false;
   }
   PauseMaker();
   bool made;
   {
     MutexLock guard(FrameSetLock());
-    made = FrameSet && cache.slots >= FrcCount;
+    made = FrameSet && making->cache.slots >= FrcCount;
   }
   for (std::uint32_t k = 0; made && k < FrcCount; ++k) made = MakeFrame(k);
   ResumeMaker();
@@ -490,25 +498,25 @@ const DibSurface* FrameForDrawing(std::uint32_t index, bool* made) {
   if (!frames || index >= FrcCount) return nullptr;
   if (Filled(frames[index])) {
     *made = true;
-    if (cache.onScreen != index) {
-      cache.onScreen = index;
-      cache.lastShown[index] = ++cache.showCount;
+    if (making->cache.onScreen != index) {
+      making->cache.onScreen = index;
+      making->cache.lastShown[index] = ++making->cache.showCount;
       WakeMaker();
     }
     return &frames[index];
   }
-  ++notReady;
+  ++making->notReady;
   WakeMaker();
-  return cache.onScreen != kNone && Filled(frames[cache.onScreen]) ? &frames[cache.onScreen] : nullptr;
+  return making->cache.onScreen != kNone && Filled(frames[making->cache.onScreen]) ? &frames[making->cache.onScreen] : nullptr;
 }
 
 const DibSurface* FrameOnScreen() {
   const DibSurface* frames = FrameSet;
-  if (!frames || cache.onScreen == kNone || !Filled(frames[cache.onScreen])) return nullptr;
-  return &frames[cache.onScreen];
+  if (!frames || making->cache.onScreen == kNone || !Filled(frames[making->cache.onScreen])) return nullptr;
+  return &frames[making->cache.onScreen];
 }
 
-std::uint64_t FramesNotReady() { return notReady; }
+std::uint64_t FramesNotReady() { return making->notReady; }
 
 std::uint32_t FramesMade() {
   const std::uint32_t count = FrameSetCount(FrameSet);
@@ -519,14 +527,14 @@ std::uint32_t FramesMade() {
 
 std::uint64_t SetFrameBudget(std::uint64_t bytes) {
   ExpectUiThread();
-  const std::uint64_t previous = budget;
-  budget = bytes;
+  const std::uint64_t previous = making->budget;
+  making->budget = bytes;
   return previous;
 }
 
-std::uint32_t FrameSlots() { return cache.slots; }
+std::uint32_t FrameSlots() { return making->cache.slots; }
 
-void SetFrameNotice(void (*notice)(FrameNotice)) { noticeHook = notice; }
+void SetFrameNotice(void (*notice)(FrameNotice)) { making->noticeHook = notice; }
 
 bool FewFramesFit(std::int32_t width, std::int32_t height) {
   const std::uint64_t bytes = std::uint64_t(width > 0 ? width : 0) * std::uint64_t(height > 0 ? height : 0) * 4;
@@ -547,26 +555,26 @@ bool FewFramesFit(std::int32_t width, std::int32_t height) {
 }
 
 void StopFrameMaking() {
-  if (maker.thread.valid()) {
+  if (making->maker.thread.valid()) {
     {
-      std::lock_guard<std::mutex> guard(maker.lock);
-      maker.stop = true;
+      std::lock_guard<std::mutex> guard(making->maker.lock);
+      making->maker.stop = true;
     }
-    maker.changed.notify_all();
-    JoinThread(&maker.thread, INFINITE);
-    std::lock_guard<std::mutex> guard(maker.lock);
-    maker.stop = false;
-    maker.pictureGone = true;
+    making->maker.changed.notify_all();
+    JoinThread(&making->maker.thread, INFINITE);
+    std::lock_guard<std::mutex> guard(making->maker.lock);
+    making->maker.stop = false;
+    making->maker.pictureGone = true;
   }
   StopBandHelpers();
   Discards discards;
   {
     MutexLock guard(FrameSetLock());
-    for (std::uint32_t i = 0; i < cache.spareCount; ++i) discards.Take(&cache.spare[i]);
-    cache.spareCount = 0;
-    cache.sections = 0;
-    cache.slots = 0;
-    cache.onScreen = kNone;
-    cache.source = nullptr;
+    for (std::uint32_t i = 0; i < making->cache.spareCount; ++i) discards.Take(&making->cache.spare[i]);
+    making->cache.spareCount = 0;
+    making->cache.sections = 0;
+    making->cache.slots = 0;
+    making->cache.onScreen = kNone;
+    making->cache.source = nullptr;
   }
 }

@@ -43,27 +43,31 @@ int TakeOverDib32(DibSurface* surface, HBITMAP decoded) {
 
 namespace {
 
-void (*beforeSourceChange)() = nullptr;  // window's thread only
+// The loaders' hooks and the last load's refusal: the window's thread only.
+struct Loaders {
+  void (*beforeSourceChange)() = nullptr;
+  bool (*sizeCheck)(std::int32_t, std::int32_t) = nullptr;
+  bool refusedForSize = false;
+};
+Loaders loaders;
 
 // Every loader empties SourceSurface through here.
 void ReleaseSourcePicture() {
-  if (beforeSourceChange) beforeSourceChange();
+  if (loaders.beforeSourceChange) loaders.beforeSourceChange();
   SourceSurface.Reset();
 }
 
 }  // namespace
 
-void SetBeforeSourceChange(void (*hook)()) { beforeSourceChange = hook; }
+void SetBeforeSourceChange(void (*hook)()) { loaders.beforeSourceChange = hook; }
 
 namespace {
 
-bool (*sizeCheck)(std::int32_t, std::int32_t) = nullptr;  // window's thread only
-bool refusedForSize = false;
 
 // False, noted for LastLoadRefusedForSize, when the check refuses the size.
 bool SizeAccepted(std::int32_t width, std::int32_t height) {
-  refusedForSize = sizeCheck && !sizeCheck(width, height);
-  return !refusedForSize;
+  loaders.refusedForSize = loaders.sizeCheck && !loaders.sizeCheck(width, height);
+  return !loaders.refusedForSize;
 }
 
 bool BitmapSizeAccepted(HBITMAP bitmap) {
@@ -74,12 +78,12 @@ bool BitmapSizeAccepted(HBITMAP bitmap) {
 
 }  // namespace
 
-void SetSourceSizeCheck(bool (*fits)(std::int32_t width, std::int32_t height)) { sizeCheck = fits; }
+void SetSourceSizeCheck(bool (*fits)(std::int32_t width, std::int32_t height)) { loaders.sizeCheck = fits; }
 
-bool LastLoadRefusedForSize() { return refusedForSize; }
+bool LastLoadRefusedForSize() { return loaders.refusedForSize; }
 
 int LoadSourceFromBitmap(HBITMAP decoded) {
-  refusedForSize = false;
+  loaders.refusedForSize = false;
   if (!BitmapSizeAccepted(decoded)) return 0;
   ReleaseSourcePicture();
   PrepareDib32Header(&SourceSurface.header);
@@ -90,7 +94,7 @@ int LoadSourceFromBitmap(HBITMAP decoded) {
 }
 
 int LoadSourceImage(const wchar_t* path) {
-  refusedForSize = false;
+  loaders.refusedForSize = false;
   HBITMAP decodedBitmap = PluginChildProgram().empty() ? DecodeWithPlugins(path)
                                                        : DecodeWithPluginsIsolated(PluginChildProgram().c_str(), path);
   // Plug-in output may be in any format and orientation; GDI+ output is always
@@ -112,7 +116,7 @@ int LoadSourceImage(const wchar_t* path) {
 
 int LoadSourcePattern(TestPattern pattern, std::int32_t width, std::int32_t height) {
   std::uint32_t bytes = 0;
-  refusedForSize = false;
+  loaders.refusedForSize = false;
   if (width < 1 || height < 1 || !DibImageSize(32, width, height, &bytes) || !SizeAccepted(width, height)) return 0;
   BITMAPINFO header;
   PrepareDib32Header(&header);
@@ -129,7 +133,7 @@ int LoadSourcePattern(TestPattern pattern, std::int32_t width, std::int32_t heig
 }
 
 int LoadSourceFromPackedDib(const void* block, std::size_t size) {
-  refusedForSize = false;
+  loaders.refusedForSize = false;
   const std::uint8_t* bytes = static_cast<const std::uint8_t*>(block);
   PackedDibPlan plan;
   if (!PlanPackedDib(bytes, size, &plan)) return 0;
