@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "base/number_text.h"
+#include "frc/viewing_geometry.h"
 
 namespace {
 
@@ -20,6 +21,19 @@ CommandLine Problem(UsageProblem problem, const wchar_t* argument) {
 }
 
 bool ReadPattern(const wchar_t* value, CommandLine* line);
+
+// The viewing options, whose values are checked here: the field the option
+// fills, or null for another argument.
+const wchar_t** ViewingValue(const wchar_t* argument, CommandLine* line) {
+  if (Same(argument, L"--viewing-distance")) return &line->viewingDistance;
+  if (Same(argument, L"--pixel-pitch")) return &line->pixelPitch;
+  return nullptr;
+}
+
+bool UsableViewingValue(const wchar_t* const* field, const CommandLine& line, const wchar_t* value) {
+  double number;
+  return field == &line.viewingDistance ? ReadViewingDistance(value, &number) != 0 : ReadPixelPitch(value, &number) != 0;
+}
 
 constexpr wchar_t kVblankSourceOption[] = L"--vblank-source=";
 constexpr std::size_t kVblankSourceLength = sizeof kVblankSourceOption / sizeof kVblankSourceOption[0] - 1;
@@ -40,6 +54,10 @@ CommandLine WindowLine(int count, const wchar_t* const* arguments) {
     } else if (Same(argument, L"--presentation-log")) {
       if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, argument);
       line.presentationLog = arguments[++i];
+    } else if (const wchar_t** field = ViewingValue(argument, &line)) {
+      if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, argument);
+      if (!UsableViewingValue(field, line, arguments[i + 1])) return Problem(UsageProblem::kBadValue, argument);
+      *field = arguments[++i];
     } else {
       line.image = argument;
       break;
@@ -139,6 +157,9 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
       value = &line.correction;
     } else if (Same(argument, L"--frame-duration")) {
       value = &line.frameDuration;
+    } else if ((value = ViewingValue(argument, &line)) != nullptr) {
+      if (i + 1 < count && IsValue(arguments[i + 1]) && !UsableViewingValue(value, line, arguments[i + 1]))
+        return Problem(UsageProblem::kBadValue, argument);
     } else if (Same(argument, L"--pattern")) {
       if (line.image || line.generated) return Problem(UsageProblem::kExtraArgument, argument);
       if (i + 1 >= count || !IsValue(arguments[i + 1]))

@@ -18,6 +18,7 @@
 #include "frc/engine_state.h"
 #include "frc/level_tables.h"
 #include "frc/frame_cache.h"
+#include "frc/viewing_geometry.h"
 #include "imaging/gdiplus_decode.h"
 #include "tests/support/test_images.h"
 #include "tests/support/win_test_support.h"
@@ -176,7 +177,41 @@ TEST_F(ExportCycleTest, LightFilesAndKeysAreTheReferenceCurves) {
     const std::string text = Text(folder + L"\\cycle.txt");
     EXPECT_NEAR(largestError, KeyValue(text, "max_light_mean_error"), 0.0005 + 1e-9);
     EXPECT_NEAR(largestModulation * 100, KeyValue(text, "max_light_modulation_percent"), 0.05 + 1e-9);
-    EXPECT_EQ(text.size() - std::strlen(c.timing), text.find(c.timing));
+    EXPECT_NE(std::string::npos, text.find(std::string(c.timing) + "pixels_per_degree="));
+  }
+}
+
+unsigned Grey12(int, int) { return 0x0C0C0Cu; }
+
+TEST_F(ExportCycleTest, VisibleFlickerFileAndKeys) {
+  // Grey 12 at N = 4, correction 3 shows 15 in one frame of four and 11 in
+  // the others: 313 and 219 in 16-bit light, 17.7 % at 15 Hz. From 10 cm at
+  // 2 mm a pixel the eye takes in the pixel alone.
+  const struct {
+    std::uint32_t interval, correction;
+    ViewingGeometry viewing;
+    std::uint32_t grey;
+    const char* lines;
+  } cases[] = {
+      {1, 0, kDefaultViewing, 0,
+       "pixels_per_degree=39.58\nvisible_flicker_max_percent=0.0\nvisible_flicker_hz=0.000\n"
+       "visible_flicker_class=no_effect\n"},
+      {4, 3, {10, 2}, 45,
+       "pixels_per_degree=0.87\nvisible_flicker_max_percent=17.7\nvisible_flicker_hz=15.000\n"
+       "visible_flicker_class=above\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "N=" << c.interval);
+    SetViewingGeometry(c.viewing);
+    const std::wstring folder = directory_.File(L"visible" + std::to_wstring(c.interval));
+    const ExportResult result = Export(Grey12, 7, 5, c.interval, c.correction, folder);
+    SetViewingGeometry(kDefaultViewing);
+    ASSERT_EQ(ExportResult::kWritten, result);
+    const std::string text = Text(folder + L"\\cycle.txt");
+    EXPECT_EQ(text.size() - std::strlen(c.lines), text.find(c.lines)) << text;
+    const std::vector<std::uint32_t> grey = PngPixels(folder + L"\\flicker_visible.png");
+    ASSERT_EQ(35u, grey.size());
+    for (std::uint32_t pixel : grey) EXPECT_EQ(c.grey * 0x010101u, pixel & 0xFFFFFF);
   }
 }
 

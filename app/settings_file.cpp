@@ -71,6 +71,12 @@ void SaveSettings(const std::wstring& path) {
   WritePrivateProfileStringW(kSection, L"ShowOriginal", value, path.c_str());
 }
 
+std::wstring ReadViewingSetting(const std::wstring& path, ViewingSetting setting) {
+  wchar_t value[kValueLength] = {};
+  ReadSetting(path, setting == ViewingSetting::kDistance ? L"ViewingDistance" : L"PixelPitch", L"", value);
+  return value;
+}
+
 int LoadZoomSetting(const std::wstring& path) {
   wchar_t value[kValueLength];
   ReadSetting(path, L"Zoom", L"1", value);
