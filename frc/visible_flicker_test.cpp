@@ -127,17 +127,4 @@ TEST(VisibleFlickerTest, ClassesAtEitherSideOfEachLimit) {
         << c.percent << " % at " << c.hertz << " Hz";
 }
 
-TEST(VisibleFlickerTest, DiscTakesThePixelsWithinItsReach) {
-  // 0.05 * ppd: 0.5 the pixel alone, 1 its four neighbours too, 2.5 a 21-pixel disc.
-  const struct {
-    double ppd;
-    std::vector<std::int32_t> halfWidths;
-  } cases[] = {{10, {0}}, {20, {0, 1, 0}}, {50, {1, 2, 2, 2, 1}}, {0, {0}}};
-  for (const auto& c : cases) {
-    VisibleDisc disc;
-    MakeVisibleDisc(c.ppd, &disc);
-    EXPECT_EQ(c.halfWidths, disc.halfWidths) << c.ppd;
-  }
-}
-
 }  // namespace
