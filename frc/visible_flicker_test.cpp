@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "frc/frame_mapping.h"
@@ -21,10 +22,7 @@ std::uint64_t RefLightCode(std::uint8_t code) {
   return static_cast<std::uint64_t>(std::floor(light * 65535 + 0.5));
 }
 
-struct RefFlicker {
-  double modulation;
-  std::uint32_t period;
-};
+using RefFlicker = std::pair<double, std::uint32_t>;  // modulation, period
 
 // Every frame made whole, every disc found by testing each pixel of the picture.
 std::vector<RefFlicker> RefMap(const std::vector<std::uint8_t>& source, int width, int height, std::uint32_t n,
@@ -88,24 +86,20 @@ TEST(VisibleFlickerTest, MapAndPixelEqualWholeFrames) {
     std::vector<std::uint8_t> grey(std::size_t(c.width) * c.height, 0xEE);
     VisibleFlickerTotals totals;
     ASSERT_TRUE(VisibleFlickerMap(source.data(), c.width, c.height, c.ppd, grey.data(), c.width, &totals, c.bandRows));
-    double largest = -1;
-    std::uint32_t largestPeriod = 0;
+    RefFlicker largest = {-1, 0};
     for (int y = c.height - 1; y >= 0; --y)
       for (int x = 0; x < c.width; ++x) {
         const RefFlicker& want = expected[std::size_t(y) * c.width + x];
         SCOPED_TRACE(testing::Message() << "N " << c.interval << " ppd " << c.ppd << " x " << x << " y " << y);
-        EXPECT_EQ(ModulationGrey(want.modulation), grey[std::size_t(y) * c.width + x]);
+        EXPECT_EQ(ModulationGrey(want.first), grey[std::size_t(y) * c.width + x]);
         VisibleFlicker pixel;
         MeasureVisibleFlicker(source.data(), c.width, c.height, x, y, c.ppd, &pixel);
-        EXPECT_EQ(want.modulation, pixel.modulation);
-        EXPECT_EQ(want.period, pixel.period);
-        if (want.modulation > largest) {
-          largest = want.modulation;
-          largestPeriod = want.period;
-        }
+        EXPECT_EQ(want.first, pixel.modulation);
+        EXPECT_EQ(want.second, pixel.period);
+        if (want.first > largest.first) largest = want;
       }
-    EXPECT_EQ(largest, totals.largestModulation);
-    EXPECT_EQ(largestPeriod, totals.period);
+    EXPECT_EQ(largest.first, totals.largestModulation);
+    EXPECT_EQ(largest.second, totals.period);
   }
   ReleaseLevelTables();
 }
