@@ -78,7 +78,6 @@ TEST(CommandLineTest, ReadsEveryForm) {
        L"0/0 image=a.png distance=80 pitch=0.2652"},
       {{L"--export", L"o", L"--pixel-pitch", L"2", L"a", L"--viewing-distance", L"10"},
        L"2/0 image=a folder=o distance=10 pitch=2"},
-      {{L"a", L"--pixel-pitch", L"0.3"}, L"0/0 image=a"},
       {{L"--pixel-pitch"}, L"3/2 argument=--pixel-pitch"},
       {{L"--export", L"o", L"a", L"--viewing-distance", L"--interval", L"4"}, L"3/2 argument=--viewing-distance"},
   };

@@ -184,9 +184,8 @@ TEST_F(ExportCycleTest, LightFilesAndKeysAreTheReferenceCurves) {
 unsigned Grey12(int, int) { return 0x0C0C0Cu; }
 
 TEST_F(ExportCycleTest, VisibleFlickerFileAndKeys) {
-  // Grey 12 at N = 4, correction 3 shows 15 in one frame of four and 11 in
-  // the others: 313 and 219 in 16-bit light, 17.7 % at 15 Hz. From 10 cm at
-  // 2 mm a pixel the eye takes in the pixel alone.
+  // Grey 12 at N = 4, correction 3: 15 once, 11 thrice, 313 and 219 in 16-bit
+  // light, 17.7 % at 15 Hz; from 10 cm at 2 mm a pixel the disc is the pixel.
   const struct {
     std::uint32_t interval, correction;
     ViewingGeometry viewing;
