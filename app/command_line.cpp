@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "base/number_text.h"
+#include "frc/viewing_geometry.h"
 
 namespace {
 
@@ -33,6 +34,19 @@ bool IsPhasePatternName(const wchar_t* value) {
   return PhasePatternFromName(name, &kind);
 }
 
+// The viewing options, whose values are checked here: the field the option
+// fills, or null for another argument.
+const wchar_t** ViewingValue(const wchar_t* argument, CommandLine* line) {
+  if (Same(argument, L"--viewing-distance")) return &line->viewingDistance;
+  if (Same(argument, L"--pixel-pitch")) return &line->pixelPitch;
+  return nullptr;
+}
+
+bool UsableViewingValue(const wchar_t* const* field, const CommandLine& line, const wchar_t* value) {
+  double number;
+  return field == &line.viewingDistance ? ReadViewingDistance(value, &number) != 0 : ReadPixelPitch(value, &number) != 0;
+}
+
 constexpr wchar_t kVblankSourceOption[] = L"--vblank-source=";
 constexpr std::size_t kVblankSourceLength = sizeof kVblankSourceOption / sizeof kVblankSourceOption[0] - 1;
 
@@ -56,6 +70,10 @@ CommandLine WindowLine(int count, const wchar_t* const* arguments) {
       if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, argument);
       if (!IsPhasePatternName(arguments[i + 1])) return Problem(UsageProblem::kBadValue, argument);
       line.phasePattern = arguments[++i];
+    } else if (const wchar_t** field = ViewingValue(argument, &line)) {
+      if (i + 1 >= count) return Problem(UsageProblem::kMissingValue, argument);
+      if (!UsableViewingValue(field, line, arguments[i + 1])) return Problem(UsageProblem::kBadValue, argument);
+      *field = arguments[++i];
     } else {
       line.image = argument;
       break;
@@ -159,6 +177,9 @@ CommandLine ParseCommandLine(int count, const wchar_t* const* arguments) {
       if (i + 1 < count && IsValue(arguments[i + 1]) && !IsPhasePatternName(arguments[i + 1]))
         return Problem(UsageProblem::kBadValue, argument);
       value = &line.phasePattern;
+    } else if ((value = ViewingValue(argument, &line)) != nullptr) {
+      if (i + 1 < count && IsValue(arguments[i + 1]) && !UsableViewingValue(value, line, arguments[i + 1]))
+        return Problem(UsageProblem::kBadValue, argument);
     } else if (Same(argument, L"--pattern")) {
       if (line.image || line.generated) return Problem(UsageProblem::kExtraArgument, argument);
       if (i + 1 >= count || !IsValue(arguments[i + 1]))

@@ -2,8 +2,10 @@
 // optional picture to open), the usage text, an export of the frame cycle
 // into a folder without any window, or the check of what reaches the screen.
 //
-//   Quillane.exe [--vblank-source=simulated:RATE[:drop=M|:stall=M]] [--presentation-log FILE] [--phase-pattern NAME] [IMAGE | --pattern NAME[:WxH]]
-//   Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS] [--phase-pattern NAME] (IMAGE | --pattern NAME[:WxH])
+//   Quillane.exe [--vblank-source=simulated:RATE[:drop=M|:stall=M]] [--presentation-log FILE]
+//                [--viewing-distance CM] [--pixel-pitch MM] [--phase-pattern NAME] [IMAGE | --pattern NAME[:WxH]]
+//   Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS]
+//                [--viewing-distance CM] [--pixel-pitch MM] [--phase-pattern NAME] (IMAGE | --pattern NAME[:WxH])
 //   Quillane.exe --check-presentation [SECONDS]
 //   Quillane.exe --help        (or /?)
 //
@@ -56,6 +58,8 @@ struct CommandLine {
   const wchar_t* vblankSource;     // kWindow: text after "--vblank-source=", checked; or null
   const wchar_t* presentationLog;  // kWindow: FILE after --presentation-log, or null
   const wchar_t* phasePattern;     // kWindow, kExport: NAME after --phase-pattern (checked), or null
+  const wchar_t* viewingDistance;  // kWindow, kExport: CM after --viewing-distance, checked; or null
+  const wchar_t* pixelPitch;       // kWindow, kExport: MM after --pixel-pitch, checked; or null
 };
 
 // Reads the count arguments that follow the program's own name. The returned
@@ -71,6 +75,9 @@ struct CommandLine {
 // --phase-pattern NAME may come, in any order, before the picture; NAME is a
 // name of phase_patterns.h; the vblank source's text must read as
 // ParseVblankSourceOption reads it.
+// --viewing-distance CM and --pixel-pitch MM may come with the window's options
+// or anywhere beside --export; their values must read as ReadViewingDistance
+// and ReadPixelPitch read them (else kBadValue about the option).
 CommandLine ParseCommandLine(int count, const wchar_t* const* arguments);
 
 // Reads the simulated vblank source: "simulated:RATE", "simulated:RATE:drop=M"

@@ -20,6 +20,7 @@ std::wstring Describe(const CommandLine& line) {
          Show(L"duration", line.frameDuration) +
          Show(L"vblank", line.vblankSource) + Show(L"log", line.presentationLog) +
          Show(L"phase", line.phasePattern) +
+         Show(L"distance", line.viewingDistance) + Show(L"pitch", line.pixelPitch) +
          (line.generated ? L" pattern=" + std::to_wstring(static_cast<int>(line.pattern)) + L":" +
                                std::to_wstring(line.patternWidth) + L"x" + std::to_wstring(line.patternHeight)
                          : L"");
@@ -79,6 +80,12 @@ TEST(CommandLineTest, ReadsEveryForm) {
       {{L"--phase-pattern"}, L"3/2 argument=--phase-pattern"},
       {{L"--export", L"o", L"--phase-pattern", L"custom", L"a"}, L"2/0 image=a folder=o phase=custom"},
       {{L"--export", L"o", L"--phase-pattern", L"noise", L"a"}, L"3/6 argument=--phase-pattern"},
+      {{L"--viewing-distance", L"80", L"--pixel-pitch", L"0.2652", L"a.png"},
+       L"0/0 image=a.png distance=80 pitch=0.2652"},
+      {{L"--export", L"o", L"--pixel-pitch", L"2", L"a", L"--viewing-distance", L"10"},
+       L"2/0 image=a folder=o distance=10 pitch=2"},
+      {{L"--pixel-pitch"}, L"3/2 argument=--pixel-pitch"},
+      {{L"--export", L"o", L"a", L"--viewing-distance", L"--interval", L"4"}, L"3/2 argument=--viewing-distance"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.parsed, Describe(ParseCommandLine(static_cast<int>(c.arguments.size()), c.arguments.data())));
@@ -93,6 +100,24 @@ TEST(CommandLineTest, RefusesWrongPatterns) {
     const wchar_t* exporting[] = {L"--export", L"o", L"--pattern", value};
     EXPECT_EQ(L"3/5 argument=" + std::wstring(value), Describe(ParseCommandLine(2, window)));
     EXPECT_EQ(L"3/5 argument=" + std::wstring(value), Describe(ParseCommandLine(4, exporting)));
+  }
+}
+
+TEST(CommandLineTest, RefusesUnusableViewingValues) {
+  const struct {
+    const wchar_t* option;
+    const wchar_t* value;
+  } cases[] = {
+      {L"--viewing-distance", L"9.99"}, {L"--viewing-distance", L"300.01"}, {L"--viewing-distance", L"0"},
+      {L"--viewing-distance", L"-60"},  {L"--viewing-distance", L"60cm"},   {L"--viewing-distance", L""},
+      {L"--viewing-distance", L"."},    {L"--viewing-distance", L"6.0.0"},  {L"--viewing-distance", L"6e1"},
+      {L"--pixel-pitch", L"0.049"},     {L"--pixel-pitch", L"2.001"},       {L"--pixel-pitch", L" 0.25"},
+  };
+  for (const auto& c : cases) {
+    const wchar_t* window[] = {c.option, c.value, L"a.png"};
+    const wchar_t* exporting[] = {L"--export", L"o", L"a.png", c.option, c.value};
+    EXPECT_EQ(L"3/6 argument=" + std::wstring(c.option), Describe(ParseCommandLine(3, window))) << c.value;
+    EXPECT_EQ(L"3/6 argument=" + std::wstring(c.option), Describe(ParseCommandLine(5, exporting))) << c.value;
   }
 }
 

@@ -10,6 +10,7 @@
 #include "app/export_cycle.h"
 #include "app/frame_settings.h"
 #include "app/settings_file.h"
+#include "app/viewing_setup.h"
 #include "frc/level_tables.h"
 #include "imaging/dib_surface.h"
 #include "imaging/load_source.h"
@@ -25,14 +26,16 @@ PhasePatternKind PhasePatternOfName(const wchar_t* text) {
 }
 
 const wchar_t kUsage[] =
-    L"Usage: Quillane.exe [--vblank-source=simulated:RATE[:drop=M]] [--presentation-log FILE] [--phase-pattern NAME]\n"
-    L"                    [IMAGE | --pattern NAME[:WxH]]\n"
-    L"       Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS] [--phase-pattern NAME]\n"
-    L"                    (IMAGE | --pattern NAME[:WxH])\n"
+    L"Usage: Quillane.exe [--vblank-source=simulated:RATE[:drop=M]] [--presentation-log FILE]\n"
+    L"                    [--viewing-distance CM] [--pixel-pitch MM] [--phase-pattern NAME] [IMAGE | --pattern NAME[:WxH]]\n"
+    L"       Quillane.exe --export DIR [--interval N] [--correction C] [--frame-duration SECONDS]\n"
+    L"                    [--viewing-distance CM] [--pixel-pitch MM] [--phase-pattern NAME] (IMAGE | --pattern NAME[:WxH])\n"
     L"       Quillane.exe --check-presentation [SECONDS]\n"
     L"Writes the frame cycle of IMAGE into DIR (made if missing): frame_000.png ..., mean.png,\n"
-    L"flicker.png, mean_light.png, flicker_light.png and cycle.txt. N (1-255), C and SECONDS (the time\n"
-    L"one frame is shown) default to the values in settings.ini.\n"
+    L"flicker.png, mean_light.png, flicker_light.png, flicker_visible.png and cycle.txt. N (1-255), C and\n"
+    L"SECONDS (the time one frame is shown) default to the values in settings.ini.\n"
+    L"CM (10-300, default 60) is the distance from the eye to the screen and MM (0.05-2) the size of one\n"
+    L"pixel, by default the monitor's; they set how many pixels the visible flicker averages.\n"
     L"--pattern makes a test picture instead, W x H pixels (1920x1080 if not given); NAME is one of\n"
     L"gray red green blue cyan magenta yellow dark squares pairs.\n"
     L"--phase-pattern chooses the phase pattern: standard none bayer2 bayer4 diagonal bluenoise custom\n"
@@ -41,14 +44,16 @@ const wchar_t kUsage[] =
     L"--check-presentation plays a marked cycle for SECONDS (1-600, default 10) and reads back what the\n"
     L"screen showed at each refresh. Exit code: 0 every frame shown as meant, 4 frames doubled or missed,\n"
     L"5 the check is not available here (Windows 8 or later, desktop duplication).\n"
-    L"使い方: Quillane.exe [--vblank-source=simulated:頻度[:drop=M]] [--presentation-log ファイル] [--phase-pattern 名前]\n"
-    L"                     [画像 | --pattern 名前[:幅x高さ]]\n"
-    L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] [--frame-duration 秒] [--phase-pattern 名前]\n"
-    L"                     (画像 | --pattern 名前[:幅x高さ])\n"
+    L"使い方: Quillane.exe [--vblank-source=simulated:頻度[:drop=M]] [--presentation-log ファイル]\n"
+    L"                     [--viewing-distance cm] [--pixel-pitch mm] [--phase-pattern 名前] [画像 | --pattern 名前[:幅x高さ]]\n"
+    L"        Quillane.exe --export フォルダー [--interval 間隔] [--correction 補正] [--frame-duration 秒]\n"
+    L"                     [--viewing-distance cm] [--pixel-pitch mm] [--phase-pattern 名前] (画像 | --pattern 名前[:幅x高さ])\n"
     L"        Quillane.exe --check-presentation [秒数]\n"
     L"画像のFRCの全フレームをフォルダー (なければ作成) に書き出します: frame_000.png ...、mean.png、\n"
-    L"flicker.png、mean_light.png、flicker_light.png、cycle.txt。間隔 (1から255)、補正、秒 (1フレームの\n"
-    L"表示時間) を省くと settings.ini の値を使います。\n"
+    L"flicker.png、mean_light.png、flicker_light.png、flicker_visible.png、cycle.txt。間隔 (1から255)、\n"
+    L"補正、秒 (1フレームの表示時間) を省くと settings.ini の値を使います。\n"
+    L"cm (10から300、省略時60) は目から画面までの距離、mm (0.05から2) は1画素の大きさで、省略時は\n"
+    L"モニターの値です。見えるちらつきを平均する範囲がこれで決まります。\n"
     L"--pattern は画像の代わりにテストパターンを作ります (大きさを省くと 1920x1080)。名前は\n"
     L"gray red green blue cyan magenta yellow dark squares pairs のどれかです。\n"
     L"--phase-pattern は位相パターンを選びます: standard none bayer2 bayer4 diagonal bluenoise custom\n"
@@ -103,6 +108,7 @@ int Export(const CommandLine& command) {
     Say(Stream::kError, L"note: correction " + correction + L" lowered to " + lowered,
         L"注意: 補正 " + correction + L" を " + lowered + L" に下げました。");
   }
+  SetUpViewing(command, nullptr);
   const std::wstring image = command.image ? command.image : L"--pattern";
   const bool loaded = command.generated
                           ? LoadSourcePattern(command.pattern, command.patternWidth, command.patternHeight)

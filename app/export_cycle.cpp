@@ -17,6 +17,8 @@
 #include "frc/level_tables.h"
 #include "frc/light_statistics.h"
 #include "frc/phase_patterns.h"
+#include "frc/viewing_geometry.h"
+#include "frc/visible_flicker.h"
 #include "imaging/png_writer.h"
 #include "base/thread_checks.h"
 
@@ -173,9 +175,20 @@ bool WriteSummary(ExportJob* job) {
   if (!WritePng(job, L"mean_light.png", meanLight.get(), meanStride, PngPixels::kBgr24)) return false;
   if (!WritePng(job, L"flicker_light.png", flickerLight.get(), flickerStride, PngPixels::kGrey8)) return false;
 
+  // The eye's view needs each pixel's neighbours in every frame: made through
+  // the tables, which the caller keeps present.
+  if (Stopped(job)) return false;
+  const double pixelsPerDegree = PixelsPerDegree(CurrentViewing());
+  VisibleFlickerTotals visibleTotals;
+  if (!VisibleFlickerMap(static_cast<const std::uint8_t*>(job->source->bits), job->width, job->height, pixelsPerDegree,
+                         flickerLight.get(), static_cast<std::size_t>(flickerStride), &visibleTotals))
+    return Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
+  if (!WritePng(job, L"flicker_visible.png", flickerLight.get(), flickerStride, PngPixels::kGrey8)) return false;
+
   const std::string report = CycleReportText(job->width, job->height, job->interval, job->correction, totals) +
                              LightReportText(lightTotals, job->interval, job->frameDuration) +
-                             "phase_pattern=" + PhasePatternName(job->phasePattern) + "\n";
+                             "phase_pattern=" + PhasePatternName(job->phasePattern) + "\n" +
+                             VisibleFlickerReportText(pixelsPerDegree, visibleTotals, job->frameDuration);
   if (Stopped(job)) return false;
   const PendingFile file = Begin(job, L"cycle.txt");
   const DWORD error = WriteWholeFile(file.temporary.c_str(), report.data(), report.size());

@@ -40,7 +40,8 @@ struct ExportControl {
 
 // Writes into folder (created with its parents when missing): frame_000.png ...
 // for the frames 0 .. interval-1 of the cycle (three digits), mean.png, flicker.png,
-// mean_light.png, flicker_light.png and cycle.txt, for the cycle made from
+// mean_light.png, flicker_light.png, flicker_visible.png (visible_flicker.h, at
+// the current viewing geometry) and cycle.txt, for the cycle made from
 // source with interval and correction, each frame shown for
 // frameDuration (100 ns units; 0: the clock stands).
 // Every file is first written under a temporary name in the folder and all

@@ -19,6 +19,7 @@
 #include "frc/level_tables.h"
 #include "frc/phase_patterns.h"
 #include "frc/frame_cache.h"
+#include "frc/viewing_geometry.h"
 #include "imaging/gdiplus_decode.h"
 #include "tests/support/test_images.h"
 #include "tests/support/win_test_support.h"
@@ -177,14 +178,48 @@ TEST_F(ExportCycleTest, LightFilesAndKeysAreTheReferenceCurves) {
     const std::string text = Text(folder + L"\\cycle.txt");
     EXPECT_NEAR(largestError, KeyValue(text, "max_light_mean_error"), 0.0005 + 1e-9);
     EXPECT_NEAR(largestModulation * 100, KeyValue(text, "max_light_modulation_percent"), 0.05 + 1e-9);
-    // The timing lines, then the pattern's.
-    EXPECT_NE(std::string::npos, text.find(std::string(c.timing) + "phase_pattern=standard\n")) << text;
+    // The timing lines, then the pattern's and the visible flicker's.
+    EXPECT_NE(std::string::npos, text.find(std::string(c.timing) + "phase_pattern=standard\npixels_per_degree=")) << text;
+  }
+}
+
+unsigned Grey12(int, int) { return 0x0C0C0Cu; }
+
+TEST_F(ExportCycleTest, VisibleFlickerFileAndKeys) {
+  // Grey 12 at N = 4, correction 3: 15 once, 11 thrice, 313 and 219 in 16-bit
+  // light, 17.7 % at 15 Hz; from 10 cm at 2 mm a pixel the disc is the pixel.
+  const struct {
+    std::uint32_t interval, correction;
+    ViewingGeometry viewing;
+    std::uint32_t grey;
+    const char* lines;
+  } cases[] = {
+      {1, 0, kDefaultViewing, 0,
+       "pixels_per_degree=39.58\nvisible_flicker_max_percent=0.0\nvisible_flicker_hz=0.000\n"
+       "visible_flicker_class=no_effect\n"},
+      {4, 3, {10, 2}, 45,
+       "pixels_per_degree=0.87\nvisible_flicker_max_percent=17.7\nvisible_flicker_hz=15.000\n"
+       "visible_flicker_class=above\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "N=" << c.interval);
+    SetViewingGeometry(c.viewing);
+    const std::wstring folder = directory_.File(L"visible" + std::to_wstring(c.interval));
+    const ExportResult result = Export(Grey12, 7, 5, c.interval, c.correction, folder);
+    SetViewingGeometry(kDefaultViewing);
+    ASSERT_EQ(ExportResult::kWritten, result);
+    const std::string text = Text(folder + L"\\cycle.txt");
+    EXPECT_EQ(text.size() - std::strlen(c.lines), text.find(c.lines)) << text;
+    const std::vector<std::uint32_t> grey = PngPixels(folder + L"\\flicker_visible.png");
+    ASSERT_EQ(35u, grey.size());
+    for (std::uint32_t pixel : grey) EXPECT_EQ(c.grey * 0x010101u, pixel & 0xFFFFFF);
   }
 }
 
 // Every pixel passes through all N rows of the table once per cycle whatever
-// the pattern: the summary files are the same bytes for every pattern, and
-// cycle.txt differs only in the pattern's own line; the frames do differ.
+// the pattern: the summary files of each pixel are the same bytes for every
+// pattern, and so are the lines of cycle.txt before the pattern's own; the
+// frames do differ.
 TEST_F(ExportCycleTest, SummaryFilesAreTheSameForEveryPattern) {
   std::vector<std::vector<unsigned char>> reference;
   std::string referenceText, referenceFrame;
@@ -197,10 +232,11 @@ TEST_F(ExportCycleTest, SummaryFilesAreTheSameForEveryPattern) {
     std::vector<std::vector<unsigned char>> files;
     for (const wchar_t* name : {L"mean.png", L"flicker.png", L"mean_light.png", L"flicker_light.png"})
       files.push_back(ReadFileBytes(folder + L"\\" + name));
+    // Every line before the pattern's; the visible flicker's after it do depend on it.
     std::string text = Text(folder + L"\\cycle.txt");
     const std::string line = std::string("phase_pattern=") + PhasePatternName(kind) + "\n";
     ASSERT_NE(std::string::npos, text.find(line));
-    text.erase(text.find(line), line.size());
+    text.erase(text.find(line));
     const std::string frame = Text(folder + L"\\frame_001.png");
     if (reference.empty()) {
       reference = files;

@@ -21,6 +21,7 @@
 #include "app/main_window.h"
 #include "app/message_routing.h"
 #include "app/module_directory.h"
+#include "app/viewing_setup.h"
 #include "present/presentation.h"
 #include "imaging/plugin_child.h"
 #include "imaging/plugin_isolation.h"
@@ -97,6 +98,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     SelectPhasePatternInBar(kind);
     PostSettingsChanged();
   }
+  SetUpViewing(command, MainWindow);
   if (command.generated) {
     OpenPattern(command.pattern, command.patternWidth, command.patternHeight);
     PostSettingsChanged();

@@ -98,6 +98,12 @@ std::string LoadPhaseMatrixSetting(const std::wstring& path) {
   return text;
 }
 
+std::wstring ReadViewingSetting(const std::wstring& path, ViewingSetting setting) {
+  wchar_t value[kValueLength] = {};
+  ReadSetting(path, setting == ViewingSetting::kDistance ? L"ViewingDistance" : L"PixelPitch", L"", value);
+  return value;
+}
+
 int LoadZoomSetting(const std::wstring& path) {
   wchar_t value[kValueLength];
   ReadSetting(path, L"Zoom", L"1", value);

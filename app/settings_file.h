@@ -37,6 +37,11 @@ std::wstring ReadSettingText(const std::wstring& path, FieldSetting field);
 // the file are left as they were.
 void SaveSettings(const std::wstring& path);
 
+// The viewing geometry's keys, "ViewingDistance" (cm) and "PixelPitch" (mm):
+// the text stored, empty when missing; only read, never written.
+enum class ViewingSetting { kDistance, kPitch };
+std::wstring ReadViewingSetting(const std::wstring& path, ViewingSetting setting);
+
 // The "Zoom" key: the views' zoom level, one of 1, 2, 3, 4, 6, 8, 12, 16.
 // Missing, or anything else, reads as 1. The save writes only that key.
 int LoadZoomSetting(const std::wstring& path);

@@ -13,6 +13,8 @@
 #include "frc/engine_state.h"
 #include "frc/level_tables.h"
 #include "frc/light_statistics.h"
+#include "frc/viewing_geometry.h"
+#include "frc/visible_flicker.h"
 #include "imaging/dib_surface.h"
 #include "present/presentation.h"
 #include "views/image_view.h"
@@ -107,11 +109,17 @@ void PixelText(wchar_t* text) {
                     static_cast<std::uint32_t>(memoryRow), &cycle);
   const double red = cycle.sums[2], green = cycle.sums[1], blue = cycle.sums[0];
   const PixelLight& light = cycle.light;
+  VisibleFlicker visible;
+  MeasureVisibleFlicker(static_cast<const std::uint8_t*>(SourceSurface.bits), SourceSurface.header.bmiHeader.biWidth,
+                        SourceSurface.header.bmiHeader.biHeight, static_cast<std::uint32_t>(pixel.x),
+                        static_cast<std::uint32_t>(memoryRow), PixelsPerDegree(CurrentViewing()), &visible);
+  const std::uint32_t visibleTenths = ModulationTenthsOfPercent(visible.modulation);
   std::swprintf(text + length, static_cast<size_t>(kTextLength - length),
-                L"  平均 R%.1f G%.1f B%.1f  光 R%u.%u G%u.%u B%u.%u  ちらつき %u.%u%% %.1f Hz", red / interval,
-                green / interval, blue / interval, light.meanTenths[2] / 10, light.meanTenths[2] % 10,
+                L"  平均 R%.1f G%.1f B%.1f  光 R%u.%u G%u.%u B%u.%u  ちらつき %u.%u%% %.1f Hz  見えるちらつき %u.%u%%",
+                red / interval, green / interval, blue / interval, light.meanTenths[2] / 10, light.meanTenths[2] % 10,
                 light.meanTenths[1] / 10, light.meanTenths[1] % 10, light.meanTenths[0] / 10, light.meanTenths[0] % 10,
-                light.modulationTenths / 10, light.modulationTenths % 10, FlickerHertz(light.period, FrameDuration));
+                light.modulationTenths / 10, light.modulationTenths % 10, FlickerHertz(light.period, FrameDuration),
+                visibleTenths / 10, visibleTenths % 10);
 }
 
 }  // namespace

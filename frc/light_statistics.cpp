@@ -39,10 +39,17 @@ bool RepeatsAfter(const std::uint32_t* values, std::uint32_t interval, std::uint
   return true;
 }
 
+bool RepeatsAfter(const StridedSignal& signal, std::uint32_t interval, std::uint32_t step) {
+  const std::size_t offset = static_cast<std::size_t>(step) * signal.stride;
+  for (std::size_t i = 0, end = static_cast<std::size_t>(interval - step) * signal.stride; i < end; i += signal.stride)
+    if (signal.values[i] != signal.values[i + offset]) return false;
+  return true;
+}
+
 // The periods that divide the interval are the multiples of the shortest one,
 // so each prime can be divided out for as long as what is left still repeats.
-std::uint32_t ShortestPeriod(const std::uint32_t* values, std::uint32_t interval,
-                             const std::vector<std::uint32_t>& primes) {
+template <class Values>
+std::uint32_t ShortestPeriod(const Values& values, std::uint32_t interval, const std::vector<std::uint32_t>& primes) {
   std::uint32_t period = interval;
   for (std::uint32_t p : primes)
     while (period % p == 0 && RepeatsAfter(values, interval, period / p)) period /= p;
@@ -126,6 +133,13 @@ std::uint32_t CyclePeriod(const std::uint32_t* values, std::uint32_t interval) {
   std::vector<std::uint32_t> primes;
   PrimeFactors(interval, &primes);
   return ShortestPeriod(values, interval, primes);
+}
+
+void IntervalPrimes(std::uint32_t interval, std::vector<std::uint32_t>* primes) { PrimeFactors(interval, primes); }
+
+std::uint32_t SignalPeriod(const StridedSignal& signal, std::uint32_t interval,
+                           const std::vector<std::uint32_t>& primes) {
+  return ShortestPeriod(signal, interval, primes);
 }
 
 double FlickerHertz(std::uint32_t period, std::uint32_t frameDuration) {

@@ -13,6 +13,7 @@
 // Windows-free: built and tested natively as well as in the program.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -73,6 +74,22 @@ std::uint32_t ModulationTenthsOfPercent(double modulation);
 // repeat as a cycle: 1 for a steady sequence. values holds interval (1..255)
 // entries; only their low 24 bits are compared.
 std::uint32_t CyclePeriod(const std::uint32_t* values, std::uint32_t interval);
+
+// A sequence of interval numbers `stride` entries apart: one channel of
+// several kept side by side.
+struct StridedSignal {
+  const std::uint64_t* values;
+  std::size_t stride;
+};
+
+// The distinct prime factors of interval, smallest first: what SignalPeriod
+// needs, made once for many signals.
+void IntervalPrimes(std::uint32_t interval, std::vector<std::uint32_t>* primes);
+
+// CyclePeriod of a signal whose values are compared whole; primes from
+// IntervalPrimes(interval).
+std::uint32_t SignalPeriod(const StridedSignal& signal, std::uint32_t interval,
+                           const std::vector<std::uint32_t>& primes);
 
 // The frequency in hertz of a period of `period` frames of frameDuration units
 // of 100 ns each: 0 for a period of 1 or a duration of 0.

@@ -7,7 +7,10 @@
 #include "frc/cycle_values.h"
 #include "frc/engine_state.h"
 #include "frc/level_tables.h"
+#include "frc/frame_mapping.h"
 #include "frc/light_statistics.h"
+#include "frc/viewing_geometry.h"
+#include "frc/visible_flicker.h"
 #include "imaging/dib_surface.h"
 #include "views/window_class.h"
 
@@ -23,7 +26,7 @@ constexpr int kCellWidth = 30;         // at the window's first size
 constexpr int kLargestStripWidth = 760;
 constexpr int kSmallestStripWidth = 240;
 constexpr int kStripLines = 3;         // red, green, blue
-constexpr int kMeanLines = 3;          // code, light, source
+constexpr int kMeanLines = 4;          // code, light, source, visible flicker
 
 const wchar_t* const kChannelNames[kStripLines] = {L"R", L"G", L"B"};
 
@@ -35,6 +38,8 @@ struct CycleContent {
   std::uint32_t sums[kStripLines];
   std::uint32_t source[kStripLines];
   PixelLight light;                        // its arrays are blue, green, red
+  VisibleFlicker visible;                  // over the disc the eye averages
+  std::uint32_t offset;                    // the pixel's phase in frame 0
 };
 
 // The window's state; user-interface thread only.
@@ -73,11 +78,18 @@ void ReadContent() {
     for (std::uint32_t k = 0; k < interval; ++k) cycleView.content.values[c][k] = cycle.frames[k][ByteOf(c)];
   }
   cycleView.content.light = cycle.light;
+  MeasureVisibleFlicker(static_cast<const std::uint8_t*>(SourceSurface.bits), SourceSurface.header.bmiHeader.biWidth,
+                        SourceSurface.header.bmiHeader.biHeight, static_cast<std::uint32_t>(cycleView.content.pixel.x),
+                        static_cast<std::uint32_t>(memoryRow), PixelsPerDegree(CurrentViewing()),
+                        &cycleView.content.visible);
+  cycleView.content.offset =
+      PixelPhase(static_cast<std::uint32_t>(cycleView.content.pixel.x), static_cast<std::uint32_t>(memoryRow), 0);
   cycleView.content.interval = interval;
 }
 
 // Line `line` of the text: 0 the pixel, 1-3 the channels' values, 4-6 the
-// means; lines 1-6 are empty without a cycle.
+// means, 7 the visible flicker and the pixel's offset; lines 1-7 are empty
+// without a cycle.
 std::wstring LineText(int line) {
   wchar_t text[kLineLength];
   const std::uint32_t n = cycleView.content.interval;
@@ -101,6 +113,10 @@ std::wstring LineText(int line) {
     std::swprintf(text, kLineLength, L"光 R%u.%u G%u.%u B%u.%u", light.meanTenths[2] / 10, light.meanTenths[2] % 10,
                   light.meanTenths[1] / 10, light.meanTenths[1] % 10, light.meanTenths[0] / 10,
                   light.meanTenths[0] % 10);
+  } else if (line == kStripLines + 4) {
+    const std::uint32_t tenths = ModulationTenthsOfPercent(cycleView.content.visible.modulation);
+    std::swprintf(text, kLineLength, L"見えるちらつき %u.%u%% %.1f Hz  オフセット %u", tenths / 10, tenths % 10,
+                  FlickerHertz(cycleView.content.visible.period, FrameDuration), cycleView.content.offset);
   } else {
     std::swprintf(text, kLineLength, L"元 R%u G%u B%u", cycleView.content.source[0], cycleView.content.source[1], cycleView.content.source[2]);
   }

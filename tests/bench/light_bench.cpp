@@ -2,7 +2,8 @@
 // in light (means, modulation, upper counts and each pixel's period) against
 // the same cycle summarised in code values, both row by row over the same
 // frames as the export read them, and both from the picture and a summary of
-// the tables as the export takes them now, measured in the same run.
+// the tables as the export takes them now, measured in the same run; and the
+// map of the flicker the eye sees, against the same code statistics.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,8 @@
 #include "frc/frame_mapping.h"
 #include "frc/level_tables.h"
 #include "frc/light_statistics.h"
+#include "frc/viewing_geometry.h"
+#include "frc/visible_flicker.h"
 
 namespace {
 
@@ -115,8 +118,16 @@ int main() {
     }
     sink = totals.largestError + static_cast<std::uint32_t>(lightTotals.largestError * 1000);
   });
+  // The flicker the eye sees, every pixel, at the default viewing geometry.
+  std::vector<std::uint8_t> visible(std::size_t(kWidth) * kHeight);
+  const double visibleMs = BestMs([&] {
+    VisibleFlickerTotals totals;
+    VisibleFlickerMap(source.data(), kWidth, kHeight, PixelsPerDegree(kDefaultViewing), visible.data(), kWidth, &totals);
+    sink = totals.period;
+  });
   ReleaseLevelTables();
   std::printf("code statistics 1080p N=16: %.1f ms\n", codeMs);
+  std::printf("visible flicker map 1080p N=16 / code statistics: %.2f (%.1f ms)\n", visibleMs / codeMs, visibleMs);
   std::printf("light statistics 1080p N=16, as the export takes them (no periods): %.1f ms\n", exportMs);
   std::printf("light statistics 1080p N=16, with each pixel's period: %.1f ms\n", lightMs);
   std::printf("light/code statistics ratio 1080p N=16: %.2f\n", lightMs / codeMs);
