@@ -134,9 +134,9 @@ TEST_F(ExportCycleTest, LightFilesAndKeysAreTheReferenceCurves) {
   const struct {
     std::uint32_t interval, correction, duration;
     const char* timing;
-  } cases[] = {{4, 3, 166667, "frame_duration=0.0166667\nflicker_hz=15.000\n"},
-               {16, 5, 41667, "frame_duration=0.0041667\nflicker_hz=15.000\n"},
-               {1, 0, 0, "frame_duration=0.0000000\nflicker_hz=0.000\n"}};
+  } cases[] = {{4, 3, 166667, "frame_duration=0.0166667\nflicker_hz=15.000\ngeneral_flash=within\n"},
+               {16, 5, 41667, "frame_duration=0.0041667\nflicker_hz=15.000\ngeneral_flash=within\n"},
+               {1, 0, 0, "frame_duration=0.0000000\nflicker_hz=0.000\ngeneral_flash=within\n"}};
   const int width = 23, height = 11;
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "N=" << c.interval);
