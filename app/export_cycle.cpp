@@ -13,6 +13,7 @@
 #include "base/threads.h"
 #include "frc/cycle_statistics.h"
 #include "frc/cycle_values.h"
+#include "frc/flash_guard.h"
 #include "frc/frame_mapping.h"
 #include "frc/level_tables.h"
 #include "frc/light_statistics.h"
@@ -62,6 +63,11 @@ std::int32_t RowStride(std::int32_t width, int bytesPerPixel) { return (width * 
 
 const std::uint8_t* SurfaceRow(const DibSurface& surface, std::int32_t memoryRow, std::int32_t width) {
   return static_cast<const std::uint8_t*>(surface.bits) + static_cast<std::size_t>(memoryRow) * width * 4;
+}
+
+// The export's cancel flag, or null.
+const std::atomic<bool>* CancelFlag(const ExportJob* job) {
+  return job->shared->control ? job->shared->control->cancel : nullptr;
 }
 
 bool Fail(ExportJob* job, const std::wstring& path, DWORD error) {
@@ -185,10 +191,16 @@ bool WriteSummary(ExportJob* job) {
     return Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
   if (!WritePng(job, L"flicker_visible.png", flickerLight.get(), flickerStride, PngPixels::kGrey8)) return false;
 
+  const FlashVerdict flash =
+      JudgeFlashingOfPicture(SurfaceRow(*job->source, 0, job->width), job->width, job->height, job->frameDuration,
+                             FlashWindowSide(pixelsPerDegree), CancelFlag(job));
+  if (flash == FlashVerdict::kNoMemory) return Fail(job, job->folder, ERROR_NOT_ENOUGH_MEMORY);
+  // The flash verdict is the last line, whatever lines come before it.
   const std::string report = CycleReportText(job->width, job->height, job->interval, job->correction, totals) +
                              LightReportText(lightTotals, job->interval, job->frameDuration) +
                              "phase_pattern=" + PhasePatternName(job->phasePattern) + "\n" +
-                             VisibleFlickerReportText(pixelsPerDegree, visibleTotals, job->frameDuration);
+                             VisibleFlickerReportText(pixelsPerDegree, visibleTotals, job->frameDuration) +
+                             FlashReportLine(flash == FlashVerdict::kExceeded);
   if (Stopped(job)) return false;
   const PendingFile file = Begin(job, L"cycle.txt");
   const DWORD error = WriteWholeFile(file.temporary.c_str(), report.data(), report.size());

@@ -20,6 +20,7 @@
 #include "frc/phase_patterns.h"
 #include "frc/frame_cache.h"
 #include "frc/viewing_geometry.h"
+#include "frc/frame_mapping.h"
 #include "imaging/gdiplus_decode.h"
 #include "tests/support/test_images.h"
 #include "tests/support/win_test_support.h"
@@ -196,10 +197,10 @@ TEST_F(ExportCycleTest, VisibleFlickerFileAndKeys) {
   } cases[] = {
       {1, 0, kDefaultViewing, 0,
        "pixels_per_degree=39.58\nvisible_flicker_max_percent=0.0\nvisible_flicker_hz=0.000\n"
-       "visible_flicker_class=no_effect\n"},
+       "visible_flicker_class=no_effect\ngeneral_flash=within\n"},
       {4, 3, {10, 2}, 45,
        "pixels_per_degree=0.87\nvisible_flicker_max_percent=17.7\nvisible_flicker_hz=15.000\n"
-       "visible_flicker_class=above\n"},
+       "visible_flicker_class=above\ngeneral_flash=within\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "N=" << c.interval);
@@ -321,6 +322,23 @@ TEST_F(ExportCycleTest, CancelledExportLeavesNoFileOfItsOwnAndProgressReachesThe
       EXPECT_EQ(17u, canceller.total);
     }
   }
+}
+
+// N = 128, correction 127: code 191 shows 255 in the odd phases and 127 in
+// the even ones, black 127 throughout. Taken only where frame 0 shows an even
+// phase, the whole picture turns bright and back with every frame.
+constexpr int kFlashSize = 200;
+unsigned InStep(int x, int y) {
+  const std::uint32_t memoryRow = static_cast<std::uint32_t>(kFlashSize - 1 - y);
+  return PixelPhase(static_cast<std::uint32_t>(x), memoryRow, 0) % 2 == 0 ? 0xBFBFBFu : 0u;
+}
+
+TEST_F(ExportCycleTest, AFlashingCycleEndsTheSummaryWithItsVerdict) {
+  ASSERT_EQ(1, BuildLevelTables(128, 127));
+  const std::wstring folder = directory_.File(L"flash");
+  ASSERT_EQ(ExportResult::kWritten, Export(InStep, kFlashSize, kFlashSize, 128, 127, folder));
+  const std::string text = Text(folder + L"\\cycle.txt"), last = "\ngeneral_flash=exceeded\n";
+  EXPECT_EQ(text.size() - last.size(), text.find(last));
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // written once, on the user-interface thread, by the code that creates it:
 // AppInstance and ModuleDirectory by start-up before any window or thread
 // exists, MainWindow by CreateMainWindow, ControlBar by CreateControlBar. They
-// are read on the user-interface thread; the presentation and save threads
-// only post requests to MainWindow.
+// are read on the user-interface thread; the presentation, save and flash
+// judgement threads only post requests to MainWindow.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +29,7 @@ constexpr WPARAM kRequestSaveProgress = 2;     // posted by a save's thread: mor
 constexpr WPARAM kRequestSaveEnded = 3;        // posted by a save's thread, lParam its number
 constexpr WPARAM kRequestPresentation = 4;     // posted by the presentation thread
 constexpr WPARAM kRequestFramesFailed = 5;     // posted by the frame maker: no memory for a frame
+constexpr WPARAM kRequestFlashJudged = 6;      // posted by the flash judgement's thread, lParam its number
 
 // The views' cursor reports, zoom requests and Shift+clicks to the main window
 // (see CreateImageViews).

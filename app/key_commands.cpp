@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/clipboard_image.h"
+#include "app/flash_check.h"
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/playback.h"
@@ -22,9 +23,12 @@ constexpr const wchar_t* kNoClipboardImageMessage = L"クリップボードに�
 constexpr const wchar_t* kClipboardTitle = L"Quillane (クリップボード)";
 
 void PasteImage() {
-  // A new picture: the save of the previous one stops first.
+  // A new picture: the save and the flash judgement of the previous one stop
+  // first; a picture that stays is judged again.
   CancelSave();
+  const bool judging = CancelFlashCheck();
   if (!PasteClipboardImage(MainWindow)) {
+    if (judging) CheckFlashing();
     MessageBoxW(MainWindow, LastLoadRefusedForSize() ? kPictureTooLargeMessage : kNoClipboardImageMessage, kAppCaption,
                 MB_OK);
     return;

@@ -10,6 +10,7 @@
 #include "app/about_box.h"
 #include "app/apply_settings.h"
 #include "app/control_bar.h"
+#include "app/flash_check.h"
 #include "app/globals.h"
 #include "app/key_commands.h"
 #include "app/message_routing.h"
@@ -116,6 +117,7 @@ LRESULT OnCreate(HWND window) {
 // and serves sent messages meanwhile, and one of them could ask again.
 void ReopenPresentation(HWND window) {
   OpenPresentation(PresentationTarget{window, WM_USER, kRequestPresentation, kRequestFrameChanged});
+  CheckFlashingIfTimingChanged();
   ResumeFrameClockUnlessPaused();
   RefreshStatusBar();
 }
@@ -144,7 +146,8 @@ LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   if ((wParam & 0xFFF0) == static_cast<WPARAM>(kIdPresentationSync)) {
-    SwitchPresentationMode(PlaybackPaused());
+    SwitchPresentationMode(PlaybackHeld());
+    CheckFlashingIfTimingChanged();
     CheckPresentationMenuItem(window);
     RefreshStatusBar();
     return 0;
@@ -251,10 +254,13 @@ LRESULT OnRequest(WPARAM request, LPARAM number) {
     PresentationRequestHandled();
     RefreshStatusBar();
   } else if (request == kRequestSettingsChanged) {
-    // The rebuild replaces the level tables a save reads: the save stops first.
+    // The rebuild replaces the level tables a save and the flash judgement
+    // read: both stop first.
     CancelSave();
+    CancelFlashCheck();
     StopFrameClock();
     ApplySettings();
+    CheckFlashing();
     // Paused, the rebuilt cycle stays on its frame 0.
     ResumeFrameClockUnlessPaused();
     RefreshStatusBar();
@@ -267,6 +273,8 @@ LRESULT OnRequest(WPARAM request, LPARAM number) {
     OnSaveProgress();
   } else if (request == kRequestSaveEnded) {
     OnSaveEnded(number);
+  } else if (request == kRequestFlashJudged) {
+    OnFlashJudged(number);
   }
   return 0;
 }
@@ -318,6 +326,7 @@ LRESULT OnPaint(HWND window) {
 
 LRESULT OnDestroy(HWND window) {
   CancelSave();
+  CancelFlashCheck();
   DragAcceptFiles(window, FALSE);
   ClosePresentation();
   StopFrameClock();
@@ -407,7 +416,11 @@ void ShowNewSource(const std::wstring& title) {
 
 int OpenImage(const std::wstring& path) {
   CancelSave();
+  // The judgement reads the picture being replaced; a picture that stays is
+  // judged again.
+  const bool judging = CancelFlashCheck();
   if (!LoadSourceImage(path.c_str())) {
+    if (judging) CheckFlashing();
     ShowMessage(MainWindow, LastLoadRefusedForSize() ? kPictureTooLargeMessage : kCannotOpenMessage);
     return 0;
   }
@@ -417,7 +430,11 @@ int OpenImage(const std::wstring& path) {
 
 int OpenPattern(TestPattern pattern, int width, int height) {
   CancelSave();
+  // The judgement reads the picture being replaced; a picture that stays is
+  // judged again.
+  const bool judging = CancelFlashCheck();
   if (!LoadSourcePattern(pattern, width, height)) {
+    if (judging) CheckFlashing();
     ShowMessage(MainWindow, LastLoadRefusedForSize() ? kPictureTooLargeMessage : kCannotMakePatternMessage);
     return 0;
   }

@@ -28,12 +28,14 @@ bool CanStep() { return WindowState().paused && FrameSet && FrcCount != 0; }
 
 bool PlaybackPaused() { return WindowState().paused; }
 
+bool PlaybackHeld() { return WindowState().paused || WindowState().flashPending; }
+
 void TogglePause() {
-  const bool paused = !WindowState().paused;
-  WindowState().paused = paused;
+  WindowState().paused = !WindowState().paused;
+  const bool held = PlaybackHeld();
   if (PresentationLocked()) {
-    RestartPresentation(paused);
-  } else if (paused) {
+    RestartPresentation(held);
+  } else if (held) {
     StopFrameClock();
   } else {
     StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
@@ -43,8 +45,8 @@ void TogglePause() {
 
 void ResumeFrameClockUnlessPaused() {
   if (PresentationLocked()) {
-    RestartPresentation(WindowState().paused);
-  } else if (!WindowState().paused) {
+    RestartPresentation(PlaybackHeld());
+  } else if (!PlaybackHeld()) {
     StartFrameClock(MainWindow, WM_USER, kRequestFrameChanged);
   }
 }

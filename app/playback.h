@@ -10,10 +10,15 @@
 // True while the cycle is paused.
 bool PlaybackPaused();
 
-// Pauses (stops the frame clock) or resumes (starts it).
+// True while the cycle is paused or held on frame 0 until it is judged for
+// flashing (flash_check.h): the frames do not change.
+bool PlaybackHeld();
+
+// Pauses (stops the frame clock) or resumes (starts it, unless the cycle is
+// held for its judgement).
 void TogglePause();
 
-// Starts the frame clock for the main window unless the cycle is paused: what
+// Starts the frame clock for the main window unless the cycle is held: what
 // the main window does after every rebuild and open instead of starting it
 // outright, so a paused cycle stays on its frame 0. In locked playback the
 // schedule starts again from CurrentFrame instead.

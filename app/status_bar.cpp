@@ -74,6 +74,8 @@ void FrameText(wchar_t* text) {
   } else {
     length = std::swprintf(text, kTextLength, L"%ls", pause);
   }
+  if (WindowState().flashWarning && length >= 0)
+    length += std::swprintf(text + length, static_cast<size_t>(kTextLength - length), L"  点滅注意");
   const std::uint32_t saveDone = WindowState().saveDone, saveTotal = WindowState().saveTotal;
   if (saveTotal != 0 && length >= 0)
     std::swprintf(text + length, static_cast<size_t>(kTextLength - length), L"  保存中 %u / %u",

@@ -2,7 +2,8 @@
 // on show (and whether it is paused), the zoom level, and the pixel under the
 // cursor with its source value, the value the view shows, and for the FRC view
 // the mean of the cycle's values, their mean in light and how much and how
-// fast the pixel flickers; while a save runs, its progress after the frame;
+// fast the pixel flickers; "点滅注意" after the frame while the cycle on show
+// flashes harmfully (flash_check.h); while a save runs, its progress after that;
 // and at the right how frames reach the screen (locked to the vblank with the
 // audit's figures, or the timer). It keeps where the cursor was last seen (in
 // the main window's record, window_state.h) so that every refresh (a frame

@@ -3,7 +3,7 @@
 
 namespace {
 
-MainWindowState state = {nullptr, {}, 96, 0, 0, 0, nullptr, {-1, -1}, false, nullptr, {1}};
+MainWindowState state = {nullptr, {}, 96, 0, 0, 0, nullptr, {-1, -1}, false, false, false, nullptr, {1}};
 
 }  // namespace
 
@@ -19,6 +19,8 @@ void ResetWindowState() {
   state.pointerView = nullptr;
   state.pointerClient = POINT{-1, -1};
   state.paused = false;
+  state.flashPending = false;
+  state.flashWarning = false;
   state.focusBeforeDeactivation = nullptr;
   state.zoom = 1;
 }

@@ -24,6 +24,10 @@ struct MainWindowState {
   HWND pointerView;              // SetStatusPointer (status_bar.cpp): the view
   POINT pointerClient;           //   under the cursor and the cursor's place in it
   bool paused;                   // TogglePause (playback.cpp)
+  bool flashPending;             // CheckFlashing, OnFlashJudged (flash_check.cpp): held
+                                 //   on frame 0 until the cycle is judged
+  bool flashWarning;             // CheckFlashing, OnFlashJudged (flash_check.cpp): the
+                                 //   cycle on show flashes harmfully
   HWND focusBeforeDeactivation;  // OnActivate (main_window.cpp): the child that
                                  //   gets the focus back on reactivation
   std::atomic<int> zoom;         // ZoomTo (key_commands.cpp): one of kZoomLevels
