@@ -155,6 +155,22 @@ inline typename V::Vec LevelsOfHalf(typename V::Vec d, const FrameLanes<V>& lane
   return V::Add16(correction16, V::MulLo16(V::Sub16(after, before), interval16));
 }
 
+// The constants of the one-frame path that do not depend on the phase.
+template <class V>
+struct FrameConstants {
+  typename V::Vec correction8, span8, correction16, interval16, zero;
+};
+
+// One vector of pixels from in to out, its pixels in the phases of lanes.
+template <class V>
+inline void MapVector(const std::uint8_t* in, std::uint8_t* out, const FrameLanes<V>& lanes,
+                      const FrameConstants<V>& c) {
+  const typename V::Vec d = V::MinU8(V::SubsU8(V::Load(in), c.correction8), c.span8);
+  const typename V::Vec low = LevelsOfHalf<V>(V::UnpackLo8(d, c.zero), lanes, 0, c.correction16, c.interval16);
+  const typename V::Vec high = LevelsOfHalf<V>(V::UnpackHi8(d, c.zero), lanes, 1, c.correction16, c.interval16);
+  V::Store(out, V::PackUs16(low, high));
+}
+
 // Memory rows [firstRow, endRow) of one frame; the interval is at most
 // kMaxVectorCount, and the pattern a matrix or stepping by one phase per
 // column.
@@ -172,6 +188,7 @@ void MapFrameRowsVector(const std::uint8_t* source, std::uint8_t* target, std::i
   const Vec correction16 = V::Repeat16x4(correction, correction, correction, 0);
   const Vec interval16 = V::Repeat16x4(static_cast<int>(interval), static_cast<int>(interval), static_cast<int>(interval), 1);
   const Vec zero = V::Zero();
+  const FrameConstants<V> constants = {correction8, span8, correction16, interval16, zero};
 
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
   const std::int32_t vectorWidth = width - width % kPixels;
@@ -197,11 +214,7 @@ void MapFrameRowsVector(const std::uint8_t* source, std::uint8_t* target, std::i
       std::uint8_t* out = target + rowBytes * static_cast<std::size_t>(y);
       std::uint32_t t = 0;
       for (std::int32_t x = 0; x < vectorWidth; x += kPixels) {
-        const Vec v = V::Load(in + x * 4);
-        const Vec d = V::MinU8(V::SubsU8(v, correction8), span8);
-        const Vec low = LevelsOfHalf<V>(V::UnpackLo8(d, zero), lanes[t], 0, correction16, interval16);
-        const Vec high = LevelsOfHalf<V>(V::UnpackHi8(d, zero), lanes[t], 1, correction16, interval16);
-        V::Store(out + x * 4, V::PackUs16(low, high));
+        MapVector<V>(in + x * 4, out + x * 4, lanes[t], constants);
         if (++t == period) t = 0;
       }
       for (std::int32_t x = vectorWidth; x < width; ++x)
@@ -218,11 +231,7 @@ void MapFrameRowsVector(const std::uint8_t* source, std::uint8_t* target, std::i
     std::uint8_t* out = target + rowBytes * static_cast<std::size_t>(y);
     std::uint32_t s = rowPhase;
     for (std::int32_t x = 0; x < vectorWidth; x += kPixels) {
-      const Vec v = V::Load(in + x * 4);
-      const Vec d = V::MinU8(V::SubsU8(v, correction8), span8);
-      const Vec low = LevelsOfHalf<V>(V::UnpackLo8(d, zero), lanes[s], 0, correction16, interval16);
-      const Vec high = LevelsOfHalf<V>(V::UnpackHi8(d, zero), lanes[s], 1, correction16, interval16);
-      V::Store(out + x * 4, V::PackUs16(low, high));
+      MapVector<V>(in + x * 4, out + x * 4, lanes[s], constants);
       s = NextPhase(s, phaseStep, interval);
     }
     if (vectorWidth < width) MapRowTail(in, out, vectorWidth, width, s);
