@@ -2,6 +2,7 @@
 #include "app/flash_check.h"
 
 #include <atomic>
+#include <cstdlib>
 
 #include "app/globals.h"
 #include "app/playback.h"
@@ -39,6 +40,7 @@ struct RunningCheck {
   std::uint32_t frameDuration;  // the duration judged at
   bool judged;                  // a cycle of the picture on show was judged at frameDuration
   FlashVerdict verdict;
+  bool stopsAtExit;             // CancelAtExit is registered
 };
 
 RunningCheck check;
@@ -49,6 +51,10 @@ bool CycleOfPictureOnShow() {
   return SourceSurface.bitmap && FrcCount != 0 && FrameSetPicture() == SourceSurface.generation &&
          PresentTableInterval() == FrcCount;
 }
+
+// A judgement still running when the process ends stops before the tables it
+// maps through are released at exit.
+void CancelAtExit() { CancelFlashCheck(); }
 
 unsigned __stdcall RunCheck(void*) {
   check.verdict = JudgeFlashingOfPicture(check.bits, check.width, check.height, check.frameDuration,
@@ -120,6 +126,8 @@ void CheckFlashing() {
   GdiFlush();
   check.cancel = false;
   check.verdict = FlashVerdict::kCancelled;
+  // Registered after every static object is made: it runs before any is destroyed.
+  if (!check.stopsAtExit) check.stopsAtExit = std::atexit(CancelAtExit) == 0;
   check.thread = StartThread(RunCheck, nullptr);
   if (!check.thread.valid()) {
     PauseWithMessage(kOutOfMemoryMessage);
