@@ -3,7 +3,8 @@
 // AppInstance and ModuleDirectory by start-up before any window or thread
 // exists, MainWindow by CreateMainWindow, ControlBar by CreateControlBar. They
 // are read on the user-interface thread; the presentation, save and flash
-// judgement threads only post requests to MainWindow.
+// judgement threads only post requests to MainWindow (the frame maker posts
+// to a copy of it taken at the window's creation).
 #pragma once
 
 #include <windows.h>

@@ -44,9 +44,10 @@ static_assert(sizeof(BITMAPINFO) == 44, "BITMAPINFO is a 40-byte header and one 
 // imaging/load_source.h (LoadSourceImage, LoadSourcePattern,
 // LoadSourceFromPackedDib, LoadSourceFromBitmap) and released at exit, all on
 // the window's thread.
-// Read on that thread; the rebuild's workers read its pixels only while the
-// window's thread waits for them, and a save's thread reads them only while
-// no loader can run (a save is cancelled, and waited for, before any load).
+// Read on that thread. Three other threads read its pixels, each only while
+// no loader can replace them: the frame maker and its band helpers (every
+// loader stops them first, through SetBeforeSourceChange), a save's thread
+// and the flash judgement's (both cancelled, and waited for, before any load).
 extern DibSurface SourceSurface;
 
 // Fills header for a 32-bpp BI_RGB copy whose size is taken from the source

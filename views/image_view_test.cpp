@@ -25,14 +25,8 @@ TEST(ScrollTargetTest, RequestCodes) {
 // Draws a surface into a memory DC the size of a small view at a scroll
 // position and reads the pixels back.
 std::vector<unsigned> Draw(const DibSurface* picture, int width, int height, int scrollX, int scrollY) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  HBITMAP target = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP target = CreateTopDownDib32(width, height, &bits);
   std::fill(static_cast<unsigned*>(bits), static_cast<unsigned*>(bits) + width * height, 0xFFFFFFu);
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, target);

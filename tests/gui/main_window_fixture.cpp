@@ -32,14 +32,8 @@ std::vector<unsigned> CaptureRect(HWND view, const RECT& area) {
   ClientToScreen(view, &origin);
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  HBITMAP capture = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP capture = CreateTopDownDib32(width, height, &bits);
   HGDIOBJ old = SelectObject(memory, capture);
   BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
   GdiFlush();

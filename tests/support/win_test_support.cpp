@@ -183,6 +183,17 @@ HBITMAP CreateTestDib(int width, int height, int bitCount, const void* pixels, c
   return bitmap;
 }
 
+HBITMAP CreateTopDownDib32(int width, int height, void** bits) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  *bits = nullptr;
+  return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 HBITMAP CreateTestDib32(int width, int height, unsigned (*fill)(int x, int y)) {
   std::vector<unsigned> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; ++y)

@@ -78,6 +78,10 @@ std::vector<unsigned char> ReadFileBytes(const std::wstring& path);
 HBITMAP CreateTestDib(int width, int height, int bitCount, const void* pixels,
                       const RGBQUAD* palette = nullptr, int paletteSize = 0, const DWORD* masks = nullptr);
 
+// An empty 32-bpp top-down DIB section of width x height (row 0 at the top,
+// as a screen reads), its pixels in *bits. Caller owns it.
+HBITMAP CreateTopDownDib32(int width, int height, void** bits);
+
 // A 32-bpp bottom-up DIB section of width x height filled by fill(x, y, row)
 // with BGRA bytes (row counts memory rows, 0 = bottom). Caller owns it.
 HBITMAP CreateTestDib32(int width, int height, unsigned (*fill)(int x, int y));
