@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -92,8 +93,18 @@ class ProgramTest : public ::testing::Test {
     startup.cb = sizeof startup;
     startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
     startup.hStdOutput = startup.hStdError = output;
-    ASSERT_TRUE(CreateProcessW(program_.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
-                               directory_.Path().c_str(), &startup, &process_));
+    // Under load, Wine now and then fails to bring up a new process before it
+    // runs a line of it (wine-run.sh knows the same); a program that cannot
+    // start fails the second attempt too.
+    for (int attempt = 1;; ++attempt) {
+      if (CreateProcessW(program_.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
+                         directory_.Path().c_str(), &startup, &process_))
+        return;
+      const DWORD error = GetLastError();
+      ASSERT_LT(attempt, 2) << "the program did not start: error " << error;
+      std::fprintf(stderr, "the program did not start (error %lu); starting it once more\n", error);
+      Sleep(500);
+    }
   }
 
   // Runs the program to its end with both standard outputs going to one file;
