@@ -20,8 +20,16 @@ quillane_pe_bits() {
 }
 
 # Some virtual machines run 64-bit user code only; there 32-bit Wine cannot
-# start at all (execve of the i386 loader fails with ENOEXEC).
+# start at all (execve of the i386 loader fails with ENOEXEC). Where an
+# emulator has been registered for i386 code, 32-bit Wine starts but runs
+# some twenty times slower and Mesa's code generator crashes under it: such a
+# machine counts as one that refuses i386 code.
 quillane_can_run_32() {
+  local entry
+  for entry in /proc/sys/fs/binfmt_misc/*; do
+    [ -f "$entry" ] && grep -qx enabled "$entry" 2>/dev/null && grep -q '^interpreter .*qemu-i386' "$entry" 2>/dev/null &&
+      return 1
+  done
   [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
