@@ -61,6 +61,7 @@ struct Cache {
   std::uint32_t spareCount = 0;
   std::uint32_t sections = 0;  // of the cycle's size: in records, spare or being made
   std::uint32_t slots = 0;
+  std::uint32_t lead = 0;  // FramePlan::lead; written by the maker
   const DibSurface* source = nullptr;
 };
 
@@ -197,7 +198,8 @@ bool Filled(const DibSurface& record) { return record.bitmap != nullptr; }
 FramePlan PlanNow(bool* filled) {
   const std::uint32_t interval = FrcCount;
   for (std::uint32_t k = 0; k < interval; ++k) filled[k] = Filled(FrameSet[k]);
-  return FramePlan{interval, making->cache.slots, CurrentFrame % interval, making->cache.onScreen, filled, making->cache.lastShown};
+  return FramePlan{interval,  making->cache.slots,     CurrentFrame % interval, making->cache.onScreen,
+                   filled,    making->cache.lastShown, making->cache.lead};
 }
 
 // Moves a section for a frame of the cycle into *into: one kept aside, else
@@ -271,13 +273,20 @@ unsigned __stdcall MakerThread(void*) {
     making->maker.busy = true;
     for (;;) {
       guard.unlock();
-      std::uint32_t k;
+      std::uint32_t k, interval = 0, before = 0;
       {
         MutexLock frames(FrameSetLock());
         bool filled[kLargestTableInterval];
         k = FrameSet && FrcCount != 0 ? NextFrameToMake(PlanNow(filled)) : kNone;
+        if (k != kNone) interval = FrcCount, before = CurrentFrame % interval;
       }
       const bool made = k == kNone || MakeFrame(k);
+      if (k != kNone) {
+        // The frames that passed while this one was made (FramePlan::lead).
+        MutexLock frames(FrameSetLock());
+        const std::uint32_t passed = FrcCount == interval ? (CurrentFrame % interval + interval - before) % interval : 0;
+        making->cache.lead = NextLead(making->cache.lead, (k + interval - before) % interval, passed);
+      }
       guard.lock();
       if (!made) {
         making->maker.failed = true;
@@ -362,6 +371,7 @@ void DiscardAll(Discards* discards) {
   making->cache.sections = 0;
   making->cache.slots = 0;
   making->cache.onScreen = kNone;
+  making->cache.lead = 0;
   making->cache.source = nullptr;
 }
 
@@ -439,6 +449,7 @@ FrameBuild Rebuild(const DibSurface& source, std::uint32_t interval, std::uint32
     making->cache.showCount = 1;
     making->cache.lastShown[0] = 1;
     making->cache.onScreen = 0;
+    making->cache.lead = 0;
     making->cache.source = &source;
     PublishFrameSet(frames, source.generation);
     PublishCycle(interval, correction);
@@ -575,6 +586,7 @@ void StopFrameMaking() {
     making->cache.sections = 0;
     making->cache.slots = 0;
     making->cache.onScreen = kNone;
+    making->cache.lead = 0;
     making->cache.source = nullptr;
   }
 }
