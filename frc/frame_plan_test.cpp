@@ -19,21 +19,24 @@ struct ModelCache {
   ModelCache(std::uint32_t n, std::uint32_t s) : interval(n), slots(s) {}
   FramePlan Plan() const { return {interval, slots, current, onScreen, filled, lastShown, lead}; }
 
+  // A section for frame `next`, from the budget or by eviction.
+  ::testing::AssertionResult TakeSection(std::uint32_t next) {
+    if (sections < slots) return ++sections, ::testing::AssertionSuccess();
+    const std::uint32_t victim = FrameToEvict(Plan());
+    if (victim == kNoFrame) return ::testing::AssertionFailure() << "no section for frame " << next;
+    if (victim == onScreen) return ::testing::AssertionFailure() << "the frame on screen evicted";
+    filled[victim] = false;
+    lastShown[victim] = 0;
+    return ::testing::AssertionSuccess();
+  }
+
   // What the maker does until nothing more is wanted, after the current frame
   // is made at once if it is missing, as a step does; false on a rule broken.
   ::testing::AssertionResult MakeAhead() {
     for (bool now = !filled[current];; now = false) {
       const std::uint32_t next = now ? current : NextFrameToMake(Plan());
       if (next == kNoFrame) return ::testing::AssertionSuccess();
-      if (sections == slots) {
-        const std::uint32_t victim = FrameToEvict(Plan());
-        if (victim == kNoFrame) return ::testing::AssertionFailure() << "no section for frame " << next;
-        if (victim == onScreen) return ::testing::AssertionFailure() << "the frame on screen evicted";
-        filled[victim] = false;
-        lastShown[victim] = 0;
-      } else {
-        ++sections;
-      }
+      if (::testing::AssertionResult taken = TakeSection(next); !taken) return taken;
       filled[next] = true;
     }
   }
@@ -88,18 +91,8 @@ TEST(FramePlanTest, AMakerSlowerThanTheRefreshStillShowsFramesAtTheirTime) {
         cache.lead = NextLead(cache.lead, (making + cache.interval - startedAt) % cache.interval, passed);
         making = kNoFrame;
       }
-      if (making == kNoFrame) {
-        const FramePlan plan = cache.Plan();
-        making = NextFrameToMake(plan);
-        if (making == kNoFrame) continue;
-        if (cache.sections == cache.slots) {
-          const std::uint32_t victim = FrameToEvict(plan);
-          ASSERT_NE(kNoFrame, victim);
-          ASSERT_NE(cache.onScreen, victim);
-          cache.filled[victim] = false;
-        } else {
-          ++cache.sections;
-        }
+      if (making == kNoFrame && (making = NextFrameToMake(cache.Plan())) != kNoFrame) {
+        ASSERT_TRUE(cache.TakeSection(making));
         left = c[2];
         startedAt = cache.current;
       }
