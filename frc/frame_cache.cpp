@@ -360,12 +360,9 @@ struct Discards {
   }
 };
 
-// Empties the cache into discards and FrameSet out of sight (FrameSetLock
-// held): for a failure or a release.
-void DiscardAll(Discards* discards) {
-  DibSurface* frames = FrameSet;
-  PublishFrameSet(nullptr, 0);
-  discards->blocks.push_back(frames);
+// Gives the spare sections to discards and forgets the cycle's sections
+// (FrameSetLock held).
+void EmptyCache(Discards* discards) {
   for (std::uint32_t i = 0; i < making->cache.spareCount; ++i) discards->Take(&making->cache.spare[i]);
   making->cache.spareCount = 0;
   making->cache.sections = 0;
@@ -373,6 +370,15 @@ void DiscardAll(Discards* discards) {
   making->cache.onScreen = kNone;
   making->cache.lead = 0;
   making->cache.source = nullptr;
+}
+
+// Empties the cache into discards and FrameSet out of sight (FrameSetLock
+// held): for a failure or a release.
+void DiscardAll(Discards* discards) {
+  DibSurface* frames = FrameSet;
+  PublishFrameSet(nullptr, 0);
+  discards->blocks.push_back(frames);
+  EmptyCache(discards);
 }
 
 // Under FrameSetLock: a section of the previous cycle for the new frame 0,
@@ -581,12 +587,6 @@ void StopFrameMaking() {
   Discards discards;
   {
     MutexLock guard(FrameSetLock());
-    for (std::uint32_t i = 0; i < making->cache.spareCount; ++i) discards.Take(&making->cache.spare[i]);
-    making->cache.spareCount = 0;
-    making->cache.sections = 0;
-    making->cache.slots = 0;
-    making->cache.onScreen = kNone;
-    making->cache.lead = 0;
-    making->cache.source = nullptr;
+    EmptyCache(&discards);
   }
 }
